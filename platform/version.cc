@@ -1,0 +1,7 @@
+#include "picdex/version.h"
+
+namespace picdex {
+
+const char* GetVersion() { return PICDEX_VERSION; }
+
+}  // namespace picdex

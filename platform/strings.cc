@@ -17,12 +17,14 @@ int CompareNoCase(std::wstring_view a, std::wstring_view b) {
 }
 
 CString MakeUpper(CString s) {
-    for (auto& c : s) c = AsciiUpper(c);
+    for (auto& c : s)
+        c = AsciiUpper(c);
     return s;
 }
 
 CString MakeLower(CString s) {
-    for (auto& c : s) c = AsciiLower(c);
+    for (auto& c : s)
+        c = AsciiLower(c);
     return s;
 }
 
@@ -38,7 +40,9 @@ CString TrimRight(CString s, std::wstring_view set) {
     return s;
 }
 
-CString Trim(CString s, std::wstring_view set) { return TrimLeft(TrimRight(std::move(s), set), set); }
+CString Trim(CString s, std::wstring_view set) {
+    return TrimLeft(TrimRight(std::move(s), set), set);
+}
 
 int Find(std::wstring_view s, std::wstring_view what, int start) {
     if (start < 0) start = 0;
@@ -105,7 +109,8 @@ std::wstring TranslateFormat(const wchar_t* fmt) {
             continue;
         }
         // flags, width, precision
-        while (*p && std::wcschr(L"-+ #0123456789.*'", *p)) out += *p++;
+        while (*p && std::wcschr(L"-+ #0123456789.*'", *p))
+            out += *p++;
         bool sized = false;
         while (*p && std::wcschr(L"hlLqjzt", *p)) {
             sized = true;

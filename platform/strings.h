@@ -12,8 +12,12 @@
 
 namespace plat {
 
-inline wchar_t AsciiLower(wchar_t c) { return (c >= L'A' && c <= L'Z') ? wchar_t(c + 32) : c; }
-inline wchar_t AsciiUpper(wchar_t c) { return (c >= L'a' && c <= L'z') ? wchar_t(c - 32) : c; }
+inline wchar_t AsciiLower(wchar_t c) {
+    return (c >= L'A' && c <= L'Z') ? wchar_t(c + 32) : c;
+}
+inline wchar_t AsciiUpper(wchar_t c) {
+    return (c >= L'a' && c <= L'z') ? wchar_t(c - 32) : c;
+}
 
 // <0, 0, >0 like wcscmp, ignoring ASCII case.
 int CompareNoCase(std::wstring_view a, std::wstring_view b);

@@ -2,6 +2,8 @@
 
 namespace picdex {
 
-const char* GetVersion() { return PICDEX_VERSION; }
+const char* GetVersion() {
+    return PICDEX_VERSION;
+}
 
 }  // namespace picdex

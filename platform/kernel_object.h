@@ -34,6 +34,13 @@ struct Thread : Object {
     bool IsSignalled(std::uint64_t) const override { return finished; }
 };
 
+// An open file; the descriptor is closed when the last reference goes.
+struct File : Object {
+    int fd = -1;
+    ~File() override;
+    bool IsSignalled(std::uint64_t) const override { return true; }
+};
+
 // The lock guarding every object's state, and the condition that is notified
 // whenever any object's state changes.
 std::mutex& Lock();

@@ -185,6 +185,14 @@ bool ParseDriveTable(const std::string& text, std::vector<DriveInfo>& drives, st
     return true;
 }
 
+void ResetDriveTable() {
+    Table& t = TheTable();
+    std::lock_guard<std::mutex> g(t.lock);
+    t.loaded = false;
+    t.drives.clear();
+    t.envError.clear();
+}
+
 std::vector<DriveInfo> GetDrives() {
     Table& t = TheTable();
     std::lock_guard<std::mutex> g(t.lock);

@@ -52,6 +52,9 @@ struct DriveInfo {
 // *error naming the entry.
 bool ParseDriveTable(const std::string& text, std::vector<DriveInfo>& drives, std::string* error);
 
+// Forgets the table in force, so that the next lookup reads PICDEX_DRIVES again.
+void ResetDriveTable();
+
 // A copy of the table in force.
 std::vector<DriveInfo> GetDrives();
 bool FindDrive(wchar_t letter, DriveInfo& info);

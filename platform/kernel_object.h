@@ -14,6 +14,7 @@
 namespace plat::kernel {
 
 struct Object {
+    int waiters = 0;  // threads inside a wait on this object
     virtual ~Object() = default;
     // Signalled state as seen by a waiter that began waiting at pulse count `since`.
     virtual bool IsSignalled(std::uint64_t since) const = 0;

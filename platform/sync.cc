@@ -111,6 +111,17 @@ DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL bWaitAll, 
         since[i] = objs[i]->PulseCount();
     }
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    struct Waiting {
+        std::vector<std::shared_ptr<kernel::Object>>& objs;
+        explicit Waiting(std::vector<std::shared_ptr<kernel::Object>>& o) : objs(o) {
+            for (auto& obj : objs)
+                ++obj->waiters;
+        }
+        ~Waiting() {
+            for (auto& obj : objs)
+                --obj->waiters;
+        }
+    } waiting(objs);
     for (;;) {
         if (bWaitAll) {
             bool all = true;
@@ -135,6 +146,16 @@ CEvent::CEvent(BOOL bInitiallySignalled) : m_hObject(CreateManualEvent(bInitiall
 CEvent::~CEvent() {
     ::CloseHandle(m_hObject);
 }
+
+namespace plat {
+
+int WaiterCount(HANDLE h) {
+    std::lock_guard<std::mutex> g(kernel::Lock());
+    auto obj = kernel::Find(h);
+    return obj ? obj->waiters : -1;
+}
+
+}  // namespace plat
 
 DWORD GetTickCount() {
     auto now = std::chrono::steady_clock::now().time_since_epoch();

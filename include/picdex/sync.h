@@ -115,6 +115,12 @@ inline LONG InterlockedCompareExchange(InterlockedLong* p, LONG exchange, LONG c
     return comparand;
 }
 
+namespace plat {
+// The number of threads waiting on `h` right now (-1 for an invalid handle): lets a
+// thread know that others have reached their wait before it pulses or sets an event.
+PICDEX_API int WaiterCount(HANDLE h);
+}  // namespace plat
+
 // Milliseconds from the monotonic clock, wrapping at 2^32.
 PICDEX_API DWORD GetTickCount();
 PICDEX_API void Sleep(DWORD ms);

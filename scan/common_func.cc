@@ -2,7 +2,13 @@
 
 #include <string>
 #include <type_traits>
+#include <vector>
 
+#include "picdex/sync.h"
+#include "platform/drives.h"
+#include "platform/file.h"
+#include "platform/filefind.h"
+#include "platform/shell.h"
 #include "platform/strings.h"
 #include "scan/date_text.h"
 #include "scan/md5_checksum.h"
@@ -61,6 +67,31 @@ int IsPicFileT(const Ch* name, int len) {
     return g_picExtKeys.count(key) ? 1 : 0;
 }
 
+// Paths longer than the longest path the system's file API takes are refused by the
+// folder creation, which would otherwise walk up a huge text level by level.
+constexpr size_t kMaxPathLength = 32767;
+
+// Lists `folder` + "*": sub-folders' full paths go into `subFolders`, every picture file
+// is handed to `addPicture`. `stop` (may be 0) is polled before each entry.
+template <class AddPicture>
+int ListFolder(const CString& folder, std::set<CString>& subFolders, HANDLE stop,
+               AddPicture addPicture) {
+    CFileFind finder;
+    if (!finder.FindFile(folder + L"*")) return 0;
+    for (BOOL more = TRUE; more;) {
+        if (stop && WaitForSingleObject(stop, 0) == WAIT_OBJECT_0) return 0;
+        more = finder.FindNextFile();
+        if (finder.IsDots()) continue;
+        if (finder.IsDirectory()) {
+            subFolders.insert(finder.GetFilePath());
+            continue;
+        }
+        CString name = finder.GetFileName();
+        if (CCommonFunc::IsPicFile(name)) addPicture(finder, std::move(name));
+    }
+    return 1;
+}
+
 }  // namespace
 
 // ---- Picture recognition --------------------------------------------------------------
@@ -101,6 +132,14 @@ int CCommonFunc::IsPicFile(const CString& name) {
 
 // ---- Path texts -------------------------------------------------------------------------
 
+CString CCommonFunc::GetCurModulePath() {
+    CString module;
+    if (GetModuleFileNameW(nullptr, module) == 0) return L".";
+    int pos = plat::ReverseFind(module, L'\\');
+    if (pos <= 0) return L".";
+    return plat::Left(module, pos + 1);
+}
+
 void CCommonFunc::CheckFolderName(CString& path) {
     if (!path.empty() && path.back() != L'\\') path += L'\\';
 }
@@ -127,6 +166,76 @@ CString CCommonFunc::GetFileExt(const CString& name) {
     return plat::Mid(name, pos + 1);
 }
 
+int CCommonFunc::IsDirectory(const CString& path) {
+    DWORD attributes = GetFileAttributesW(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) ? 1 : 0;
+}
+
+int CCommonFunc::IsInNTFS(const CString& path) {
+    if (path.size() < 2 || path[1] != L':') return 0;
+    const wchar_t root[] = {path[0], L':', L'\\', 0};
+    wchar_t fsName[261] = {0};
+    if (!GetVolumeInformationW(root, fsName, 261)) return 0;
+    return CString(fsName) == L"NTFS" ? 1 : 0;
+}
+
+// ---- File system ------------------------------------------------------------------------
+
+int CCommonFunc::CreatePathR(const CString& folder) {
+    if (IsDirectory(folder)) return 1;
+    if (folder.size() > kMaxPathLength) return 0;
+    // Walk up to the first level that exists (or to a path without parent), then create
+    // the missing levels from the top down.
+    std::vector<CString> missing{folder};
+    for (;;) {
+        CString parent = GetParentFolder(missing.back());
+        if (parent.empty() || IsDirectory(parent)) break;
+        missing.push_back(std::move(parent));
+    }
+    for (auto level = missing.rbegin(); level != missing.rend(); ++level) {
+        CreateDirectoryW(*level);
+        if (!IsDirectory(*level)) return 0;
+    }
+    return 1;
+}
+
+int CCommonFunc::CreateFileIfNotExist(const CString& file) {
+    if (PathFileExistsW(file)) return 1;
+    CString parent = GetParentFolder(file);
+    if (!parent.empty() && !CreatePathR(parent)) return 0;
+    HANDLE h = CreateFileW(file, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                           OPEN_ALWAYS);
+    if (h == INVALID_HANDLE_VALUE) return 0;
+    CloseHandle(h);
+    return 1;
+}
+
+int CCommonFunc::EnumFolderChild(const CString& folder, std::set<CString>& picNames,
+                                 std::set<CString>& subFolders) {
+    try {
+        return ListFolder(folder, subFolders, nullptr, [&](const CFileFind&, CString&& name) {
+            picNames.insert(std::move(name));
+        });
+    } catch (...) {
+        return 0;  // out of memory: what was inserted stays
+    }
+}
+
+int CCommonFunc::EnumFolderChild(const CString& folder, std::set<_tagSimpleFileInfo>& pics,
+                                 std::set<CString>& subFolders, HANDLE stop) {
+    try {
+        return ListFolder(folder, subFolders, stop, [&](const CFileFind& finder, CString&& name) {
+            _tagSimpleFileInfo info;
+            info.strFileName = std::move(name);
+            info.iFileSize = finder.GetLength();
+            finder.GetLastWriteTime(info.tFileModify);
+            pics.insert(std::move(info));
+        });
+    } catch (...) {
+        return 0;
+    }
+}
+
 // ---- Number and date texts --------------------------------------------------------------
 
 int CCommonFunc::CanBeInt(const wchar_t* text, int& value) {
@@ -150,6 +259,17 @@ int CCommonFunc::CanBeTime(const char* text, CTime& from, CTime& to) {
 }
 
 // ---- Digests ----------------------------------------------------------------------------
+
+int CCommonFunc::GetMD5(const CString& file, CString& digest) {
+    try {
+        CString text = CMD5Checksum::GetMD5(file);
+        if (text.empty()) return 0;
+        digest = std::move(text);
+        return 1;
+    } catch (...) {
+        return 0;
+    }
+}
 
 CString CCommonFunc::GetMD5(const char* buffer, DWORD length) {
     return CMD5Checksum::GetMD5(reinterpret_cast<const BYTE*>(buffer), length);

@@ -195,3 +195,33 @@ CString CMD5Checksum::GetMD5(const BYTE* buffer, UINT length) {
     if (length != 0) md5.Update(buffer, length);
     return md5.Final();
 }
+
+CString CMD5Checksum::GetMD5(CFile& file) {
+    try {
+        CMD5Checksum md5;
+        BYTE block[1024];
+        for (;;) {
+            UINT read = file.Read(block, sizeof(block));
+            if (read < 1) break;
+            md5.Update(block, read);
+        }
+        // A read that fails looks like the end of the file: stopping short of the
+        // file's length means the file could not be read whole.
+        LONGLONG position = file.Seek(0, CFile::current);
+        if (position < 0 || ULONGLONG(position) < file.GetLength()) return CString();
+        return md5.Final();
+    } catch (...) {
+        return CString();
+    }
+}
+
+CString CMD5Checksum::GetMD5(const CString& path) {
+    try {
+        CFile file;
+        if (!file.Open(path, CFile::modeRead | CFile::shareDenyWrite | CFile::typeBinary))
+            return CString();
+        return GetMD5(file);
+    } catch (...) {
+        return CString();
+    }
+}

@@ -2,16 +2,23 @@
 //
 // Feed bytes with Update any number of times, then call Final once; Final returns the
 // digest as 32 upper-case hexadecimal characters (the 16 digest bytes in order).
-// An object is used by one thread at a time; the static GetMD5 forms are re-entrant.
-// GetMD5 on a buffer returns "" for a null buffer with a non-zero length.
+// An object is used by one thread at a time; the static GetMD5 forms are re-entrant and
+// never throw. They return "" when there is nothing to digest: a null buffer with a
+// non-zero length, a file that cannot be opened, or a read that fails before the end.
 #pragma once
 
+#include "platform/file.h"
 #include "platform/types.h"
 
 class CMD5Checksum {
 public:
     // The digest text of `length` bytes at `buffer`.
     static CString GetMD5(const BYTE* buffer, UINT length);
+    // The digest text of the file from its current position to its end, read in blocks
+    // of 1024 bytes.
+    static CString GetMD5(CFile& file);
+    // The digest text of a file, opened read-only (others denied writing) in binary mode.
+    static CString GetMD5(const CString& path);
 
     CMD5Checksum();
     virtual ~CMD5Checksum() = default;

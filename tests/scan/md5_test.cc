@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -10,18 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "common/temp_dir.h"
 #include "scan/common_func.h"
 #include "scan/md5_checksum.h"
 #include "scan_test_util.h"
 
 namespace {
 
-CString Upper(const std::string& hex) {
-    CString out;
-    for (char c : hex)
-        out += wchar_t(std::toupper(static_cast<unsigned char>(c)));
-    return out;
-}
+using scantest::UpperHex;
 
 CString DigestOf(const std::string& bytes) {
     return CMD5Checksum::GetMD5(reinterpret_cast<const BYTE*>(bytes.data()), UINT(bytes.size()));
@@ -45,9 +40,9 @@ TEST(Md5Test, Rfc1321TestSuite) {
          "57edf4a22be3c955ac49da2e2107b67a"},
     };
     for (const Vector& v : vectors) {
-        EXPECT_EQ(Upper(v.digest), DigestOf(v.text)) << v.text;
+        EXPECT_EQ(UpperHex(v.digest), DigestOf(v.text)) << v.text;
         std::string text = v.text;
-        EXPECT_EQ(Upper(v.digest), CCommonFunc::GetMD5(text.data(), DWORD(text.size())));
+        EXPECT_EQ(UpperHex(v.digest), CCommonFunc::GetMD5(text.data(), DWORD(text.size())));
     }
 }
 
@@ -78,20 +73,83 @@ TEST(Md5Test, FeedingInPiecesGivesTheOneShotDigest) {
 }
 
 TEST(Md5Test, AgreesWithMd5sumAroundEveryPaddingBoundary) {
-    scantest::TempDir dir;
+    testutil::TempDir dir;
     std::mt19937 rng(7);
     for (size_t length : {1u, 55u, 56u, 57u, 63u, 64u, 65u, 119u, 120u, 121u, 1023u, 1024u, 1025u,
                           4096u, 100000u}) {
         std::string bytes(length, '\0');
         for (auto& c : bytes)
             c = char(rng());
-        auto path = dir.path() / ("f" + std::to_string(length));
-        scantest::WriteFile(path, bytes);
+        std::string path = dir.WriteFile("f" + std::to_string(length), bytes);
         CString digest = DigestOf(bytes);
-        EXPECT_EQ(Upper(scantest::Md5sum(path)), digest) << length;
+        EXPECT_EQ(UpperHex(scantest::Md5sum(path)), digest) << length;
         EXPECT_EQ(32u, digest.size());
         EXPECT_EQ(CString::npos, digest.find_first_not_of(L"0123456789ABCDEF"));
     }
+}
+
+}  // namespace
+
+namespace {
+
+class FileDigestTest : public ::testing::Test {
+protected:
+    testutil::TempDir m_dir;
+    scantest::ScopedDriveTable m_drives{"C=" + m_dir.path()};
+};
+
+TEST_F(FileDigestTest, SeveralMebibytesAgreeWithMd5sumAndWithTheBufferForm) {
+    std::mt19937 rng(2008);
+    std::string bytes(6 * 1024 * 1024 + 123, '\0');
+    for (auto& c : bytes)
+        c = char(rng());
+    std::string host = m_dir.WriteFile("big.jpg", bytes);
+    CString digest = L"unchanged";
+    ASSERT_EQ(1, CCommonFunc::GetMD5(CString(L"C:\\big.jpg"), digest));
+    EXPECT_EQ(UpperHex(scantest::Md5sum(host)), digest);
+    EXPECT_EQ(CCommonFunc::GetMD5(bytes.data(), DWORD(bytes.size())), digest);
+    EXPECT_EQ(digest, CMD5Checksum::GetMD5(CString(L"C:\\big.jpg")));
+}
+
+TEST_F(FileDigestTest, EmptyFileHasTheDigestOfZeroBytes) {
+    m_dir.WriteFile("empty.jpg", "");
+    CString digest;
+    ASSERT_EQ(1, CCommonFunc::GetMD5(CString(L"C:\\empty.jpg"), digest));
+    EXPECT_EQ(CString(L"D41D8CD98F00B204E9800998ECF8427E"), digest);
+}
+
+TEST_F(FileDigestTest, FilesThatCannotBeReadLeaveTheDigestUntouched) {
+    m_dir.MakeDir("folder.jpg");
+    for (const wchar_t* path :
+         {L"C:\\missing.jpg", L"C:\\folder.jpg", L"C:\\", L"Q:\\a.jpg", L"", L"relative.jpg"}) {
+        CString digest = L"unchanged";
+        EXPECT_EQ(0, CCommonFunc::GetMD5(CString(path), digest)) << path;
+        EXPECT_EQ(CString(L"unchanged"), digest) << path;
+        EXPECT_EQ(CString(), CMD5Checksum::GetMD5(CString(path))) << path;
+    }
+}
+
+TEST_F(FileDigestTest, FileWithoutReadPermission) {
+    std::string host = m_dir.WriteFile("locked.jpg", "secret");
+    std::filesystem::permissions(host, std::filesystem::perms::none);
+    std::ifstream probe(host);
+    if (probe.is_open()) GTEST_SKIP() << "running with rights that ignore file permissions";
+    CString digest = L"unchanged";
+    EXPECT_EQ(0, CCommonFunc::GetMD5(CString(L"C:\\locked.jpg"), digest));
+    EXPECT_EQ(CString(L"unchanged"), digest);
+}
+
+TEST_F(FileDigestTest, OpenFileIsDigestedFromItsPosition) {
+    m_dir.WriteFile("abc.bin", "xyzabc");
+    CFile file;
+    ASSERT_TRUE(file.Open(L"C:\\abc.bin", CFile::modeRead | CFile::typeBinary));
+    ASSERT_EQ(3, file.Seek(3, CFile::begin));
+    EXPECT_EQ(CString(L"900150983CD24FB0D6963F7D28E17F72"), CMD5Checksum::GetMD5(file));
+    // At the end: the digest of nothing.
+    EXPECT_EQ(CString(L"D41D8CD98F00B204E9800998ECF8427E"), CMD5Checksum::GetMD5(file));
+    // A closed file cannot be read: no digest at all.
+    file.Close();
+    EXPECT_EQ(CString(), CMD5Checksum::GetMD5(file));
 }
 
 }  // namespace

@@ -1,30 +1,33 @@
-// Helpers shared by the scan tests: a temporary folder removed at the end, file
-// writing, host paths in drive-letter form, and the md5sum tool's digest of a file.
+// Helpers shared by the scan tests: a drive table set for one test and restored after
+// it, library paths of host paths, and the md5sum tool's digest of a file.
 #pragma once
 
-#include <filesystem>
 #include <string>
 
 #include "platform/types.h"
 
 namespace scantest {
 
-// A fresh folder under the system's temporary folder, removed with its contents.
-class TempDir {
+// Sets the drive table (see picdex/drives.h) for the life of the object; the test
+// fails at once when the text is refused. The previous table comes back afterwards.
+class ScopedDriveTable {
 public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::filesystem::path& path() const { return m_path; }
+    explicit ScopedDriveTable(const std::string& table);
+    ~ScopedDriveTable();
+    ScopedDriveTable(const ScopedDriveTable&) = delete;
+    ScopedDriveTable& operator=(const ScopedDriveTable&) = delete;
 
 private:
-    std::filesystem::path m_path;
+    std::string m_previous;
 };
 
-void WriteFile(const std::filesystem::path& path, const std::string& bytes);
+// The library form of a host path under the drive table in force ("" when unmapped).
+CString LibPath(const std::string& hostPath);
 
 // The lower-case hexadecimal digest that md5sum prints for the file ("" on failure).
-std::string Md5sum(const std::filesystem::path& path);
+std::string Md5sum(const std::string& hostPath);
+
+// "D41D8CD9..." from "d41d8cd9...".
+CString UpperHex(const std::string& hex);
 
 }  // namespace scantest

@@ -95,6 +95,10 @@ bool CIptc::ParseDatasets(IIO* io, unsigned int size) {
                 }
                 r -= got;
             } else {
+                // A length past the remaining data: the dataset is skipped and the scan
+                // for the next tag marker resumes right after its header. Two bytes are
+                // counted against the remainder all the same, so the last dataset after
+                // such a skip no longer fits.
                 r -= 2;
             }
         }

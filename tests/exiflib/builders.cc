@@ -1,0 +1,199 @@
+#include "builders.h"
+
+namespace exiftest {
+
+Bytes Str(const std::string& s) {
+    return Bytes(s.begin(), s.end());
+}
+void Append(Bytes& out, const Bytes& more) {
+    out.insert(out.end(), more.begin(), more.end());
+}
+void PutBE16(Bytes& out, unsigned v) {
+    out.push_back(std::uint8_t(v >> 8));
+    out.push_back(std::uint8_t(v));
+}
+void PutBE32(Bytes& out, std::uint32_t v) {
+    PutBE16(out, v >> 16);
+    PutBE16(out, v & 0xFFFF);
+}
+
+JpegBuilder::JpegBuilder() : m_data{0xFF, 0xD8} {}
+
+JpegBuilder& JpegBuilder::Segment(std::uint8_t marker, const Bytes& body) {
+    m_data.push_back(0xFF);
+    m_data.push_back(marker);
+    PutBE16(m_data, unsigned(body.size() + 2));
+    Append(m_data, body);
+    return *this;
+}
+
+JpegBuilder& JpegBuilder::App(std::uint8_t marker, const std::string& id, const Bytes& body) {
+    Bytes all = Str(id);
+    Append(all, body);
+    return Segment(marker, all);
+}
+
+JpegBuilder& JpegBuilder::Raw(const Bytes& bytes) {
+    Append(m_data, bytes);
+    return *this;
+}
+
+Bytes JpegBuilder::Finish() const {
+    Bytes out = m_data;
+    Append(out, {0xFF, 0xDA, 0x00, 0x08, 0x01, 0x01, 0x00, 0x00, 0x3F, 0x00});
+    Append(out, {0x12, 0x34, 0x56, 0x78, 0xFF, 0x00, 0x9A, 0xFF, 0xD9});
+    return out;
+}
+
+TiffBuilder::TiffBuilder(bool bigEndian) : big(bigEndian), m_dirs(1) {}
+
+int TiffBuilder::Add() {
+    m_dirs.emplace_back();
+    return int(m_dirs.size()) - 1;
+}
+
+void TiffBuilder::Put16(Bytes& out, unsigned v) const {
+    if (big) return PutBE16(out, v);
+    out.push_back(std::uint8_t(v));
+    out.push_back(std::uint8_t(v >> 8));
+}
+void TiffBuilder::Put32(Bytes& out, std::uint32_t v) const {
+    if (big) return PutBE32(out, v);
+    Put16(out, v & 0xFFFF);
+    Put16(out, v >> 16);
+}
+
+TiffBuilder& TiffBuilder::Typed(int ifd, std::uint16_t tag, std::uint16_t type, std::uint32_t count,
+                                const Bytes& value) {
+    m_dirs[size_t(ifd)].entries.push_back(Entry{tag, type, count, value});
+    return *this;
+}
+
+TiffBuilder& TiffBuilder::Ascii(int ifd, std::uint16_t tag, const std::string& text) {
+    Bytes v = Str(text);
+    v.push_back(0);
+    return Typed(ifd, tag, 2, std::uint32_t(v.size()), v);
+}
+
+TiffBuilder& TiffBuilder::Shorts(int ifd, std::uint16_t tag, const std::vector<std::uint16_t>& v) {
+    Bytes b;
+    for (auto x : v)
+        Put16(b, x);
+    return Typed(ifd, tag, 3, std::uint32_t(v.size()), b);
+}
+
+TiffBuilder& TiffBuilder::Longs(int ifd, std::uint16_t tag, const std::vector<std::uint32_t>& v) {
+    Bytes b;
+    for (auto x : v)
+        Put32(b, x);
+    return Typed(ifd, tag, 4, std::uint32_t(v.size()), b);
+}
+
+TiffBuilder& TiffBuilder::Rationals(int ifd, std::uint16_t tag, const std::vector<std::int64_t>& nd,
+                                    std::uint16_t type) {
+    Bytes b;
+    for (auto x : nd)
+        Put32(b, std::uint32_t(x));
+    return Typed(ifd, tag, type, std::uint32_t(nd.size() / 2), b);
+}
+
+TiffBuilder& TiffBuilder::RawField(int ifd, std::uint16_t tag, std::uint16_t type,
+                                   std::uint32_t count, std::uint32_t field) {
+    Entry e{tag, type, count, {}};
+    Put32(e.value, field);
+    e.raw = true;
+    m_dirs[size_t(ifd)].entries.push_back(e);
+    return *this;
+}
+
+TiffBuilder& TiffBuilder::Pointer(int ifd, std::uint16_t tag, int sub) {
+    Entry e{tag, 4, 1, {}};
+    e.sub = sub;
+    m_dirs[size_t(ifd)].entries.push_back(e);
+    return *this;
+}
+
+TiffBuilder& TiffBuilder::Next(int ifd, int next) {
+    m_dirs[size_t(ifd)].next = next;
+    return *this;
+}
+
+TiffBuilder& TiffBuilder::Thumbnail(int ifd, const Bytes& jpeg, bool withLength) {
+    Dir& d = m_dirs[size_t(ifd)];
+    d.thumbnail = jpeg;
+    Entry e{0x0201, 4, 1, {}};
+    e.thumbnail = true;
+    d.entries.push_back(e);
+    if (withLength) Longs(ifd, 0x0202, {std::uint32_t(jpeg.size())});
+    return *this;
+}
+
+Bytes TiffBuilder::Build() const {
+    // First pass: where every directory, value and thumbnail goes.
+    auto outside = [](const Entry& e) {
+        return !e.raw && e.sub < 0 && !e.thumbnail && e.value.size() > 4;
+    };
+    std::vector<std::uint32_t> at(m_dirs.size()), thumbAt(m_dirs.size());
+    std::uint32_t pos = 8;
+    for (size_t i = 0; i < m_dirs.size(); ++i) {
+        at[i] = pos;
+        pos += 6 + 12 * std::uint32_t(m_dirs[i].entries.size());
+        for (const Entry& e : m_dirs[i].entries)
+            if (outside(e)) pos += std::uint32_t((e.value.size() + 1) & ~size_t(1));
+        thumbAt[i] = pos;
+        pos += std::uint32_t((m_dirs[i].thumbnail.size() + 1) & ~size_t(1));
+    }
+    Bytes out = Str(big ? "MM" : "II");
+    Put16(out, 42);
+    Put32(out, 8);
+    for (size_t i = 0; i < m_dirs.size(); ++i) {
+        const Dir& d = m_dirs[i];
+        Put16(out, unsigned(d.entries.size()));
+        std::uint32_t valuePos = at[i] + 6 + 12 * std::uint32_t(d.entries.size());
+        Bytes values;
+        for (const Entry& e : d.entries) {
+            Put16(out, e.tag);
+            Put16(out, e.type);
+            Put32(out, e.count);
+            if (e.sub >= 0) {
+                Put32(out, at[size_t(e.sub)]);
+            } else if (e.thumbnail) {
+                Put32(out, thumbAt[i]);
+            } else if (outside(e)) {
+                Put32(out, valuePos + std::uint32_t(values.size()));
+                Append(values, e.value);
+                if (values.size() & 1) values.push_back(0);
+            } else {
+                Bytes field = e.value;
+                field.resize(4, 0);
+                Append(out, field);
+            }
+        }
+        Put32(out, d.next >= 0 ? at[size_t(d.next)] : 0);
+        Append(out, values);
+        Append(out, d.thumbnail);
+        if (d.thumbnail.size() & 1) out.push_back(0);
+    }
+    return out;
+}
+
+Bytes ResourceBlock(std::uint16_t id, const Bytes& data, const std::string& name) {
+    Bytes out = Str("8BIM");
+    PutBE16(out, id);
+    out.push_back(std::uint8_t(name.size()));
+    Append(out, Str(name));
+    if ((name.size() + 1) & 1) out.push_back(0);
+    PutBE32(out, std::uint32_t(data.size()));
+    Append(out, data);
+    if (data.size() & 1) out.push_back(0);
+    return out;
+}
+
+Bytes Dataset(std::uint8_t record, std::uint8_t dataset, const std::string& data) {
+    Bytes out{0x1C, record, dataset};
+    PutBE16(out, unsigned(data.size()));
+    Append(out, Str(data));
+    return out;
+}
+
+}  // namespace exiftest

@@ -1,0 +1,86 @@
+// Test-side builders of the byte streams the reader is fed: JPEG files assembled
+// segment by segment, TIFF structures in either byte order, Photoshop resource blocks
+// with IPTC datasets. They write what the formats say, independently of the library.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace exiftest {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes Str(const std::string& s);  // the characters, no terminator
+void Append(Bytes& out, const Bytes& more);
+void PutBE16(Bytes& out, unsigned v);
+void PutBE32(Bytes& out, std::uint32_t v);
+
+// SOI, then segments, then (Finish) a scan header, a few scan bytes and EOI.
+class JpegBuilder {
+public:
+    JpegBuilder();
+    // 0xFF, marker, length (body + 2), body.
+    JpegBuilder& Segment(std::uint8_t marker, const Bytes& body);
+    // An application segment whose body is the identifier followed by `body`.
+    JpegBuilder& App(std::uint8_t marker, const std::string& id, const Bytes& body);
+    JpegBuilder& Exif(const Bytes& tiff) { return App(0xE1, std::string("Exif\0\0", 6), tiff); }
+    JpegBuilder& Raw(const Bytes& bytes);
+    Bytes Finish() const;  // with the scan and EOI
+    const Bytes& Data() const { return m_data; }
+
+private:
+    Bytes m_data;
+};
+
+// A TIFF structure: header, IFD0 at offset 8, then every other directory and all values
+// laid out after it. Directories are numbered as Add() returns them (IFD0 is 0).
+class TiffBuilder {
+public:
+    explicit TiffBuilder(bool bigEndian);
+    int Add();  // a new, empty directory
+
+    TiffBuilder& Ascii(int ifd, std::uint16_t tag, const std::string& text);  // NUL added
+    TiffBuilder& Shorts(int ifd, std::uint16_t tag, const std::vector<std::uint16_t>& v);
+    TiffBuilder& Longs(int ifd, std::uint16_t tag, const std::vector<std::uint32_t>& v);
+    // (numerator, denominator) pairs, RATIONAL (type 5) or SRATIONAL (type 10).
+    TiffBuilder& Rationals(int ifd, std::uint16_t tag, const std::vector<std::int64_t>& nd,
+                           std::uint16_t type = 5);
+    TiffBuilder& Typed(int ifd, std::uint16_t tag, std::uint16_t type, std::uint32_t count,
+                       const Bytes& value);  // value already in the structure's byte order
+    // An entry stored as is: its 4-byte value field holds `field` (an offset, say).
+    TiffBuilder& RawField(int ifd, std::uint16_t tag, std::uint16_t type, std::uint32_t count,
+                          std::uint32_t field);
+    TiffBuilder& Pointer(int ifd, std::uint16_t tag, int sub);  // LONG offset of `sub`
+    TiffBuilder& Next(int ifd, int next);
+    // IFD1's JPEGInterchangeFormat (pointing at the bytes) and, optionally, its length.
+    TiffBuilder& Thumbnail(int ifd, const Bytes& jpeg, bool withLength = true);
+
+    Bytes Build() const;
+    bool big;
+
+private:
+    struct Entry {
+        std::uint16_t tag, type;
+        std::uint32_t count;
+        Bytes value;
+        int sub = -1;            // value is the offset of this directory
+        bool thumbnail = false;  // value is the offset of the directory's thumbnail
+        bool raw = false;        // value is the 4-byte field as given
+    };
+    struct Dir {
+        std::vector<Entry> entries;
+        int next = -1;
+        Bytes thumbnail;
+    };
+    void Put16(Bytes& out, unsigned v) const;
+    void Put32(Bytes& out, std::uint32_t v) const;
+    std::vector<Dir> m_dirs;
+};
+
+// One Photoshop image resource block ("8BIM", id, empty name, size, data padded to even).
+Bytes ResourceBlock(std::uint16_t id, const Bytes& data, const std::string& name = "");
+// One IPTC dataset: 0x1C, record, dataset, 16-bit length, data.
+Bytes Dataset(std::uint8_t record, std::uint8_t dataset, const std::string& data);
+
+}  // namespace exiftest

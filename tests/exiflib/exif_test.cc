@@ -1,0 +1,254 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "builders.h"
+#include "exiflib/exiflib.h"
+#include "walk.h"
+
+using namespace ExifLib;
+using namespace exiftest;
+
+namespace {
+
+const std::string kDate = "2008:05:01 10:20:30";
+const Bytes kThumb = [] {
+    Bytes b{0xFF, 0xD8};
+    for (int i = 0; i < 101; ++i)
+        b.push_back(std::uint8_t(i));
+    return b;
+}();
+
+// A structure with every directory: IFD0 -> EXIF, GPS; IFD0 -> IFD1 with a thumbnail.
+Bytes Standard(bool big) {
+    TiffBuilder t(big);
+    int exif = t.Add(), gps = t.Add(), ifd1 = t.Add();
+    t.Ascii(0, 0x010F, "Canon").Ascii(0, 0x0110, "EOS 5D").Shorts(0, 0x0112, {6});
+    t.Rationals(0, 0x011A, {72, 1})
+        .Ascii(0, 0x0132, kDate)
+        .Rationals(0, 0x013E, {313, 1000, 329, 1000});
+    t.Pointer(0, 0x8769, exif).Pointer(0, 0x8825, gps).Next(0, ifd1);
+    t.Rationals(exif, 0x829A, {1, 125})
+        .Rationals(exif, 0x829D, {28, 10})
+        .Shorts(exif, 0x8827, {400});
+    t.Ascii(exif, 0x9003, kDate).Ascii(exif, 0x9004, kDate);
+    t.Rationals(exif, 0x9204, {-2, 3}, 10).Typed(exif, 0x9000, 7, 4, Str("0230"));
+    t.Shorts(exif, 0xA002, {640}).Longs(exif, 0xA003, {480}).Shorts(exif, 0xA214, {10, 20});
+    t.Typed(exif, 0x9286, 7, 12, Str(std::string("ASCII\0\0\0hey!", 12)))
+        .Typed(exif, 0x927C, 7, 40, Bytes(40, 0xAB));
+    t.Typed(gps, 0, 1, 4, {2, 2, 0, 0}).Ascii(gps, 1, "N").Rationals(gps, 2, {48, 1, 30, 1, 36, 1});
+    t.Ascii(gps, 3, "E").Rationals(gps, 4, {2, 1, 21, 1, 0, 1}).Typed(gps, 5, 1, 1, {0});
+    t.Rationals(gps, 6, {35, 1}).Ascii(gps, 18, "WGS-84");
+    t.Shorts(ifd1, 0x0103, {6}).Thumbnail(ifd1, kThumb);
+    return t.Build();
+}
+
+// Parses a JPEG with one EXIF segment built from `tiff`; null when none was kept.
+CExifApp1Seg* ParseExif(CAppSegMgr& mgr, const Bytes& tiff) {
+    EXPECT_TRUE(ParseBytes(JpegBuilder().Exif(tiff).Finish(), mgr));
+    return mgr.GetExif();
+}
+
+CIFD* Sub(CIFD* ifd, WORD tag) {
+    auto* e = dynamic_cast<CIFDIFDEntry*>(ifd ? ifd->GetEntry(tag) : nullptr);
+    return e ? e->GetIFD() : nullptr;
+}
+
+std::string Text(CIFD* ifd, WORD tag) {
+    std::string s = "(none)";
+    if (IIFDEntry* e = ifd ? ifd->GetEntry(tag) : nullptr) e->ToString(s);
+    return s;
+}
+
+}  // namespace
+
+TEST(Exif, BothByteOrdersGiveTheSameEntries) {
+    CAppSegMgr little, big;
+    CExifApp1Seg* le = ParseExif(little, Standard(false));
+    CExifApp1Seg* be = ParseExif(big, Standard(true));
+    ASSERT_TRUE(le && be);
+    EXPECT_FALSE(le->IsBigEndian());
+    EXPECT_TRUE(be->IsBigEndian());
+    EXPECT_EQ(Describe(little, false), Describe(big, false));
+
+    CIFD* exif = Sub(be->GetIFD0(), 0x8769);
+    ASSERT_NE(exif, nullptr);
+    EXPECT_NE(dynamic_cast<CJPEGExifIFD*>(exif), nullptr);
+    auto* exposure = dynamic_cast<CNormalIFDEntry<tagRational>*>(exif->GetEntry(0x829A));
+    ASSERT_NE(exposure, nullptr);
+    EXPECT_EQ(exposure->GetValue(0).numerator, 1u);
+    EXPECT_EQ(exposure->GetValue(0).denominator, 125u);
+    auto* iso = dynamic_cast<CNormalIFDEntry<short>*>(exif->GetEntry(0x8827));
+    ASSERT_NE(iso, nullptr);
+    EXPECT_EQ(iso->GetValue(0), 400);
+    auto* bias = dynamic_cast<CNormalIFDEntry<tagSRational>*>(exif->GetEntry(0x9204));
+    ASSERT_NE(bias, nullptr);
+    EXPECT_EQ(bias->GetValue(0).numerator, -2);
+    auto* width = dynamic_cast<CSingleLongOrShortEntry*>(exif->GetEntry(0xA002));
+    auto* height = dynamic_cast<CSingleLongOrShortEntry*>(exif->GetEntry(0xA003));
+    ASSERT_TRUE(width && height);
+    EXPECT_EQ(width->GetType(), kTypeShort);
+    EXPECT_EQ(width->GetValue(), 640u);
+    EXPECT_EQ(height->GetType(), kTypeLong);
+    EXPECT_EQ(height->GetValue(), 480u);
+    EXPECT_EQ(Text(exif, 0x9004),
+              "{32X,30X,30X,38X,3aX,30X,35X,3aX,30X,31X,20X,31X,30X,3aX,32X,30X,3aX,33X,30X,00X}");
+    EXPECT_EQ(Text(exif, 0x9286), "{41X,53X,43X,49X,49X,00X,00X,00X,68X,65X,79X,21X}");
+
+    CIFD* gps = Sub(be->GetIFD0(), 0x8825);
+    EXPECT_NE(dynamic_cast<CJPEGGpsIFD*>(gps), nullptr);
+    EXPECT_EQ(Text(gps, 2), "{48/1,30/1,36/1}");
+    EXPECT_EQ(Text(gps, 1), "{4eX,00X}");
+    EXPECT_EQ(Text(gps, 0), "{02X,02X,00X,00X}");
+    EXPECT_EQ(Text(gps, 5), "0");
+
+    auto* ifd1 = dynamic_cast<CJPEGIFD1*>(be->GetIFD0()->GetNext());
+    ASSERT_NE(ifd1, nullptr);
+    ASSERT_EQ(ifd1->GetThumbnailLength(), kThumb.size());
+    EXPECT_EQ(Bytes(ifd1->GetThumbnail(), ifd1->GetThumbnail() + kThumb.size()), kThumb);
+    EXPECT_EQ(Text(ifd1, 0x0202), std::to_string(kThumb.size()));
+}
+
+TEST(Exif, EntriesOfTheWrongTypeOrCountAndRepeatedTagsAreLeftOut) {
+    for (bool big : {false, true}) {
+        TiffBuilder t(big);
+        int exif = t.Add(), gps = t.Add();
+        t.Ascii(0, 0x010F, "First").Ascii(0, 0x010F, "Second").Typed(0, 0x0110, 2, 0, {});
+        t.Longs(0, 0x0112, {3})
+            .Ascii(0, 0x1234, "unknown")
+            .Pointer(0, 0x8769, exif)
+            .Pointer(0, 0x8825, gps);
+        t.Rationals(exif, 0x829A, {1, 60}, 10).Rationals(exif, 0x829A, {1, 30});  // first dropped
+        t.Rationals(exif, 0x829D, {28, 10, 1, 1}).Longs(exif, 0x8827, {100});
+        t.Typed(exif, 0x9003, 2, 19, Str(kDate.substr(0, 18) + '\0'));
+        t.Typed(exif, 0x9286, 7, 8, Bytes(8, 'x')).Ascii(exif, 0xA004, "SND00001.WA");
+        t.Rationals(gps, 27, {1, 1}).Typed(gps, 1, 2, 3, Str("NN\0"));
+        CAppSegMgr mgr;
+        CExifApp1Seg* seg = ParseExif(mgr, t.Build());
+        ASSERT_NE(seg, nullptr);
+        CIFD* ifd0 = seg->GetIFD0();
+        EXPECT_EQ(Text(ifd0, 0x010F), "{46X,69X,72X,73X,74X,00X}");  // "First"
+        EXPECT_FALSE(ifd0->HasEntry(0x0110));
+        EXPECT_FALSE(ifd0->HasEntry(0x1234));
+        EXPECT_EQ(ifd0->GetEntry(0x0112)->GetType(), kTypeShort);  // any type, read as SHORT
+        EXPECT_EQ(Text(ifd0, 0x0112), big ? "0" : "3");  // the first two bytes of the field
+        CIFD* exifDir = Sub(ifd0, 0x8769);
+        ASSERT_NE(exifDir, nullptr);
+        EXPECT_EQ(Text(exifDir, 0x829A), "1/30");
+        EXPECT_EQ(exifDir->GetEntryCount(), 1);  // FNumber, ISO, dates, comment, sound file dropped
+        EXPECT_EQ(Sub(ifd0, 0x8825), nullptr);   // nothing kept, so no pointer entry
+    }
+}
+
+TEST(Exif, SubDirectoriesThatCannotBeReadLeaveNoPointer) {
+    TiffBuilder t(false);
+    int interop = t.Add(), empty = t.Add();
+    t.Ascii(0, 0x010F, "Make").Pointer(0, 0xA005, interop).Pointer(0, 0x8769, empty);
+    t.RawField(0, 0x8825, 4, 1, 0x7FFFFFF0);  // GPS pointer far outside the data
+    t.Ascii(interop, 0x0001, "R98");
+    CAppSegMgr mgr;
+    CExifApp1Seg* seg = ParseExif(mgr, t.Build());
+    ASSERT_NE(seg, nullptr);
+    EXPECT_EQ(seg->GetIFD0()->GetEntryCount(), 1);
+
+    // A pointer of type SHORT is not a pointer.
+    TiffBuilder s(true);
+    int exif = s.Add();
+    s.Ascii(0, 0x010F, "Make").Shorts(0, 0x8769, {26}).Rationals(exif, 0x829A, {1, 2});
+    seg = ParseExif(mgr, s.Build());
+    ASSERT_NE(seg, nullptr);
+    EXPECT_FALSE(seg->GetIFD0()->HasEntry(0x8769));
+}
+
+TEST(Exif, IFD1NeedsBothOffsetsAndAThumbnailInsideTheData) {
+    auto withIfd1 = [](auto fill) {
+        TiffBuilder t(true);
+        int ifd1 = t.Add();
+        t.Ascii(0, 0x010F, "Make").Next(0, ifd1);
+        fill(t, ifd1);
+        return t.Build();
+    };
+    CAppSegMgr mgr;
+    for (const Bytes& tiff :
+         {withIfd1([](TiffBuilder&t, int d) { t.Thumbnail(d, kThumb, false); }),
+          withIfd1([](TiffBuilder&t, int d) { t.Shorts(d, 0x0103, {6}).Longs(d, 0x0202, {10}); }),
+          withIfd1([](TiffBuilder&t, int d) { t.Longs(d, 0x0201, {8}).Longs(d, 0x0202, {0}); }),
+          withIfd1(
+              [](TiffBuilder&t, int d) { t.Longs(d, 0x0201, {8}).Longs(d, 0x0202, {100000}); })}) {
+        CExifApp1Seg* seg = ParseExif(mgr, tiff);
+        ASSERT_NE(seg, nullptr);
+        EXPECT_EQ(seg->GetIFD0()->GetNext(), nullptr);
+        EXPECT_EQ(seg->GetIFD0()->GetEntryCount(), 1);
+    }
+    // An IFD0 without entries but with an IFD1 is kept.
+    TiffBuilder t(false);
+    int ifd1 = t.Add();
+    t.Next(0, ifd1).Thumbnail(ifd1, kThumb);
+    CExifApp1Seg* seg = ParseExif(mgr, t.Build());
+    ASSERT_NE(seg, nullptr);
+    EXPECT_EQ(seg->GetIFD0()->GetEntryCount(), 0);
+    ASSERT_NE(seg->GetIFD0()->GetNext(), nullptr);
+}
+
+TEST(Exif, ABadHeaderDropsTheSegmentAndTheWalkGoesOn) {
+    Bytes good = Standard(false);
+    std::vector<Bytes> bad;
+    for (auto patch : {std::pair<size_t, std::uint8_t>{2, 0x2B}, {0, 'M'}, {4, 4}, {7, 0x80}}) {
+        Bytes b = good;
+        b[patch.first] = patch.second;
+        bad.push_back(b);
+    }
+    bad.push_back(Bytes(good.begin(), good.begin() + 7));  // fewer than 8 bytes
+    Bytes noEntries = Str("II");
+    Append(noEntries, {0x2A, 0, 8, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+    bad.push_back(noEntries);
+    for (const Bytes& tiff : bad) {
+        CAppSegMgr mgr;
+        Bytes data = JpegBuilder().Exif(tiff).App(0xE0, std::string("JFXX\0", 5), {1, 2}).Finish();
+        ASSERT_TRUE(ParseBytes(data, mgr));
+        ASSERT_EQ(mgr.GetCount(), 1);
+        EXPECT_EQ(mgr.GetExif(), nullptr);
+        EXPECT_NE(dynamic_cast<CJFIFApp0ExSeg*>(mgr.GetSegment(0)), nullptr);
+    }
+}
+
+TEST(Exif, ValuesOutsideTheSegmentAreLeftOut) {
+    // Make's value offset points past the end of the EXIF segment, into the next one.
+    TiffBuilder t(false);
+    t.Ascii(0, 0x0110, "Model").RawField(0, 0x010F, 2, 8, 200);
+    CAppSegMgr mgr;
+    Bytes data = JpegBuilder().Exif(t.Build()).App(0xE3, "", Bytes(300, 'A')).Finish();
+    ASSERT_TRUE(ParseBytes(data, mgr));
+    ASSERT_NE(mgr.GetExif(), nullptr);
+    EXPECT_FALSE(mgr.GetExif()->GetIFD0()->HasEntry(0x010F));
+    EXPECT_TRUE(mgr.GetExif()->GetIFD0()->HasEntry(0x0110));
+}
+
+TEST(Exif, ToStringForms) {
+    const LONG longs[] = {10, 11, -1};
+    const short shorts[] = {-1, 2};
+    const unsigned char bytes[] = {0xAB, 1};
+    const tagSRational sr[] = {{-2, 3}};
+    std::string s;
+    std::unique_ptr<IIFDEntry> e(CNormalIFDEntry<LONG>::Create(1, kTypeLong, longs, 3));
+    e->ToString(s);
+    EXPECT_EQ(s, "{0000000aX,0000000bX,ffffffffX}");
+    e.reset(CNormalIFDEntry<LONG>::Create(1, kTypeLong, longs + 2, 1));
+    e->ToString(s);
+    EXPECT_EQ(s, "4294967295");
+    e.reset(CNormalIFDEntry<short>::Create(1, kTypeShort, shorts, 2));
+    e->ToString(s);
+    EXPECT_EQ(s, "{ffffX,0002X}");
+    e.reset(CNormalIFDEntry<short>::Create(1, kTypeShort, shorts, 1));
+    e->ToString(s);
+    EXPECT_EQ(s, "65535");
+    e.reset(CNormalIFDEntry<unsigned char>::Create(1, kTypeByte, bytes, 2));
+    e->ToString(s);
+    EXPECT_EQ(s, "{abX,01X}");
+    e.reset(CNormalIFDEntry<tagSRational>::Create(1, kTypeSRational, sr, 1));
+    e->ToString(s);
+    EXPECT_EQ(s, "-2/3");
+    e.reset(new CIFDIFDEntry(0x8769, nullptr));
+    e->ToString(s);
+    EXPECT_EQ(s, "(unknown)");
+}

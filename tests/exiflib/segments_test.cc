@@ -1,0 +1,246 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "builders.h"
+#include "exiflib/exiflib.h"
+#include "exiflib/fatal.h"
+#include "walk.h"
+
+using namespace ExifLib;
+using namespace exiftest;
+
+namespace {
+
+const std::string kFatalLine =
+    "fatal error: data corrupted or memory exhausted detected! now the application has to quit.\n";
+
+Bytes SmallExif() {
+    TiffBuilder t(false);
+    t.Ascii(0, 0x010F, "Maker");
+    return t.Build();
+}
+
+Bytes Jfif(unsigned w, unsigned h, size_t thumbBytes) {
+    Bytes b{0x01, 0x02, 0x01, 0x00, 0x48, 0x00, 0x48, std::uint8_t(w), std::uint8_t(h)};
+    b.resize(b.size() + thumbBytes, 0x7F);
+    return b;
+}
+
+template <typename T>
+bool Is(IMarkerSegment* seg) {
+    return dynamic_cast<T*>(seg) != nullptr;
+}
+
+}  // namespace
+
+TEST(Segments, TwelveBytesStartingWithSoiMakeAJpegFile) {
+    Bytes data{0xFF, 0xD8, 0xFF, 0xE0, 0, 4, 0, 0, 0xFF, 0xDA, 0};
+    CMemReadIO shortIo(data.data(), int(data.size()));
+    EXPECT_FALSE(IsJpeg(&shortIo));
+    CAppSegMgr mgr;
+    EXPECT_FALSE(mgr.Parse(&shortIo));
+    data.push_back(0);
+    CMemReadIO io(data.data(), int(data.size()));
+    EXPECT_TRUE(IsJpeg(&io));
+    data[1] = 0xD9;
+    EXPECT_FALSE(IsJpeg(&io));
+    EXPECT_FALSE(mgr.Parse(nullptr));
+}
+
+TEST(Segments, KeepsApplicationSegmentsInOrderAndTheFirstComment) {
+    Bytes dqt(65, 1), sof{8, 0, 16, 0, 16, 3, 1, 0x22, 0, 2, 0x11, 1, 3, 0x11, 1};
+    Bytes data = JpegBuilder()
+                     .App(0xE0, std::string("JFIF\0", 5), Jfif(0, 0, 0))
+                     .Exif(SmallExif())
+                     .App(0xE1, std::string("http://ns.adobe.com/xap/1.0/\0", 29), Str("<x/>"))
+                     .Segment(0xFE, Str("first"))
+                     .Segment(0xDB, dqt)
+                     .App(0xED, std::string("Photoshop 3.0\0", 14),
+                          ResourceBlock(0x0404, Dataset(2, 25, "kw")))
+                     .Segment(0xFE, Str("second"))
+                     .Segment(0xC0, sof)
+                     .Segment(0xC4, Bytes(30, 0))
+                     .App(0xE2, std::string("ICC_PROFILE\0", 12), Bytes(40, 3))
+                     .Finish();
+    CAppSegMgr mgr;
+    ASSERT_TRUE(ParseBytes(data, mgr));
+    ASSERT_EQ(mgr.GetCount(), 5);
+    EXPECT_TRUE(Is<CJFIFApp0Seg>(mgr.GetSegment(0)));
+    EXPECT_TRUE(Is<CExifApp1Seg>(mgr.GetSegment(1)));
+    EXPECT_TRUE(Is<CRawSeg>(mgr.GetSegment(2)));
+    EXPECT_TRUE(Is<CIptc>(mgr.GetSegment(3)));
+    EXPECT_TRUE(Is<CRawSeg>(mgr.GetSegment(4)));
+    EXPECT_EQ(mgr.GetSegment(4)->GetMarker(), 0xE2);
+    EXPECT_EQ(mgr.GetSegment(4)->GetLength(), 2 + 12 + 40);
+    EXPECT_EQ(mgr.GetExif(), mgr.GetSegment(1));
+    EXPECT_EQ(mgr.GetIptc(), mgr.GetSegment(3));
+    ASSERT_NE(mgr.GetComment(), nullptr);
+    EXPECT_EQ(std::string(mgr.GetComment()->GetBody(), mgr.GetComment()->GetBody() + 5), "first");
+    EXPECT_EQ(mgr.GetSegment(5), nullptr);
+
+    // A second parse forgets the first; a failed one leaves nothing behind.
+    ASSERT_TRUE(ParseBytes(JpegBuilder().Exif(SmallExif()).Finish(), mgr));
+    EXPECT_EQ(mgr.GetCount(), 1);
+    EXPECT_EQ(mgr.GetComment(), nullptr);
+    EXPECT_FALSE(ParseBytes(Bytes(20, 0), mgr));
+    EXPECT_EQ(mgr.GetCount(), 0);
+}
+
+TEST(Segments, TheWalkStopsAtTheScanAtAnUnknownCodeAndAtANonMarker) {
+    CAppSegMgr mgr;
+    Bytes scanFirst = JpegBuilder().Finish();
+    Append(scanFirst, JpegBuilder().Exif(SmallExif()).Data());  // after the scan: never read
+    EXPECT_TRUE(ParseBytes(scanFirst, mgr));
+    EXPECT_EQ(mgr.GetCount(), 0);
+
+    for (Bytes stop : {Bytes{0x00, 0x00}, Bytes{0xFF, 0x02}, Bytes{0x12, 0xFF}}) {
+        JpegBuilder b;
+        b.Exif(SmallExif()).Raw(stop).Exif(SmallExif());
+        EXPECT_TRUE(ParseBytes(b.Finish(), mgr));
+        EXPECT_EQ(mgr.GetCount(), 1);
+    }
+}
+
+TEST(Segments, EndOfImageBeforeAnyScanMustBeFollowedByExactlyOneByte) {
+    CAppSegMgr mgr;
+    Bytes head = JpegBuilder().Exif(SmallExif()).Raw({0xFF, 0xD9}).Data();
+    Bytes one = head, two = head;
+    one.push_back(0);
+    two.insert(two.end(), {0, 0});
+    EXPECT_TRUE(ParseBytes(one, mgr));
+    EXPECT_EQ(mgr.GetCount(), 1);
+    EXPECT_FALSE(ParseBytes(head, mgr));
+    EXPECT_FALSE(ParseBytes(two, mgr));
+    EXPECT_EQ(mgr.GetCount(), 1);  // what was read stays
+}
+
+TEST(Segments, DamagedSegmentsKeepWhatCameBefore) {
+    CAppSegMgr mgr;
+    // JFIF whose thumbnail size disagrees with its length: dropped, the walk goes on.
+    Bytes data = JpegBuilder()
+                     .App(0xE0, std::string("JFIF\0", 5), Jfif(2, 2, 11))
+                     .App(0xE0, std::string("JFIF\0", 5), Jfif(2, 1, 6))
+                     .App(0xE0, std::string("JFXX\0", 5), Bytes{0x10, 1, 2, 3})
+                     .App(0xE0, std::string("JFXX\0", 5), Bytes{0x10})
+                     .Exif(SmallExif())
+                     .Finish();
+    ASSERT_TRUE(ParseBytes(data, mgr));
+    ASSERT_EQ(mgr.GetCount(), 3);
+    auto* jfif = dynamic_cast<CJFIFApp0Seg*>(mgr.GetSegment(0));
+    ASSERT_NE(jfif, nullptr);
+    EXPECT_EQ(jfif->GetThumbWidth() * jfif->GetThumbHeight(), 2);
+    EXPECT_EQ(jfif->GetLength(), 16 + 6);
+    EXPECT_EQ(jfif->GetXDensity(), 0x48);
+    auto* jfxx = dynamic_cast<CJFIFApp0ExSeg*>(mgr.GetSegment(1));
+    ASSERT_NE(jfxx, nullptr);
+    EXPECT_EQ(jfxx->GetExtensionCode(), 0x10);
+    EXPECT_EQ(jfxx->GetBodyLength(), 3);
+    EXPECT_TRUE(Is<CExifApp1Seg>(mgr.GetSegment(2)));
+
+    // A segment whose length runs past the data ends the walk, keeping the first.
+    Bytes cut = JpegBuilder().Exif(SmallExif()).Data();
+    Append(cut, {0xFF, 0xE1, 0x40, 0x00});
+    Append(cut, Str(std::string("Exif\0\0", 6)));
+    Append(cut, SmallExif());
+    EXPECT_TRUE(ParseBytes(cut, mgr));
+    EXPECT_EQ(mgr.GetCount(), 1);
+
+    // A table segment that would reach the last byte stops the walk too.
+    Bytes tight = JpegBuilder().Exif(SmallExif()).Segment(0xDB, Bytes(10, 0)).Data();
+    EXPECT_TRUE(ParseBytes(tight, mgr));
+    EXPECT_EQ(mgr.GetCount(), 1);
+}
+
+namespace {
+int g_calls = 0;
+unsigned g_lastBody = 0;
+IMarkerSegment* TestFactory(IIO* io, unsigned short body) {
+    ++g_calls;
+    g_lastBody = body;
+    BYTE b[200];
+    io->Read(b, body < 200 ? body : 200, false);  // reads part of the body only
+    return CRawSeg::Create(0xE5, nullptr, 0, false);
+}
+}  // namespace
+
+TEST(Segments, TheShortestRegisteredIdentifierDecidesWithinTheFirst128Bytes) {
+    InitExifLib();
+    EXPECT_FALSE(Register(0xD0, "AB", 2, TestFactory));
+    EXPECT_FALSE(Register(0xE5, "AB", 2, nullptr));
+    EXPECT_FALSE(Register(0xE5, nullptr, 2, TestFactory));
+    ASSERT_TRUE(Register(0xE5, "ABCD", 4, TestFactory));
+    ASSERT_TRUE(Register(0xE5, "AB", 2, TestFactory));
+    std::string longId(130, 'L');
+    ASSERT_TRUE(Register(0xE6, longId.data(), 130, TestFactory));
+
+    g_calls = 0;
+    CAppSegMgr mgr;
+    Bytes data = JpegBuilder()
+                     .App(0xE5, "ABCD", Bytes(300, 9))
+                     .App(0xE5, "AC", Bytes(3, 9))
+                     .App(0xE6, longId, Bytes(3, 9))
+                     .Exif(SmallExif())
+                     .Finish();
+    ASSERT_TRUE(ParseBytes(data, mgr));
+    EXPECT_EQ(g_calls, 1);
+    EXPECT_EQ(g_lastBody, 302u);  // "CD" and the 300 bytes after the matched "AB"
+    ASSERT_EQ(mgr.GetCount(), 4);
+    EXPECT_EQ(mgr.GetSegment(0)->GetLength(), 2);  // what the factory made
+    EXPECT_EQ(mgr.GetSegment(1)->GetLength(), 2 + 2 + 3);
+    EXPECT_EQ(mgr.GetSegment(2)->GetLength(), 2 + 130 + 3);
+    EXPECT_TRUE(Is<CExifApp1Seg>(mgr.GetSegment(3)));  // the walk resumed after each body
+
+    // Siblings ascend as signed bytes: the markers 0xE0, 0xE1, 0xE5, 0xE6, 0xED are -32 ...
+    int siblings = 0;
+    for (const auto* n = GetSegmentRegistry().Root()->child; n; n = n->next, ++siblings)
+        if (n->next) {
+            EXPECT_LT(n->key, n->next->key);
+        }
+    EXPECT_GE(siblings, 5);
+}
+
+TEST(Segments, RawSegmentChecks) {
+    BYTE body[8] = {0, 5, 'a', 'b', 'c', 0, 0, 0};
+    CMemReadIO io(body, 8);
+    CRawSeg* seg = ReadRawSegment(&io, 0xFE, true);
+    ASSERT_NE(seg, nullptr);
+    EXPECT_EQ(seg->GetLength(), 5);
+    delete seg;
+    io.Seek(0, 0);
+    EXPECT_EQ(ReadRawSegment(&io, 0xC0, true), nullptr);  // outside the raw set
+    io.Seek(2, 0);
+    EXPECT_EQ(MakeRawSegment(&io, 0xE3, 2, true), nullptr);   // length below 3
+    EXPECT_EQ(MakeRawSegment(&io, 0xE3, 7, false), nullptr);  // runs past the data
+    EXPECT_EQ(MakeRawSegment(nullptr, 0xE3, 3, false), nullptr);
+    EXPECT_EQ(CreateAppSegment(&io, 0xD0, true), nullptr);
+}
+
+TEST(Segments, OutOfMemoryShowsTheMessageAndLosesOnlyThatSegment) {
+    Bytes data = JpegBuilder()
+                     .App(0xE0, std::string("JFIF\0", 5), Jfif(20, 20, 1200))
+                     .Exif(SmallExif())
+                     .Finish();
+    CAppSegMgr mgr;
+    SetAllocationCeilingForTesting(1000);
+    testing::internal::CaptureStderr();
+    bool parsed = ParseBytes(data, mgr);
+    std::string err = testing::internal::GetCapturedStderr();
+    SetAllocationCeilingForTesting(0);
+    EXPECT_TRUE(parsed);
+    EXPECT_EQ(err, kFatalLine);
+    ASSERT_EQ(mgr.GetCount(), 1);
+    EXPECT_TRUE(Is<CExifApp1Seg>(mgr.GetSegment(0)));
+
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(ParseBytes(data, mgr));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(mgr.GetCount(), 2);
+
+    // An inconsistent raw segment (a marker outside the raw set) shows the same message.
+    BYTE body[4] = {1, 2, 3, 4};
+    CMemReadIO io(body, 4);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(MakeRawSegment(&io, 0xC0, 4, false), nullptr);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), kFatalLine);
+}

@@ -1,0 +1,25 @@
+// Walks everything a parse kept (every segment, directory, entry, dataset) and returns
+// it as text: one line per item, entries with their tag, type, count and ToString text.
+// Shared by the tests and the fuzz target, which only needs the walk to touch it all.
+#pragma once
+
+#include <string>
+
+#include "builders.h"
+#include "exiflib/exiflib.h"
+
+namespace exiftest {
+
+// With `withByteOrder` false, the byte order of TIFF segments is left out, so a file and
+// its mirror in the other byte order describe the same.
+std::string Describe(const ExifLib::CAppSegMgr& mgr, bool withByteOrder = true);
+std::string DescribeIFD(const ExifLib::CIFD* ifd, int depth = 0);
+
+// Initialises the library and parses `data` through a read-only memory stream.
+bool ParseBytes(const Bytes& data, ExifLib::CAppSegMgr& mgr);
+
+// Writes `seg` into a buffer (exactly GetLength() + 2 bytes are expected); empty when
+// the write fails or its size disagrees with the length.
+Bytes WriteSegment(ExifLib::IMarkerSegment* seg);
+
+}  // namespace exiftest

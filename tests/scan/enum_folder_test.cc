@@ -19,9 +19,10 @@
 namespace {
 
 namespace fs = std::filesystem;
+using Set = std::set<CString>;
 
-std::set<CString> Names(const std::set<_tagSimpleFileInfo>& pics) {
-    std::set<CString> names;
+Set Names(const std::set<_tagSimpleFileInfo>& pics) {
+    Set names;
     for (const auto& p : pics)
         names.insert(p.strFileName);
     return names;
@@ -32,12 +33,9 @@ protected:
     void SetUp() override {
         CCommonFunc::InitPicExt({});
         m_dir.WriteFile("tree/a.jpg", "aaaa");
-        m_dir.WriteFile("tree/B.PNG", "bb");
-        m_dir.WriteFile("tree/.hidden.gif", "");
-        m_dir.WriteFile("tree/notes.txt", "text");
-        m_dir.WriteFile("tree/c.jpeg", "jpeg is no default");
-        m_dir.WriteFile("tree/\u4e2d\u6587.tif", "wide name");
-        m_dir.WriteFile("tree/sub1/deep.jpg", "not listed: one level only");
+        for (const char* name :
+             {"B.PNG", ".hidden.gif", "notes.txt", "c.jpeg", "\u4e2d\u6587.tif", "sub1/deep.jpg"})
+            m_dir.WriteFile(std::string("tree/") + name, "");
         m_dir.MakeDir("tree/sub2.jpg");  // a folder is never a picture
         fs::create_directory_symlink(m_dir / "tree/sub1", m_dir / "tree/folderlink");
         fs::create_symlink(m_dir / "tree/a.jpg", m_dir / "tree/piclink.jpg");
@@ -45,80 +43,54 @@ protected:
     }
     testutil::TempDir m_dir;
     scantest::ScopedDriveTable m_drives{"C=" + m_dir.path()};
-    const std::set<CString> m_expectedPics{
-        L"a.jpg", L"B.PNG", L".hidden.gif", L"\u4e2d\u6587.tif", L"piclink.jpg", L"broken.bmp"};
-    const std::set<CString> m_expectedFolders{L"C:\\tree\\sub1", L"C:\\tree\\sub2.jpg"};
+    // Links are plain entries: never folders, pictures by their own names.
+    const Set m_pics{L"a.jpg",       L"B.PNG",      L".hidden.gif", L"\u4e2d\u6587.tif",
+                     L"piclink.jpg", L"broken.bmp", L"kept.jpg"};
+    const Set m_folders{L"C:\\tree\\sub1", L"C:\\tree\\sub2.jpg", L"C:\\kept"};
 };
 
 TEST_F(EnumFolderTest, NamesOfPicturesAndPathsOfSubFolders) {
-    std::set<CString> pics{L"kept.jpg"}, folders{L"C:\\kept"};
+    Set pics{L"kept.jpg"}, folders{L"C:\\kept"};  // the sets are not cleared
     ASSERT_EQ(1, CCommonFunc::EnumFolderChild(L"C:\\tree\\", pics, folders));
-    std::set<CString> expectedPics = m_expectedPics, expectedFolders = m_expectedFolders;
-    expectedPics.insert(L"kept.jpg");  // the sets are not cleared
-    expectedFolders.insert(L"C:\\kept");
-    EXPECT_EQ(expectedPics, pics);
-    EXPECT_EQ(expectedFolders, folders);
-}
-
-TEST_F(EnumFolderTest, HostExtensionsDecideWhatIsAPicture) {
-    CCommonFunc::InitPicExt({L"jpeg", L"txt"});
-    std::set<CString> pics, folders;
-    ASSERT_EQ(1, CCommonFunc::EnumFolderChild(L"C:\\tree\\", pics, folders));
-    EXPECT_EQ((std::set<CString>{L"c.jpeg", L"notes.txt"}), pics);
-    CCommonFunc::InitPicExt({});
+    EXPECT_EQ(m_pics, pics);
+    EXPECT_EQ(m_folders, folders);
 }
 
 TEST_F(EnumFolderTest, DetailsCarrySizeAndLastWriteTime) {
     const auto written = std::chrono::sys_seconds(std::chrono::seconds(1199183415));
     fs::last_write_time(m_dir / "tree/a.jpg", std::chrono::file_clock::from_sys(written));
-    std::set<_tagSimpleFileInfo> pics;
-    std::set<CString> folders;
+    std::set<_tagSimpleFileInfo> pics{{L"kept.jpg", 0, CTime()}, {L"B.PNG", 7, CTime(7)}};
+    Set folders{L"C:\\kept"};
     ASSERT_EQ(1, CCommonFunc::EnumFolderChild(L"C:\\tree\\", pics, folders, nullptr));
-    EXPECT_EQ(m_expectedPics, Names(pics));
-    EXPECT_EQ(m_expectedFolders, folders);
-    auto a = pics.find(_tagSimpleFileInfo{L"a.jpg", 0, CTime()});
+    EXPECT_EQ(m_pics, Names(pics));
+    EXPECT_EQ(m_folders, folders);
+    auto a = pics.find({L"a.jpg", 0, CTime()});
     ASSERT_NE(pics.end(), a);
     EXPECT_EQ(4u, a->iFileSize);
     EXPECT_EQ(1199183415, a->tFileModify.GetTime());
-    auto b = pics.find(_tagSimpleFileInfo{L"B.PNG", 0, CTime()});
-    ASSERT_NE(pics.end(), b);
-    EXPECT_EQ(2u, b->iFileSize);
+    // One entry per name (case-sensitive): the one already there stays.
+    EXPECT_EQ(7u, pics.find({L"B.PNG", 0, CTime()})->iFileSize);
+    EXPECT_EQ(0u, pics.count({L"b.png", 0, CTime()}));
 }
 
-TEST_F(EnumFolderTest, DetailsAreOrderedByCaseSensitiveName) {
-    std::set<_tagSimpleFileInfo> pics;
-    pics.insert({L"b.jpg", 1, CTime(1)});
-    pics.insert({L"B.jpg", 2, CTime(2)});
-    pics.insert({L"b.jpg", 3, CTime(3)});  // same name: not added again
-    ASSERT_EQ(2u, pics.size());
-    EXPECT_EQ(CString(L"B.jpg"), pics.begin()->strFileName);
-    EXPECT_EQ(1u, std::next(pics.begin())->iFileSize);
-}
-
-TEST_F(EnumFolderTest, MissingOrUnlistableFolderLeavesTheSetsAlone) {
+TEST_F(EnumFolderTest, MissingFolderOrEarlyStopLeavesTheSetsAlone) {
     for (const wchar_t* folder :
          {L"C:\\nothing\\", L"C:\\tree\\a.jpg\\", L"C:\\tree", L"Q:\\", L""}) {
-        std::set<CString> pics{L"kept.jpg"}, folders{L"C:\\kept"};
+        Set pics{L"kept.jpg"}, folders{L"C:\\kept"};
+        std::set<_tagSimpleFileInfo> details{{L"kept.jpg", 0, CTime()}};
         EXPECT_EQ(0, CCommonFunc::EnumFolderChild(folder, pics, folders)) << folder;
-        EXPECT_EQ(1u, pics.size());
-        EXPECT_EQ(1u, folders.size());
-        std::set<_tagSimpleFileInfo> details;
-        EXPECT_EQ(0, CCommonFunc::EnumFolderChild(folder, details, folders, nullptr));
-        EXPECT_TRUE(details.empty());
+        EXPECT_EQ(0, CCommonFunc::EnumFolderChild(folder, details, folders, nullptr)) << folder;
+        EXPECT_EQ(Set{L"kept.jpg"}, pics);
+        EXPECT_EQ(Set{L"kept.jpg"}, Names(details));
+        EXPECT_EQ(Set{L"C:\\kept"}, folders);
     }
-}
-
-TEST_F(EnumFolderTest, StopSetBeforeTheCallReturnsBeforeTheFirstEntry) {
+    // A stop set before the call ends it before the first entry.
     CEvent stop(TRUE);
-    std::set<_tagSimpleFileInfo> pics{{L"kept.jpg", 1, CTime(1)}};
-    std::set<CString> folders{L"C:\\kept"};
-    EXPECT_EQ(0, CCommonFunc::EnumFolderChild(L"C:\\tree\\", pics, folders, stop));
-    EXPECT_EQ(std::set<CString>{L"kept.jpg"}, Names(pics));
-    EXPECT_EQ(std::set<CString>{L"C:\\kept"}, folders);
-    // Once reset the same call lists everything.
-    stop.ResetEvent();
-    EXPECT_EQ(1, CCommonFunc::EnumFolderChild(L"C:\\tree\\", pics, folders, stop));
-    EXPECT_EQ(m_expectedPics.size() + 1, pics.size());
+    Set folders{L"C:\\kept"};
+    std::set<_tagSimpleFileInfo> details{{L"kept.jpg", 0, CTime()}};
+    EXPECT_EQ(0, CCommonFunc::EnumFolderChild(L"C:\\tree\\", details, folders, stop));
+    EXPECT_EQ(Set{L"kept.jpg"}, Names(details));
+    EXPECT_EQ(Set{L"C:\\kept"}, folders);
 }
 
 // A stop set by another thread while a listing runs: the call either lists the whole

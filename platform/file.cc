@@ -54,7 +54,8 @@ DWORD GetFileAttributesW(const CString& path) {
 
 BOOL CreateDirectoryW(const CString& path) {
     std::string host;
-    if (!plat::ToHostPath(path, host)) return FALSE;
+    // A drive's own folder belongs to the drive table, not to the library.
+    if (IsDriveRoot(path) || !plat::ToHostPath(path, host)) return FALSE;
     return mkdir(host.c_str(), 0777) == 0 ? TRUE : FALSE;
 }
 
@@ -99,10 +100,14 @@ HANDLE CreateFileW(const CString& path, DWORD access, DWORD, DWORD disposition) 
         default:
             return INVALID_HANDLE_VALUE;
     }
-    int fd = open(host.c_str(), flags, 0666);
+    // Opened without blocking, so that a named pipe or a device that waits for a peer
+    // cannot stall the caller; only regular files and block devices (raw volumes) are
+    // kept, and they read normally afterwards.
+    int fd = open(host.c_str(), flags | O_NONBLOCK, 0666);
     if (fd < 0) return INVALID_HANDLE_VALUE;
     struct stat st;
-    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    if (fstat(fd, &st) != 0 || !(S_ISREG(st.st_mode) || S_ISBLK(st.st_mode)) ||
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
         close(fd);
         return INVALID_HANDLE_VALUE;
     }

@@ -35,8 +35,8 @@ inline const HANDLE INVALID_HANDLE_VALUE = reinterpret_cast<HANDLE>(~std::uintpt
 // FILE_ATTRIBUTE_READONLY when the owner may not write, FILE_ATTRIBUTE_NORMAL when no
 // other bit applies. INVALID_FILE_ATTRIBUTES when the path cannot be read.
 DWORD GetFileAttributesW(const CString& path);
-// Creates one folder (the parent must exist). FALSE when it cannot be created or
-// already exists.
+// Creates one folder (the parent must exist). FALSE when it cannot be created, already
+// exists, or is a drive root (a drive's host folder is never created here).
 BOOL CreateDirectoryW(const CString& path);
 // TRUE when the path names an existing file or folder.
 BOOL PathFileExistsW(const CString& path);
@@ -44,7 +44,8 @@ BOOL DeleteFileW(const CString& path);
 
 // Opens a file. `path` may also be a raw volume, "\\.\X:", which opens drive X's device
 // (see plat::RawDeviceOf) for reading. access: GENERIC_READ and/or GENERIC_WRITE;
-// disposition: CREATE_NEW, CREATE_ALWAYS, OPEN_EXISTING or OPEN_ALWAYS.
+// disposition: CREATE_NEW, CREATE_ALWAYS, OPEN_EXISTING or OPEN_ALWAYS. Only regular
+// files and block devices open; folders, pipes, sockets and character devices fail.
 HANDLE CreateFileW(const CString& path, DWORD access, DWORD share, DWORD disposition);
 // Reads up to `toRead` bytes; *read gets the count (0 at the end of the file).
 BOOL ReadFile(HANDLE file, void* buffer, DWORD toRead, DWORD* read);

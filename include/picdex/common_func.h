@@ -11,11 +11,21 @@
 
 #include <set>
 
+#include "picdex/ctime.h"
 #include "picdex/export.h"
 #include "picdex/types.h"
 
-class CTime;
-struct _tagSimpleFileInfo;
+// One picture found in a folder by the folder walk or the NTFS reader. A set of them is
+// ordered by file name, case-sensitively.
+struct _tagSimpleFileInfo {
+    CString strFileName;      // the name only, without folder
+    ULONGLONG iFileSize = 0;  // bytes
+    CTime tFileModify;        // last-write time
+
+    bool operator<(const _tagSimpleFileInfo& other) const {
+        return strFileName.compare(other.strFileName) < 0;
+    }
+};
 
 class PICDEX_API CCommonFunc {
 public:

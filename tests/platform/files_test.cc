@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <set>
+#include <sys/stat.h>
 
 #include "common/temp_dir.h"
 #include "platform/drives.h"
@@ -181,6 +182,9 @@ TEST_F(Files, ReadSeekSizeAndTimesOfOpenFiles) {
 
     EXPECT_EQ(CreateFileW(L"E:\\none", GENERIC_READ, 0, OPEN_EXISTING), INVALID_HANDLE_VALUE);
     EXPECT_EQ(CreateFileW(L"E:\\", GENERIC_READ, 0, OPEN_EXISTING), INVALID_HANDLE_VALUE);
+    // A named pipe without a writer would block a plain open for ever.
+    ASSERT_EQ(mkfifo((dir_ / "pipe.jpg").c_str(), 0600), 0);
+    EXPECT_EQ(CreateFileW(L"E:\\pipe.jpg", GENERIC_READ, 0, OPEN_EXISTING), INVALID_HANDLE_VALUE);
 
     CFile file;
     ASSERT_TRUE(

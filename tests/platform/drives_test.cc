@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "common/drive_table.h"
 #include "common/temp_dir.h"
 #include "platform/drives.h"
 
@@ -7,13 +8,8 @@ namespace {
 
 class DriveTable : public ::testing::Test {
 protected:
-    void SetUp() override { saved_ = picdex::GetDriveTable(); }
-    void TearDown() override { picdex::SetDriveTable(saved_, nullptr); }
-    void Set(const std::string& text) {
-        std::string error;
-        ASSERT_TRUE(picdex::SetDriveTable(text, &error)) << error;
-    }
-    std::string saved_;
+    void Set(const std::string& text) { table_.Set(text); }
+    testutil::ScopedDriveTable table_{"C=/"};
 };
 
 TEST_F(DriveTable, ParsesEntriesWithOptionsInLetterOrder) {

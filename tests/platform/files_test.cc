@@ -1,9 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <filesystem>
 #include <set>
-#include <sys/stat.h>
 
+#include "common/drive_table.h"
 #include "common/temp_dir.h"
 #include "platform/drives.h"
 #include "platform/file.h"
@@ -16,12 +17,6 @@ namespace fs = std::filesystem;
 // A drive E: on a temporary folder for each test.
 class Files : public ::testing::Test {
 protected:
-    void SetUp() override {
-        saved_ = picdex::GetDriveTable();
-        ASSERT_TRUE(picdex::SetDriveTable("C=/;E=" + dir_.path(), nullptr));
-    }
-    void TearDown() override { picdex::SetDriveTable(saved_, nullptr); }
-
     struct Listed {
         bool directory;
         ULONGLONG size;
@@ -40,7 +35,7 @@ protected:
     }
 
     testutil::TempDir dir_;
-    std::string saved_;
+    testutil::ScopedDriveTable drives_{"C=/;E=" + dir_.path()};
 };
 
 TEST_F(Files, ListingGivesNamesFlagsSizesAndTimes) {

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <thread>
 
+#include "common/drive_table.h"
 #include "common/temp_dir.h"
 #include "platform/codepage.h"
 #include "platform/drives.h"
@@ -16,13 +17,8 @@ namespace {
 
 class HostFacilities : public ::testing::Test {
 protected:
-    void SetUp() override {
-        saved_ = picdex::GetDriveTable();
-        ASSERT_TRUE(picdex::SetDriveTable("C=/;E=" + dir_.path(), nullptr));
-    }
-    void TearDown() override { picdex::SetDriveTable(saved_, nullptr); }
     testutil::TempDir dir_;
-    std::string saved_;
+    testutil::ScopedDriveTable drives_{"C=/;E=" + dir_.path()};
 };
 
 CString ReadRegistry(const wchar_t* key, const wchar_t* value, LONG* status = nullptr) {

@@ -1,0 +1,59 @@
+#include "db/sql_literal.h"
+
+#include <cstdio>
+
+#include "db/text_codec.h"
+
+std::string SqlInt(int value) {
+    return std::to_string(value);
+}
+
+std::string SqlInt64(LONGLONG value) {
+    return std::to_string(value);
+}
+
+std::string TimeText(const CTime& t) {
+    CTime::Fields f = t.GetLocalFields();
+    // The local-time conversion reports failure by answering 1970-01-01 00:00:00; a
+    // genuine time with those local fields lies within a day of the epoch.
+    constexpr std::int64_t kDay = 86400;
+    bool failed = f.year == 1970 && f.month == 1 && f.day == 1 && f.hour == 0 && f.minute == 0 &&
+                  f.second == 0 && (t.GetTime() > kDay || t.GetTime() < -kDay);
+    if (failed) f = CTime::Fields{0, 0, 0, -1, -1, -1, 0};
+    char buf[96];
+    std::snprintf(buf, sizeof buf, "%d-%02d-%02d %02d:%02d:%02d", f.year, f.month, f.day, f.hour,
+                  f.minute, f.second);
+    return buf;
+}
+
+std::string SqlTime(const CTime& t) {
+    return "'" + TimeText(t) + "'";
+}
+
+std::string SqlEscape(const CString& text) {
+    std::string utf8 = WideToUtf8(text);
+    std::string out;
+    out.reserve(utf8.size() + 8);
+    for (char c : utf8) {
+        out += c;
+        if (c == '\'') out += '\'';
+    }
+    return out;
+}
+
+std::string SqlText(const CString& text) {
+    return "'" + SqlEscape(text) + "'";
+}
+
+std::string SqlLike(const CString& text) {
+    return "'%" + SqlEscape(text) + "%'";
+}
+
+void AppendValueList(std::string& sql, std::initializer_list<std::string_view> values) {
+    bool first = true;
+    for (std::string_view v : values) {
+        if (!first) sql += ',';
+        sql += v;
+        first = false;
+    }
+}

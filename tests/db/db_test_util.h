@@ -1,0 +1,53 @@
+// Helpers of the database tests: a real database file in a temporary folder, a time
+// zone for the life of an object, and small readers of the stored rows.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "common/temp_dir.h"
+#include "db/db_mng.h"
+
+namespace dbtest {
+
+// A temporary folder holding one database file path (the file is made by whoever
+// opens it).
+class TempDb {
+public:
+    TempDb() : m_path(m_dir / "index.db") {}
+    const std::string& Path() const { return m_path; }
+    const testutil::TempDir& Dir() const { return m_dir; }
+
+private:
+    testutil::TempDir m_dir;
+    std::string m_path;
+};
+
+// Sets TZ (and re-reads it) for the life of the object.
+class ScopedTimeZone {
+public:
+    explicit ScopedTimeZone(const char* tz) : m_env("TZ", tz) { tzset(); }
+
+private:
+    // Declared before m_env so that it is destroyed after m_env has restored TZ.
+    struct Reread {
+        ~Reread() { tzset(); }
+    };
+    Reread m_reread;
+    testutil::ScopedEnv m_env;
+};
+
+// A manager opened on a fresh file with every table of the schema created.
+void OpenWithSchema(CDBMng& db, const std::string& path);
+
+// The first column of every row of a statement, as text ("NULL" for SQL NULL).
+std::vector<std::string> Column(CDBMng& db, const std::string& sql);
+// The first column of the first row as text, or "NULL"/"<none>".
+std::string Scalar(CDBMng& db, const std::string& sql);
+// count(*) of a table with an optional where clause.
+int CountRows(CDBMng& db, const std::string& table, const std::string& where = "");
+
+}  // namespace dbtest

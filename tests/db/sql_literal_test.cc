@@ -1,0 +1,114 @@
+// The literal rules and the statements built from records.
+#include <gtest/gtest.h>
+
+#include <climits>
+
+#include "db/record_sql.h"
+#include "db/sql_literal.h"
+#include "db_test_util.h"
+
+namespace {
+
+TEST(SqlLiteralTest, Integers) {
+    EXPECT_EQ("0", SqlInt(0));
+    EXPECT_EQ("-42", SqlInt(-42));
+    EXPECT_EQ("-2147483648", SqlInt(INT_MIN));
+    EXPECT_EQ("9223372036854775807", SqlInt64(LLONG_MAX));
+    EXPECT_EQ("-5000000000", SqlInt64(-5000000000LL));
+}
+
+TEST(SqlLiteralTest, TimesAreLocal) {
+    {
+        dbtest::ScopedTimeZone tz("Asia/Shanghai");
+        EXPECT_EQ("'1970-01-01 08:00:00'", SqlTime(CTime(0)));
+        EXPECT_EQ("'2008-02-29 23:59:59'", SqlTime(CTime(2008, 2, 29, 23, 59, 59)));
+    }
+    {
+        dbtest::ScopedTimeZone tz("America/New_York");
+        EXPECT_EQ("'1969-12-31 19:00:00'", SqlTime(CTime(0)));
+        EXPECT_EQ("'2009-07-04 09:05:03'", SqlTime(CTime(1246712703)));
+    }
+}
+
+TEST(SqlLiteralTest, UnconvertibleTimeUsesTheFallbackFields) {
+    EXPECT_EQ("'0-00-00 -1:-1:-1'", SqlTime(CTime(LLONG_MAX)));
+    EXPECT_EQ("'0-00-00 -1:-1:-1'", SqlTime(CTime(LLONG_MIN)));
+}
+
+TEST(SqlLiteralTest, TextsDoubleQuotesOnlyAndAreUtf8) {
+    EXPECT_EQ("'O''Brien.jpg'", SqlText(L"O'Brien.jpg"));
+    EXPECT_EQ("''''''", SqlText(L"''"));
+    EXPECT_EQ("''", SqlText(L""));
+    EXPECT_EQ("'\xE7\x85\xA7\xE7\x89\x87'", SqlText(L"照片"));
+    EXPECT_EQ("'%50%_x''%'", SqlLike(L"50%_x'"));
+    EXPECT_EQ("C:\\a''b\\", SqlEscape(L"C:\\a'b\\"));
+}
+
+TEST(SqlLiteralTest, ValueLists) {
+    std::string sql = "x(";
+    AppendValueList(sql, {"1", "'a'", "-2"});
+    EXPECT_EQ("x(1,'a',-2", sql);
+}
+
+TEST(RecordSqlTest, InsertFormsFollowTheId) {
+    dbtest::ScopedTimeZone tz("Asia/Shanghai");
+    _tagGpsInfo gps;
+    gps.iLatitude = 31;
+    gps.iLongitute = 121;
+    gps.iAltitute = 5;
+    EXPECT_EQ(
+        "Insert into tb_gps_info(iLatitude, iLongitute, iAltitute, iGpsSpeed, "
+        "tGpsTime)values(31,121,5,0,'1970-01-01 08:00:00');",
+        BuildInsert(gps));
+
+    _tagTimePath month;
+    month.iPathID = 7;
+    month.tPathPicTime = CTime(2008, 5, 1, 0, 0, 0);
+    month.iPicCountT = 2;
+    month.iPicSizeT = 5000000000LL;
+    EXPECT_EQ(
+        "Insert into tb_time_path_info(iPathID, tPathPicTime, iPicCountT, "
+        "iPicSizeT)values(7,'2008-05-01 00:00:00',2,5000000000);",
+        BuildInsert(month));
+    month.iTimePathID = 9;
+    EXPECT_EQ(
+        "Replace into tb_time_path_info(iTimePathID, iPathID, tPathPicTime, iPicCountT, "
+        "iPicSizeT)values(9,7,'2008-05-01 00:00:00',2,5000000000);",
+        BuildInsert(month));
+}
+
+TEST(RecordSqlTest, FileAndIptcValueOrder) {
+    dbtest::ScopedTimeZone tz("UTC");
+    _tagFileInfo f;
+    f.iPathID = 3;
+    f.strFileName = L"O'Brien.jpg";
+    f.strExt = L"jpg";
+    f.iFileSize = 1234;
+    f.tSnapTime = CTime(86400);
+    f.strMD5 = L"0";
+    f.iExifID = 5;
+    f.iHeight = 10;
+    f.iWidth = 20;
+    f.iBPP = 24;
+    EXPECT_EQ(
+        "Replace into tb_file_info(iPathID, strFileName, strExt, iFileSize, tSnapTime, "
+        "tFileCreate, tFileModify, tFileSearch, strMD5, iIptcID, iExifID, iGpsID, iHeight, "
+        "iWidth, iBPP, iPageCount )values(3,'O''Brien.jpg','jpg',1234,'1970-01-02 "
+        "00:00:00','1970-01-01 00:00:00','1970-01-01 00:00:00','1970-01-01 "
+        "00:00:00','0',-1,5,-1,10,20,24,1);",
+        BuildInsert(f));
+    f.iFileID = 44;
+    EXPECT_EQ(0u, BuildInsert(f).find("Replace into tb_file_info(iFileID, iPathID, "));
+    EXPECT_NE(std::string::npos, BuildInsert(f).find(")values(44,3,'O''Brien.jpg',"));
+
+    _tagIptcInfo iptc;
+    iptc.strCity = L"City";
+    iptc.strLocation = L"Place";
+    EXPECT_EQ(
+        "Insert into tb_iptc_info(strMemoInfo, strKeyWord, strTitle, strClass, strCity, "
+        "strLocation, strCountry, strCopyRight, strWriter)values('','','','','City','Place','',"
+        "'','');",
+        BuildInsert(iptc));
+}
+
+}  // namespace

@@ -99,3 +99,13 @@ struct _tagTimePath {
     int iPicCountT = 0;
     LONGLONG iPicSizeT = 0;
 };
+
+// The file-detail record: one analysed picture with its metadata blocks and folder,
+// the payload of a CSaveFileDetail task. Defaults as the records above.
+struct _tagFileDetail {
+    _tagFileInfo fileInfo;
+    _tagExifInfo exifInfo;
+    _tagIptcInfo iptcInfo;
+    _tagGpsInfo gpsInfo;
+    CString strFolder;
+};

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/temp_dir.h"
+#include "db/db_facade.h"
 #include "db/db_mng.h"
 
 namespace dbtest {
@@ -38,6 +39,36 @@ private:
     };
     Reread m_reread;
     testutil::ScopedEnv m_env;
+};
+
+// A machine for the default folder lists: drive C: is a temporary folder holding the
+// application-data, documents and temporary folders, so the default lists name
+// folders on C: only (no registry). Restores the previous drive table and variables.
+class ScopedMachine {
+public:
+    ScopedMachine();
+    ~ScopedMachine();
+    const testutil::TempDir& Root() const { return m_root; }
+
+private:
+    testutil::TempDir m_root;
+    std::string m_oldTable;
+    testutil::ScopedEnv m_data, m_docs, m_tmp, m_config;
+};
+
+// Records every statement a manager runs.
+class StatementLog {
+public:
+    explicit StatementLog(CDBMng& db) : m_db(db) {
+        m_db.SetStatementObserver([this](const char* sql) { m_seen.push_back(sql); });
+    }
+    ~StatementLog() { m_db.SetStatementObserver(nullptr); }
+    const std::vector<std::string>& Seen() const { return m_seen; }
+    void Clear() { m_seen.clear(); }
+
+private:
+    CDBMng& m_db;
+    std::vector<std::string> m_seen;
 };
 
 // A manager opened on a fresh file with every table of the schema created.

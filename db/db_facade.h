@@ -34,7 +34,7 @@
 #include "db/report_sink.h"
 #include "db/search_history.h"
 #include "db/time_path_dao.h"
-#include "scan/common_func.h"
+#include "picdex/common_func.h"
 
 class CDbFacade {
 public:

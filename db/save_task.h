@@ -14,7 +14,7 @@
 
 #include "db/records.h"
 #include "picdex/sync.h"
-#include "scan/common_func.h"
+#include "picdex/common_func.h"
 
 class CDbFacade;
 

@@ -1,23 +1,15 @@
 #include "db_test_util.h"
 
 #include "db/schema.h"
-#include "picdex/drives.h"
 
 namespace dbtest {
 
 ScopedMachine::ScopedMachine()
-    : m_oldTable(picdex::GetDriveTable()),
-      m_data("XDG_DATA_HOME", m_root.MakeDir("data")),
+    : m_data("XDG_DATA_HOME", m_root.MakeDir("data")),
       m_docs("XDG_DOCUMENTS_DIR", m_root.MakeDir("docs")),
       m_tmp("TMPDIR", m_root.MakeDir("tmp")),
-      m_config("XDG_CONFIG_HOME", m_root.MakeDir("config")) {
-    std::string error;
-    EXPECT_TRUE(picdex::SetDriveTable("C=" + m_root.path(), &error)) << error;
-}
-
-ScopedMachine::~ScopedMachine() {
-    picdex::SetDriveTable(m_oldTable, nullptr);
-}
+      m_config("XDG_CONFIG_HOME", m_root.MakeDir("config")),
+      m_drives("C=" + m_root.path()) {}
 
 void OpenWithSchema(CDBMng& db, const std::string& path) {
     ASSERT_EQ(0, db.Open(path.c_str()));

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/drive_table.h"
 #include "common/temp_dir.h"
 #include "db/db_facade.h"
 #include "db/db_mng.h"
@@ -47,13 +48,12 @@ private:
 class ScopedMachine {
 public:
     ScopedMachine();
-    ~ScopedMachine();
     const testutil::TempDir& Root() const { return m_root; }
 
 private:
     testutil::TempDir m_root;
-    std::string m_oldTable;
     testutil::ScopedEnv m_data, m_docs, m_tmp, m_config;
+    testutil::ScopedDriveTable m_drives;
 };
 
 // Records every statement a manager runs.

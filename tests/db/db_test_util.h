@@ -5,13 +5,17 @@
 #include <gtest/gtest.h>
 
 #include <ctime>
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/drive_table.h"
 #include "common/temp_dir.h"
 #include "db/db_facade.h"
 #include "db/db_mng.h"
+#include "db/report_sink.h"
+#include "db/text_codec.h"
 
 namespace dbtest {
 
@@ -69,6 +73,44 @@ public:
 private:
     CDBMng& m_db;
     std::vector<std::string> m_seen;
+};
+
+// What the database layer reported, recorded; the kind-4 and kind-5 actions run the
+// database operations that the service and the scanner run for them.
+class RecordingSink : public IDbReportSink {
+public:
+    explicit RecordingSink(CDbFacade& db) : m_db(db) {}
+    void OnFolderSaved(const CString& folder, int newFiles) override;
+    void OnFolderStats(const CString& folder, const CMonthChangeMap& changes) override;
+    void OnDriveDone(wchar_t letter) override;
+    void OnNtfsPhaseDone() override;
+    void OnFolderWalkDone() override;
+    void RunScanFinishAction() override;
+    void OnRunDone() override;
+
+    std::vector<std::pair<CString, int>> saved;
+    std::map<CString, CMonthChangeMap> stats;
+    std::vector<std::string> events;  // "drive C", "ntfs", "walk", "finish", "run"
+
+private:
+    CDbFacade& m_db;
+    CCriticalSection m_cs;
+};
+
+// A database layer object on a fresh file (machine with drive C: only), reporting to a
+// recording sink.
+class FacadeTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    CDBMng& Mng() { return db.GetDbMng(); }
+    // Stores a file row in `folder` (created as needed); returns its id.
+    int AddFile(const CString& folder, const CString& name, LONGLONG size, CTime snap,
+                const CString& md5 = L"0", CTime search = CTime::GetCurrentTime());
+
+    ScopedMachine machine;
+    TempDb file;
+    CDbFacade db;
+    RecordingSink sink{db};
 };
 
 // A manager opened on a fresh file with every table of the schema created.

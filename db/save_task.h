@@ -13,8 +13,8 @@
 #include <set>
 
 #include "db/records.h"
-#include "picdex/sync.h"
 #include "picdex/common_func.h"
+#include "picdex/sync.h"
 
 class CDbFacade;
 

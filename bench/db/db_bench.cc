@@ -52,8 +52,10 @@ _tagFileInfo MakeFile(int i) {
 void CreateSchema(CDBMng& db, const std::string& path) {
     db.Open(path.c_str());
     CScopedTransaction txn(&db);
-    for (const char* sql : schema::kCreateAll) db.Execute(sql);
-    for (const char* sql : schema::kVersion3Indexes) db.Execute(sql);
+    for (const char* sql : schema::kCreateAll)
+        db.Execute(sql);
+    for (const char* sql : schema::kVersion3Indexes)
+        db.Execute(sql);
 }
 
 // One file with kRows rows written by the DAO, shared by the read benchmark.
@@ -73,11 +75,13 @@ void BM_FileDaoInsert(benchmark::State& state) {
         auto file = std::make_unique<DaoFile>();
         std::vector<_tagFileInfo> rows;
         rows.reserve(kRows);
-        for (int i = 0; i < kRows; ++i) rows.push_back(MakeFile(i));
+        for (int i = 0; i < kRows; ++i)
+            rows.push_back(MakeFile(i));
         state.ResumeTiming();
         {
             CScopedTransaction txn(&file->db);
-            for (auto& f : rows) file->dao.Insert(f);
+            for (auto& f : rows)
+                file->dao.Insert(f);
         }
         state.PauseTiming();
         file.reset();
@@ -165,7 +169,8 @@ void BM_PreparedInsert(benchmark::State& state) {
         auto file = std::make_unique<DaoFile>();
         std::vector<_tagFileInfo> rows;
         rows.reserve(kRows);
-        for (int i = 0; i < kRows; ++i) rows.push_back(MakeFile(i));
+        for (int i = 0; i < kRows; ++i)
+            rows.push_back(MakeFile(i));
         state.ResumeTiming();
         PreparedInsertAll(file->db.Handle(), rows);
         state.PauseTiming();
@@ -179,7 +184,8 @@ void BM_PreparedInsert(benchmark::State& state) {
 void BM_PreparedSelect(benchmark::State& state) {
     DaoFile file;
     std::vector<_tagFileInfo> rows;
-    for (int i = 0; i < kRows; ++i) rows.push_back(MakeFile(i));
+    for (int i = 0; i < kRows; ++i)
+        rows.push_back(MakeFile(i));
     PreparedInsertAll(file.db.Handle(), rows);
     sqlite3_stmt* s = nullptr;
     sqlite3_prepare_v2(file.db.Handle(),
@@ -239,8 +245,7 @@ std::vector<std::set<_tagSimpleFileInfo>> FolderLists() {
 
 // Queues every folder list and drains `batch` tasks at a time (the writer thread drains
 // once 100 are waiting; 10,000 is everything in one transaction).
-int QueueAndDrain(DrainFile& f, const std::vector<std::set<_tagSimpleFileInfo>>& lists,
-                  int batch) {
+int QueueAndDrain(DrainFile& f, const std::vector<std::set<_tagSimpleFileInfo>>& lists, int batch) {
     int written = 0;
     for (int t = 0; t < kTasks; ++t) {
         f.queue.QueueFolderFiles(DrainFile::Folder(t), lists[size_t(t)], 1);

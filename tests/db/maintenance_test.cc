@@ -20,7 +20,8 @@ protected:
     std::string Folders() {
         auto v = Column(Mng(), "select strFullPath from tb_path_info order by strFullPath");
         std::string out;
-        for (auto& s : v) out += s + " ";
+        for (auto& s : v)
+            out += s + " ";
         return out;
     }
 };
@@ -39,7 +40,8 @@ TEST_F(MaintenanceTest, ConfigurationValuesUseTheCache) {
     EXPECT_EQ(L"照片", value);
     EXPECT_EQ(1u, log.Seen().size());  // from the cache
 
-    for (int i = 0; i < 100; ++i) db.SetConfig(L"k" + std::to_wstring(i), L"v");
+    for (int i = 0; i < 100; ++i)
+        db.SetConfig(L"k" + std::to_wstring(i), L"v");
     log.Clear();
     value.clear();
     EXPECT_TRUE(db.GetConfig(L"Key'1", value));
@@ -76,8 +78,9 @@ TEST_F(MaintenanceTest, FolderToAnalyseHasUnreadOrUnseenFiles) {
     EXPECT_EQ((std::set<CString>{L"new.jpg", L"old.jpg"}), names);
 
     // A file row without its folder row is not chosen.
-    Mng().Execute("delete from tb_file_info where iPathID in (select iPathID from tb_path_info "
-                  "where strFullPath = 'D:\\todo\\');");
+    Mng().Execute(
+        "delete from tb_file_info where iPathID in (select iPathID from tb_path_info "
+        "where strFullPath = 'D:\\todo\\');");
     Mng().Execute("insert into tb_file_info(iPathID, strFileName, strMD5) values (999, 'x', '');");
     EXPECT_FALSE(db.GetFolderToAnalyse(folder, names));
 }
@@ -90,18 +93,21 @@ TEST_F(MaintenanceTest, RefreshFolderDropsUnseenFilesAndRecounts) {
     // Without a run start nothing is deleted; everything counts.
     EXPECT_TRUE(db.RefreshFolder(id, removed));
     EXPECT_EQ(-1, removed);
-    EXPECT_EQ("2|150", Scalar(Mng(), "select iPicCount || '|' || iPicSize from tb_path_info "
-                                     "where strFullPath = 'D:\\f\\'"));
+    EXPECT_EQ("2|150", Scalar(Mng(),
+                              "select iPicCount || '|' || iPicSize from tb_path_info "
+                              "where strFullPath = 'D:\\f\\'"));
     StartRun();
     EXPECT_TRUE(db.RefreshFolder(id, removed));
     EXPECT_EQ(1, removed);
-    EXPECT_EQ("1|100", Scalar(Mng(), "select iPicCount || '|' || iPicSize from tb_path_info "
-                                     "where strFullPath = 'D:\\f\\'"));
+    EXPECT_EQ("1|100", Scalar(Mng(),
+                              "select iPicCount || '|' || iPicSize from tb_path_info "
+                              "where strFullPath = 'D:\\f\\'"));
     AddFile(L"D:\\g\\", L"gone.jpg", 50, kSnap, L"0", kBefore);
     EXPECT_TRUE(db.RefreshAll());
     EXPECT_EQ(1, CountRows(Mng(), "tb_file_info"));
-    EXPECT_EQ("0|NULL", Scalar(Mng(), "select iPicCount || '|' || ifnull(iPicSize, 'NULL') "
-                                      "from tb_path_info where strFullPath = 'D:\\g\\'"));
+    EXPECT_EQ("0|NULL", Scalar(Mng(),
+                               "select iPicCount || '|' || ifnull(iPicSize, 'NULL') "
+                               "from tb_path_info where strFullPath = 'D:\\g\\'"));
 }
 
 TEST_F(MaintenanceTest, RebuildMonthsFromTheFilesOfTheRun) {
@@ -119,8 +125,9 @@ TEST_F(MaintenanceTest, RebuildMonthsFromTheFilesOfTheRun) {
                       .c_str());
     ASSERT_TRUE(db.RebuildFolderMonths(id));
     EXPECT_EQ((std::vector<std::string>{"2019-07-01 00:00:00|2|30", "2019-08-01 00:00:00|1|40"}),
-              Column(Mng(), "select tPathPicTime || '|' || iPicCountT || '|' || iPicSizeT from "
-                            "tb_time_path_info order by tPathPicTime"));
+              Column(Mng(),
+                     "select tPathPicTime || '|' || iPicCountT || '|' || iPicSizeT from "
+                     "tb_time_path_info order by tPathPicTime"));
     AddFile(L"D:\\n\\", L"a.jpg", 5, CTime(2019, 7, 3, 0, 0, 0));
     ASSERT_TRUE(db.RebuildAllMonths());
     EXPECT_EQ(3, CountRows(Mng(), "tb_time_path_info"));
@@ -138,7 +145,8 @@ TEST_F(MaintenanceTest, CleanupStaleRemovesWhatTheRunDidNotSee) {
     int folder = db.GetPathDao().GetPathID(L"D:\\s\\", false);
     Mng().Execute(("insert into tb_time_path_info(iPathID, tPathPicTime, iPicCountT, iPicSizeT, "
                    "tPathTSearch) values (" +
-                   std::to_string(folder) + ", '2019-07-01 00:00:00', 2, 2, '2020-05-01 00:00:00');")
+                   std::to_string(folder) +
+                   ", '2019-07-01 00:00:00', 2, 2, '2020-05-01 00:00:00');")
                       .c_str());
 
     EXPECT_FALSE(db.CleanupStale());  // no run start: nothing changes
@@ -151,8 +159,9 @@ TEST_F(MaintenanceTest, CleanupStaleRemovesWhatTheRunDidNotSee) {
               Column(Mng(), "select strFileName from tb_file_info"));
     EXPECT_EQ(0, CountRows(Mng(), "tb_exif_info"));
     EXPECT_EQ(0, CountRows(Mng(), "tb_time_path_info"));  // no rebuild refreshed it
-    EXPECT_EQ("0", Scalar(Mng(), "select iPicCount from tb_path_info where strFullPath = "
-                                 "'D:\\s\\'"));
+    EXPECT_EQ("0", Scalar(Mng(),
+                          "select iPicCount from tb_path_info where strFullPath = "
+                          "'D:\\s\\'"));
 }
 
 TEST_F(MaintenanceTest, PruneKeepsAncestorsOfFoldersWithPictures) {
@@ -206,10 +215,12 @@ TEST_F(MaintenanceTest, DeleteFileTakesItsMetadataAndCounts) {
     EXPECT_TRUE(db.DeleteFile(L"D:\\d\\O'Brien.jpg", true));
     EXPECT_EQ(1, CountRows(Mng(), "tb_file_info"));
     EXPECT_EQ(0, CountRows(Mng(), "tb_iptc_info"));
-    EXPECT_EQ("1|200", Scalar(Mng(), "select iPicCount || '|' || iPicSize from tb_path_info "
-                                     "where strFullPath = 'D:\\d\\'"));
-    EXPECT_EQ("1|200", Scalar(Mng(), "select iPicCountT || '|' || iPicSizeT from "
-                                     "tb_time_path_info"));
+    EXPECT_EQ("1|200", Scalar(Mng(),
+                              "select iPicCount || '|' || iPicSize from tb_path_info "
+                              "where strFullPath = 'D:\\d\\'"));
+    EXPECT_EQ("1|200", Scalar(Mng(),
+                              "select iPicCountT || '|' || iPicSizeT from "
+                              "tb_time_path_info"));
 }
 
 TEST_F(MaintenanceTest, MarkMoveAndRenameFiles) {
@@ -227,15 +238,18 @@ TEST_F(MaintenanceTest, MarkMoveAndRenameFiles) {
     EXPECT_FALSE(db.MoveFile(L"D:\\from\\none.jpg", L"D:\\to\\none.jpg"));
     EXPECT_TRUE(db.MoveFile(L"D:\\from\\a.jpg", L"D:\\from\\b'.jpg"));
     EXPECT_TRUE(db.MoveFile(L"D:\\from\\b'.jpg", L"D:\\to\\c.jpg"));
-    EXPECT_EQ("D:\\to\\|c.jpg", Scalar(Mng(), "select strFullPath || '|' || strFileName from "
-                                              "tb_file_info join tb_path_info using (iPathID)"));
+    EXPECT_EQ("D:\\to\\|c.jpg", Scalar(Mng(),
+                                       "select strFullPath || '|' || strFileName from "
+                                       "tb_file_info join tb_path_info using (iPathID)"));
     EXPECT_EQ((std::vector<std::string>{"D:\\from\\|0|0", "D:\\to\\|1|10"}),
-              Column(Mng(), "select strFullPath || '|' || ifnull(iPicCount, 0) || '|' || "
-                            "ifnull(iPicSize, 0) from tb_path_info where iParentID <> 0 order "
-                            "by strFullPath"));
+              Column(Mng(),
+                     "select strFullPath || '|' || ifnull(iPicCount, 0) || '|' || "
+                     "ifnull(iPicSize, 0) from tb_path_info where iParentID <> 0 order "
+                     "by strFullPath"));
     EXPECT_EQ((std::vector<std::string>{"D:\\from\\|0", "D:\\to\\|1"}),
-              Column(Mng(), "select strFullPath || '|' || iPicCountT from tb_time_path_info "
-                            "join tb_path_info using (iPathID) order by strFullPath"));
+              Column(Mng(),
+                     "select strFullPath || '|' || iPicCountT from tb_time_path_info "
+                     "join tb_path_info using (iPathID) order by strFullPath"));
 }
 
 TEST_F(MaintenanceTest, MoveFolderRenamesReparentsAndRewritesPaths) {
@@ -264,8 +278,9 @@ TEST_F(MaintenanceTest, SearchHistory) {
     for (const wchar_t* key : {L"Sun", L"su", L"summer", L"SUNSET", L"sun's", L"tree"})
         EXPECT_TRUE(db.AddSearch(key));
     db.AddSearch(L"summer");
-    EXPECT_EQ("2", Scalar(Mng(), "select iSearchTimes from tb_search_history where strKey = "
-                                 "'summer'"));
+    EXPECT_EQ("2", Scalar(Mng(),
+                          "select iSearchTimes from tb_search_history where strKey = "
+                          "'summer'"));
     std::map<CString, int> out;
     EXPECT_FALSE(db.GetSearchHistory(L"su", out, 0));
     EXPECT_TRUE(db.GetSearchHistory(L"su", out, 2));

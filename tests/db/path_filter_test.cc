@@ -76,8 +76,9 @@ protected:
         filter.SetDbMng(&db);
     }
     std::vector<std::string> StoredFilters() {
-        return Column(db, "select strFullPath || '=' || iFilterType from tb_path_filter order "
-                          "by strFullPath");
+        return Column(db,
+                      "select strFullPath || '=' || iFilterType from tb_path_filter order "
+                      "by strFullPath");
     }
 
     dbtest::ScopedMachine machine;  // fixed drive C: only
@@ -157,8 +158,9 @@ TEST_F(PathFilterTest, SetFiltersAddsAndRemovesInOneTransaction) {
 }
 
 TEST_F(PathFilterTest, LoadingReadsTheStoredRows) {
-    db.Execute("insert into tb_path_filter(strFullPath, iFilterType) values ('E:\\X\\', 1), "
-               "('E:\\X\\In\\', -1), ('E:\\Zero\\', 0), ('E:\\Null\\', NULL), ('E:\\Odd\\', 5);");
+    db.Execute(
+        "insert into tb_path_filter(strFullPath, iFilterType) values ('E:\\X\\', 1), "
+        "('E:\\X\\In\\', -1), ('E:\\Zero\\', 0), ('E:\\Null\\', NULL), ('E:\\Odd\\', 5);");
     ASSERT_TRUE(filter.LoadFilters());
     EXPECT_EQ(-1, filter.GetFilterType(L"e:\\x\\in\\deep\\"));
     EXPECT_EQ(1, filter.GetFilterType(L"E:\\X\\"));

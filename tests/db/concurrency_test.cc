@@ -1,0 +1,119 @@
+// The database layer used from several threads at once, as a scan uses it: producers
+// queue folder lists and file details (creating folder rows as they go), one thread
+// drains the queue, and another runs lookups, configuration writes, filter edits and
+// search-history updates meanwhile. Also run under the thread sanitizer.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "db/save_queue.h"
+#include "db_test_util.h"
+
+namespace {
+
+using dbtest::CountRows;
+
+constexpr int kProducers = 2;
+constexpr int kFoldersEach = 30;
+constexpr int kFilesPerFolder = 5;
+
+CString FolderOf(int producer, int i) {
+    return L"E:\\p" + std::to_wstring(producer) + L"\\f" + std::to_wstring(i) + L"\\";
+}
+
+class ConcurrencyTest : public dbtest::FacadeTest {};
+
+TEST_F(ConcurrencyTest, WritersDrainWhileAnotherThreadLooksUpAndWrites) {
+    db.SetConfig(L"BackSearchStartTime", L"2000-01-01 00:00:00");
+    CSaveQueue queue(&db);
+    std::atomic<int> producersLeft{kProducers};
+    std::atomic<bool> stop{false};
+    std::atomic<int> drained{0}, lookups{0};
+
+    std::vector<std::thread> threads;
+    for (int p = 0; p < kProducers; ++p) {
+        threads.emplace_back([&, p] {
+            for (int i = 0; i < kFoldersEach; ++i) {
+                CString folder = FolderOf(p, i);
+                std::set<_tagSimpleFileInfo> files;
+                for (int k = 0; k < kFilesPerFolder; ++k) {
+                    _tagSimpleFileInfo f;
+                    f.strFileName = L"img" + std::to_wstring(k) + L".jpg";
+                    f.iFileSize = 100;
+                    files.insert(f);
+                }
+                queue.QueueFolderFiles(folder, files, 1);
+                for (int k = 0; k < kFilesPerFolder; ++k) {
+                    db.RegisterFolder(folder);
+                    auto* task = new CSaveFileDetail(&db);
+                    _tagFileInfo& info = task->m_detail.fileInfo;
+                    info.iPathID = db.GetPathDao().GetPathID(folder, true);
+                    info.strFileName = L"img" + std::to_wstring(k) + L".jpg";
+                    info.iFileSize = 100;
+                    info.tSnapTime = CTime(2012, 1 + k, 3, 0, 0, 0);
+                    info.tFileSearch = CTime::GetCurrentTime();
+                    info.strMD5 = L"0";
+                    queue.Enqueue(task);
+                }
+                queue.QueueFinishReport(1, folder);
+            }
+            producersLeft.fetch_sub(1);
+        });
+    }
+    threads.emplace_back([&] {  // the writer thread
+        for (;;) {
+            bool last = producersLeft.load() == 0;
+            drained.fetch_add(queue.Drain(nullptr));
+            if (last) break;
+        }
+    });
+    threads.emplace_back([&] {  // the host's thread
+        for (int n = 0; !stop.load(); ++n) {
+            CString value;
+            db.GetConfig(L"BackSearchStartTime", value);
+            db.SetConfig(L"HostKey" + std::to_wstring(n % 150), std::to_wstring(n));
+            db.GetPathDao().GetPathID(FolderOf(n % kProducers, n % kFoldersEach), false);
+            db.GetPathDao().HasSubFolder(L"E:\\p0\\");
+            db.AddSearch(L"query" + std::to_wstring(n % 7));
+            std::map<CString, int> history;
+            db.GetSearchHistory(L"QUERY", history, 3);
+            if (n % 10 == 0) db.AddExcludedFilter(L"F:\\x" + std::to_wstring(n) + L"\\");
+            db.GetFilterType(L"F:\\x0\\deep\\");
+            lookups.fetch_add(1);
+        }
+    });
+    for (int i = 0; i < kProducers + 1; ++i)
+        threads[size_t(i)].join();
+    stop.store(true);
+    threads.back().join();
+
+    const int folders = kProducers * kFoldersEach;
+    EXPECT_EQ(folders * (1 + kFilesPerFolder + 1), drained.load());
+    EXPECT_EQ(0, queue.GetCount());
+    EXPECT_EQ(0, queue.GetPending());
+    EXPECT_EQ(folders * kFilesPerFolder, queue.GetSaved(kSaveListedFiles));
+    EXPECT_EQ(folders * kFilesPerFolder, queue.GetSaved(kSaveFileDetails));
+    EXPECT_GT(lookups.load(), 0);
+    EXPECT_FALSE(Mng().IsInTransaction());
+
+    // Every folder has one row, every file one row with its details, every folder its
+    // five months, and each finished folder reported its five new months.
+    EXPECT_EQ(folders, CountRows(Mng(), "tb_path_info", "strFullPath like 'E:\\p_\\f%'"));
+    EXPECT_EQ(folders * kFilesPerFolder, CountRows(Mng(), "tb_file_info", "strMD5 = '0'"));
+    EXPECT_EQ(folders * kFilesPerFolder, CountRows(Mng(), "tb_time_path_info"));
+    EXPECT_EQ(0, CountRows(Mng(), "tb_path_info",
+                           "strFullPath like 'E:\\p_\\f%' and (iPicCount "
+                           "<> 5 or iPicSize <> 500)"));
+    EXPECT_EQ(size_t(folders), sink.stats.size());
+    for (const auto& [folder, months] : sink.stats) {
+        EXPECT_EQ(size_t(kFilesPerFolder), months.size()) << WideToUtf8(folder);
+        for (const auto& [month, change] : months)
+            EXPECT_EQ(1, change.first);
+    }
+    EXPECT_EQ(size_t(folders), sink.saved.size());
+    EXPECT_EQ(0u, db.BaselineCount());
+    EXPECT_EQ(1, db.GetFilterType(L"F:\\x0\\deep\\"));
+}
+
+}  // namespace

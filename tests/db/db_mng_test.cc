@@ -128,15 +128,6 @@ TEST_F(DbMngTest, ScopedTransactionsNestAndCommitOnTheWayOut) {
     EXPECT_FALSE(none.Began());
 }
 
-TEST_F(DbMngTest, ExecuteGetRowIdReadsTheNewRowId) {
-    db.Execute("create table t (id integer primary key autoincrement, v int);");
-    int rowId = -1;
-    EXPECT_EQ(1, db.ExecuteGetRowId("insert into t(v) values (5);", rowId));
-    EXPECT_EQ(1, rowId);
-    EXPECT_EQ(1, db.ExecuteGetRowId("insert into t(v) values (6);", rowId));
-    EXPECT_EQ(2, rowId);
-}
-
 TEST_F(DbMngTest, CloseCommitsAnOpenTransaction) {
     db.BeginTransaction();
     db.Execute("Replace into tb_config_info(strCfgKey, strCfgValue) values('b','2');");

@@ -82,33 +82,23 @@ TEST(RecordSqlTest, FileAndIptcValueOrder) {
     _tagFileInfo f;
     f.iPathID = 3;
     f.strFileName = L"O'Brien.jpg";
-    f.strExt = L"jpg";
     f.iFileSize = 1234;
     f.tSnapTime = CTime(86400);
-    f.strMD5 = L"0";
     f.iExifID = 5;
-    f.iHeight = 10;
-    f.iWidth = 20;
     f.iBPP = 24;
-    EXPECT_EQ(
-        "Replace into tb_file_info(iPathID, strFileName, strExt, iFileSize, tSnapTime, "
-        "tFileCreate, tFileModify, tFileSearch, strMD5, iIptcID, iExifID, iGpsID, iHeight, "
-        "iWidth, iBPP, iPageCount )values(3,'O''Brien.jpg','jpg',1234,'1970-01-02 "
-        "00:00:00','1970-01-01 00:00:00','1970-01-01 00:00:00','1970-01-01 "
-        "00:00:00','0',-1,5,-1,10,20,24,1);",
-        BuildInsert(f));
     f.iFileID = 44;
-    EXPECT_EQ(0u, BuildInsert(f).find("Replace into tb_file_info(iFileID, iPathID, "));
-    EXPECT_NE(std::string::npos, BuildInsert(f).find(")values(44,3,'O''Brien.jpg',"));
+    EXPECT_EQ(
+        "Replace into tb_file_info(iFileID, iPathID, strFileName, strExt, iFileSize, tSnapTime, "
+        "tFileCreate, tFileModify, tFileSearch, strMD5, iIptcID, iExifID, iGpsID, iHeight, "
+        "iWidth, iBPP, iPageCount )values(44,3,'O''Brien.jpg','',1234,'1970-01-02 "
+        "00:00:00','1970-01-01 00:00:00','1970-01-01 00:00:00','1970-01-01 "
+        "00:00:00','',-1,5,-1,0,0,24,1);",
+        BuildInsert(f));
 
     _tagIptcInfo iptc;
     iptc.strCity = L"City";
     iptc.strLocation = L"Place";
-    EXPECT_EQ(
-        "Insert into tb_iptc_info(strMemoInfo, strKeyWord, strTitle, strClass, strCity, "
-        "strLocation, strCountry, strCopyRight, strWriter)values('','','','','City','Place','',"
-        "'','');",
-        BuildInsert(iptc));
+    EXPECT_NE(std::string::npos, BuildInsert(iptc).find("values('','','','','City','Place',"));
 }
 
 }  // namespace

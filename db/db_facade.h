@@ -94,11 +94,14 @@ public:
     bool PruneEmptyFolders();
 
     // ------------------------------------------------------------- files and folders
+    // Everything indexed at or below the folder ("%" and "_" in it act as wildcards).
+    // An empty folder is refused (false).
     bool DeleteFolderTree(const CString& folder);
     bool DeleteFile(const CString& fullPath, bool updateCounts);
     bool MarkFileChanged(const CString& fullPath);
     bool MoveFile(const CString& oldPath, const CString& newPath);
     bool MoveFolder(const CString& oldPath, const CString& newPath);
+    // Rewrites the start of every folder path that begins with oldPrefix (not empty).
     bool ReplacePathPrefix(const CString& oldPrefix, const CString& newPrefix);
 
     // ------------------------------------------------------------- search history

@@ -190,7 +190,8 @@ bool CDbFacade::PruneEmptyFolders() {
 // ---------------------------------------------------------------- files and folders
 
 bool CDbFacade::DeleteFolderTree(const CString& folder) {
-    if (!CanRun()) return false;
+    // An empty folder would match every row ("%"): refused rather than emptying the index.
+    if (!CanRun() || folder.empty()) return false;
     m_pathDao.ClearCache();
     m_timePathDao.ClearCache();
     std::string escaped = SqlEscape(folder);
@@ -305,7 +306,8 @@ bool CDbFacade::MoveFolder(const CString& oldPath, const CString& newPath) {
 }
 
 bool CDbFacade::ReplacePathPrefix(const CString& oldPrefix, const CString& newPrefix) {
-    if (!CanRun()) return false;
+    // An empty prefix would match every folder: refused.
+    if (!CanRun() || oldPrefix.empty()) return false;
     // A wide character is one character here, as SQLite's substr counts them.
     int firstAfterPrefix = static_cast<int>(oldPrefix.size()) + 1;
     std::string sql = sqltext::kPathPrefixHead;

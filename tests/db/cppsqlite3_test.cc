@@ -31,8 +31,9 @@ class WrapperTest : public ::testing::Test {
 protected:
     void SetUp() override {
         db.Open(file.Path().c_str());
-        db.Execute("create table t (strMD5 text, iNum int, iOther int);"
-                   "insert into t values ('abc', NULL, 7), (NULL, '12', 8);");
+        db.Execute(
+            "create table t (strMD5 text, iNum int, iOther int);"
+            "insert into t values ('abc', NULL, 7), (NULL, '12', 8);");
     }
     dbtest::TempDb file;
     CppSQLite3DB db;
@@ -40,10 +41,11 @@ protected:
 
 TEST(CppSQLite3ExceptionTest, CodeNamesMessagesAndCopies) {
     const std::pair<int, const char*> names[] = {
-        {0, "SQLITE_OK"},          {5, "SQLITE_BUSY"},      {25, "SQLITE_RANGE"},
-        {100, "SQLITE_ROW"},       {101, "SQLITE_DONE"},    {1000, "CPPSQLITE_ERROR"},
-        {26, "UNKNOWN_ERROR"},     {-1, "UNKNOWN_ERROR"},   {99, "UNKNOWN_ERROR"}};
-    for (const auto& [code, name] : names) EXPECT_STREQ(name, CppSQLite3Exception::CodeName(code));
+        {0, "SQLITE_OK"},      {5, "SQLITE_BUSY"},    {25, "SQLITE_RANGE"},
+        {100, "SQLITE_ROW"},   {101, "SQLITE_DONE"},  {1000, "CPPSQLITE_ERROR"},
+        {26, "UNKNOWN_ERROR"}, {-1, "UNKNOWN_ERROR"}, {99, "UNKNOWN_ERROR"}};
+    for (const auto& [code, name] : names)
+        EXPECT_STREQ(name, CppSQLite3Exception::CodeName(code));
 
     CppSQLite3Exception a(5, "database is locked");
     EXPECT_EQ("SQLITE_BUSY[5]: database is locked", Message(a));

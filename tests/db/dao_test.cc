@@ -157,8 +157,9 @@ TEST_F(DaoTest, NewFileRowReplacesTheRowWithTheSameFolderAndName) {
 }
 
 TEST_F(DaoTest, RowReadersUseTheNullValues) {
-    db.Execute("insert into tb_file_info(iFileID, iPathID, strFileName, iPageCount) "
-               "values (21, 2, 'bare.jpg', NULL);");
+    db.Execute(
+        "insert into tb_file_info(iFileID, iPathID, strFileName, iPageCount) "
+        "values (21, 2, 'bare.jpg', NULL);");
     _tagFileInfo f = SampleFile(99, L"x");
     ASSERT_TRUE(files.Select(21, f));
     _tagFileInfo expected;
@@ -175,8 +176,9 @@ TEST_F(DaoTest, RowReadersUseTheNullValues) {
     _tagPathInfo p;
     EXPECT_FALSE(paths.Select(5, p));
     EXPECT_EQ(L"Q:\\", p.strFullPath);
-    db.Execute("insert into tb_time_path_info(iTimePathID, iPathID, tPathPicTime) values (6, 0, "
-               "'2008-01-01 00:00:00');");
+    db.Execute(
+        "insert into tb_time_path_info(iTimePathID, iPathID, tPathPicTime) values (6, 0, "
+        "'2008-01-01 00:00:00');");
     _tagTimePath m;
     EXPECT_FALSE(months.Select(6, m));
 }
@@ -211,10 +213,11 @@ TEST_F(DaoTest, GetPathIdCreatesEachMissingLevelOnce) {
     int deep = paths.GetPathID(L"D:\\Photos\\2008\\May\\照片\\", true);
     EXPECT_EQ(5, CountRows(db, "tb_path_info"));
     // Each row points to its parent's row.
-    EXPECT_EQ(0, CountRows(db, "tb_path_info c", "c.iParentID <> 0 and not exists (select 1 "
-                                                 "from tb_path_info p where p.iPathID = "
-                                                 "c.iParentID and c.strFullPath like "
-                                                 "p.strFullPath || '_%')"));
+    EXPECT_EQ(0, CountRows(db, "tb_path_info c",
+                           "c.iParentID <> 0 and not exists (select 1 "
+                           "from tb_path_info p where p.iPathID = "
+                           "c.iParentID and c.strFullPath like "
+                           "p.strFullPath || '_%')"));
     EXPECT_EQ(deep, paths.GetPathID(L"D:\\Photos\\2008\\May\\照片", true));
     paths.ClearCache();
     EXPECT_EQ(photos, paths.GetPathID(L"d:\\photos\\", false));  // the table ignores case
@@ -229,11 +232,13 @@ TEST_F(DaoTest, ThreadsAskingForTheSameMissingFolderCreateItOnce) {
     for (int i = 0; i < kThreads; ++i) {
         threads.emplace_back([&, i] {
             ready.fetch_add(1);
-            while (ready.load() < kThreads) std::this_thread::yield();
+            while (ready.load() < kThreads)
+                std::this_thread::yield();
             ids[size_t(i)] = paths.GetPathID(L"E:\\a\\b\\c\\d\\e\\f\\", true);
         });
     }
-    for (auto& t : threads) t.join();
+    for (auto& t : threads)
+        t.join();
     EXPECT_GT(ids[0], 0);
     EXPECT_EQ(std::vector<int>(kThreads, ids[0]), ids);
     EXPECT_EQ(7, CountRows(db, "tb_path_info"));
@@ -249,8 +254,9 @@ TEST_F(DaoTest, HasSubFolderAndAddPictures) {
     EXPECT_TRUE(paths.AddPictures(x, 3, 3000));
     EXPECT_TRUE(paths.AddPictures(x, -1, -1000));
     EXPECT_FALSE(paths.AddPictures(0, 1, 1));
-    EXPECT_EQ("2|2000", Scalar(db, "select iPicCount || '|' || iPicSize from tb_path_info where "
-                                   "strFullPath = 'C:\\AB\\X\\'"));
+    EXPECT_EQ("2|2000", Scalar(db,
+                               "select iPicCount || '|' || iPicSize from tb_path_info where "
+                               "strFullPath = 'C:\\AB\\X\\'"));
 }
 
 TEST_F(DaoTest, PathCacheHoldsTheHundredPathsWrittenLast) {
@@ -258,7 +264,8 @@ TEST_F(DaoTest, PathCacheHoldsTheHundredPathsWrittenLast) {
     auto root = [](int i) { return L"R" + std::to_wstring(i) + L":\\"; };
     {
         CScopedTransaction txn(&db);
-        for (int i = 0; i <= 100; ++i) ASSERT_GT(paths.GetPathID(root(i), true), 0);
+        for (int i = 0; i <= 100; ++i)
+            ASSERT_GT(paths.GetPathID(root(i), true), 0);
     }
     EXPECT_EQ(CPathDao::kCacheCapacity, paths.CacheSize());
     dbtest::StatementLog log(db);
@@ -285,8 +292,9 @@ TEST_F(DaoTest, MonthsAreCountedFromTheirFirstLocalSecond) {
     EXPECT_TRUE(months.AddPicture(3, -1, -20, CTime(2008, 3, 9, 8, 0, 0)));
     EXPECT_TRUE(months.AddPicture(3, 1, 7, CTime(2008, 4, 1, 0, 0, 0)));
     EXPECT_EQ((std::vector<std::string>{"2008-03-01 00:00:00|2|130", "2008-04-01 00:00:00|1|7"}),
-              dbtest::Column(db, "select tPathPicTime || '|' || iPicCountT || '|' || iPicSizeT "
-                                 "from tb_time_path_info order by 1"));
+              dbtest::Column(db,
+                             "select tPathPicTime || '|' || iPicCountT || '|' || iPicSizeT "
+                             "from tb_time_path_info order by 1"));
 
     // A DAO without the cache finds the row in the table and updates it.
     CTimePathDao other;

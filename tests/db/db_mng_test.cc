@@ -9,7 +9,6 @@
 #include <chrono>
 #include <thread>
 
-#include "db/schema.h"
 #include "db_test_util.h"
 
 namespace {
@@ -54,18 +53,6 @@ protected:
     dbtest::TempDb file;
     CDBMng db;
 };
-
-TEST_F(DbMngTest, OpenRunsTheConfigStatementsOnly) {
-    CDBMng other;
-    std::vector<std::string> seen;
-    other.SetStatementObserver([&](const char* sql) { seen.push_back(sql); });
-    dbtest::TempDb fresh;
-    EXPECT_EQ(0, other.Open(fresh.Path().c_str()));
-    ASSERT_EQ(2u, seen.size());
-    EXPECT_EQ(schema::kCreateAll[0], seen[0]);
-    EXPECT_EQ(schema::kCreateAll[1], seen[1]);
-    EXPECT_EQ(1, other.QueryScalar("select count(*) from sqlite_master where type = 'table'"));
-}
 
 TEST_F(DbMngTest, TransactionFlagFollowsBeginAndCommit) {
     EXPECT_FALSE(db.IsInTransaction());

@@ -188,6 +188,8 @@ TEST_F(MaintenanceTest, DeleteFolderTreeSparesSiblingsWithTheSamePrefix) {
     db.GetTimePathDao().AddPicture(db.GetPathDao().GetPathID(L"D:\\A\\B\\", false), 1, 1, kSnap);
     db.GetTimePathDao().AddPicture(db.GetPathDao().GetPathID(L"D:\\AB\\", false), 1, 1, kSnap);
 
+    EXPECT_FALSE(db.DeleteFolderTree(L""));  // would match every row
+    EXPECT_FALSE(db.ReplacePathPrefix(L"", L"X:\\"));
     EXPECT_TRUE(db.DeleteFolderTree(L"d:\\a\\"));
     EXPECT_EQ("D:\\ D:\\AB\\ ", Folders());
     EXPECT_EQ(std::vector<std::string>{"3.jpg"},

@@ -9,14 +9,6 @@
 
 namespace {
 
-TEST(SqlLiteralTest, Integers) {
-    EXPECT_EQ("0", SqlInt(0));
-    EXPECT_EQ("-42", SqlInt(-42));
-    EXPECT_EQ("-2147483648", SqlInt(INT_MIN));
-    EXPECT_EQ("9223372036854775807", SqlInt64(LLONG_MAX));
-    EXPECT_EQ("-5000000000", SqlInt64(-5000000000LL));
-}
-
 TEST(SqlLiteralTest, TimesAreLocal) {
     {
         dbtest::ScopedTimeZone tz("Asia/Shanghai");
@@ -42,12 +34,6 @@ TEST(SqlLiteralTest, TextsDoubleQuotesOnlyAndAreUtf8) {
     EXPECT_EQ("'\xE7\x85\xA7\xE7\x89\x87'", SqlText(L"照片"));
     EXPECT_EQ("'%50%_x''%'", SqlLike(L"50%_x'"));
     EXPECT_EQ("C:\\a''b\\", SqlEscape(L"C:\\a'b\\"));
-}
-
-TEST(SqlLiteralTest, ValueLists) {
-    std::string sql = "x(";
-    AppendValueList(sql, {"1", "'a'", "-2"});
-    EXPECT_EQ("x(1,'a',-2", sql);
 }
 
 TEST(RecordSqlTest, InsertFormsFollowTheId) {

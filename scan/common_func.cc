@@ -1,7 +1,6 @@
 #include "scan/common_func.h"
 
 #include <string>
-#include <type_traits>
 #include <vector>
 
 #include "picdex/sync.h"
@@ -28,12 +27,23 @@ const wchar_t* const kDefaultPicExts[] = {
     L"AI",  L"FPX", L"CAL", L"WI",  L"PNG", L"EPS", L"SCT",  L"PDP", L"DXF",
 };
 
-// The full character code as a 32-bit value; 8-bit text is taken as signed bytes.
+// The full character code as a 32-bit value; 8-bit text is taken as signed bytes, so
+// a byte 0x80..0xFF enters a key sign-extended (0xE9 as 0xFFFFFFE9).
 inline DWORD CharCode(wchar_t c) {
     return DWORD(c);
 }
 inline DWORD CharCode(char c) {
     return DWORD(int(static_cast<signed char>(c)));
+}
+
+// Whether the walk towards the dot refuses the name at this character: a code above
+// 127. A signed byte never is, so 8-bit names are never refused here and their bytes
+// above 0x7F reach the key as signed bytes.
+inline bool AboveAscii(wchar_t c) {
+    return DWORD(c) > 127u;
+}
+inline bool AboveAscii(char) {
+    return false;
 }
 
 // The key of an extension: its first one to four characters, each ORed with 0x20 (ASCII
@@ -59,9 +69,7 @@ int IsPicFileT(const Ch* name, int len) {
             extStart = i + 1;
             break;
         }
-        // 8-bit text is checked as unsigned bytes here, so bytes 0x80..0xFF (parts of
-        // multi-byte characters) are refused just as wide characters above 127 are.
-        if (std::make_unsigned_t<Ch>(name[i]) > 127u) return 0;
+        if (AboveAscii(name[i])) return 0;
     }
     DWORD key = ExtKey(name + extStart, length - extStart);
     return g_picExtKeys.count(key) ? 1 : 0;

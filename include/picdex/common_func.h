@@ -36,6 +36,8 @@ public:
     // The filter text, for example "*.jpg | *.png".
     static const CString& GetPicExtFilter();
     // 1 when the name's extension is in the table. `len` < 1: measure up to the zero.
+    // A wide name with a character above 127 after its last dot is refused; 8-bit names
+    // are read as signed bytes, which are never above 127.
     static int IsPicFile(const wchar_t* name, int len);
     static int IsPicFile(const char* name, int len);
     static int IsPicFile(const CString& name);

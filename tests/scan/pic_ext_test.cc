@@ -1,4 +1,4 @@
-// Picture recognition: the extension table, its keys and the filter text.
+// Picture recognition: extension keys, the default table and its filter text, host lists.
 #include <gtest/gtest.h>
 
 #include "scan/common_func.h"
@@ -12,25 +12,19 @@ protected:
     static int Wide(const wchar_t* name) { return CCommonFunc::IsPicFile(CString(name)); }
 };
 
-TEST_F(PicExtTest, DefaultExtensions) {
-    // Case-blind keys of the first four characters; TIF and TIFF are two keys; the last
-    // dot decides; a name without dot is judged by its text after the first character.
-    for (const wchar_t* name :
-         {L"photo.JPG", L"photo.jpg", L"PHOTO.Jpg", L"scan.tiff", L"scan.tif", L"x.tiffany",
-          L"a.b.gif", L"x.ai", L"xjpg", L".jpg", L"\u4e2d\u6587.bmp"})
+TEST_F(PicExtTest, DefaultTable) {
+    // Case-blind keys of the first four characters after the last dot (TIF and TIFF are
+    // two keys); without a dot, the text after the first character.
+    for (const wchar_t* name : {L"photo.JPG", L"PHOTO.Jpg", L"scan.tiff", L"scan.tif", L"x.tiffany",
+                                L"a.b.gif", L"x.ai", L"xjpg", L".jpg", L"\u4e2d\u6587.bmp"})
         EXPECT_EQ(1, Wide(name)) << name;
-    for (const wchar_t* name : {L"photo.jpeg", L"notes.txt", L"x.jp", L"a.jpg.zip", L"a.", L"",
-                                L".", L"jpg", L"a.jp\u00e9", L"a.\u4e2djpg", L"\u00e9jpg\u00e9"})
+    for (const wchar_t* name : {L"photo.jpeg", L"x.jp", L"a.jpg.zip", L"a.", L"", L"jpg",
+                                L"a.jp\u00e9", L"\u00e9jpg\u00e9"})
         EXPECT_EQ(0, Wide(name)) << name;
-    EXPECT_EQ(1, CCommonFunc::IsPicFile("\xe4\xb8\xad.jpg", 0));
-    EXPECT_EQ(0, CCommonFunc::IsPicFile("a.jp\xc3\xa9", 0));  // bytes above 127
-    EXPECT_EQ(1, CCommonFunc::IsPicFile("xJPG", -1));
-    // The length argument bounds the name.
-    EXPECT_EQ(1, CCommonFunc::IsPicFile(L"photo.jpg.txt", 9));
+    EXPECT_EQ(1, CCommonFunc::IsPicFile(L"photo.jpg.txt", 9));  // the length bounds the name
     EXPECT_EQ(0, CCommonFunc::IsPicFile(L"photo.jpg.txt", 8));
-    EXPECT_EQ(1, CCommonFunc::IsPicFile("photo.gif.txt", 9));
+    EXPECT_EQ(1, CCommonFunc::IsPicFile("\xe4\xb8\xad.GIF", -1));
     EXPECT_EQ(0, CCommonFunc::IsPicFile(static_cast<const wchar_t*>(nullptr), 5));
-    EXPECT_EQ(0, CCommonFunc::IsPicFile(static_cast<const char*>(nullptr), 0));
     EXPECT_EQ(CString(L"*.JPG | *.BMP | *.GIF | *.ICO | *.PNG | *.IMG | *.TIFF | *.TIF | "
                       L"*.EMF | *.PSD | *.EPS | *.RAW | *.PXR | *.MAC | *.TGA | *.VST | "
                       L"*.PCD | *.PCT | *.AI | *.FPX | *.CAL | *.WI | *.PNG | *.EPS | "
@@ -39,24 +33,28 @@ TEST_F(PicExtTest, DefaultExtensions) {
 }
 
 TEST_F(PicExtTest, HostListReplacesTheDefaults) {
-    CCommonFunc::InitPicExt({L"jpg", L"png"});
-    EXPECT_EQ(CString(L"*.jpg | *.png"), CCommonFunc::GetPicExtFilter());
+    CCommonFunc::InitPicExt({L"png", L"jpg"});
+    EXPECT_EQ(CString(L"*.jpg | *.png"), CCommonFunc::GetPicExtFilter());  // the set's order
     EXPECT_EQ(0, Wide(L"a.BMP"));
     EXPECT_EQ(1, Wide(L"a.PNG"));
-    // The host's spelling, in the set's order; digits stay apart from letters.
-    CCommonFunc::InitPicExt({L"jpeg", L"Jp2"});
-    EXPECT_EQ(CString(L"*.Jp2 | *.jpeg"), CCommonFunc::GetPicExtFilter());
-    EXPECT_EQ(1, Wide(L"a.JPEG"));
-    EXPECT_EQ(1, Wide(L"a.jp2"));
-    EXPECT_EQ(0, Wide(L"a.jp3"));
-    EXPECT_EQ(0, Wide(L"a.jpg"));
-    // A name is refused for a character above 127 even when the host's list has it.
-    CCommonFunc::InitPicExt({L"\u00e9jp"});
-    EXPECT_EQ(0, Wide(L"a.\u00e9jp"));
-    EXPECT_EQ(0, CCommonFunc::IsPicFile("a.\xe9jp", 0));
-    CCommonFunc::InitPicExt({});
-    EXPECT_EQ(1, Wide(L"a.bmp"));
-    EXPECT_EQ(0, Wide(L"a.jpeg"));
+    // Keys OR each code with 0x20: '[' folds onto '{' as 'X' onto 'x'; digits stay.
+    CCommonFunc::InitPicExt({L"{x2"});
+    EXPECT_EQ(CString(L"*.{x2"), CCommonFunc::GetPicExtFilter());
+    EXPECT_EQ(1, Wide(L"a.[X2"));
+    EXPECT_EQ(0, Wide(L"a.{x3"));
+}
+
+TEST_F(PicExtTest, KeysTakeFullCodesAndSignedBytes) {
+    // A wide code is shifted whole: 0x263 in second place ORs 0x02 into the first byte
+    // ('a' becomes 'c'). An 8-bit name is read as signed bytes: none is above 127, and 0xE9
+    // in second place enters as 0xFFFFFFE9, filling the first byte too.
+    CCommonFunc::InitPicExt({L"a\u0263", L"\u00ff\u00e9"});
+    EXPECT_EQ(1, CCommonFunc::IsPicFile("x.cc", 0));
+    EXPECT_EQ(0, CCommonFunc::IsPicFile("x.ac", 0));
+    EXPECT_EQ(1, CCommonFunc::IsPicFile("x.j\xe9", 0));
+    EXPECT_EQ(1, CCommonFunc::IsPicFile("x.\xff\xe9", 0));
+    EXPECT_EQ(0, Wide(L"x.\u00ff\u00e9"));  // a wide name is refused above 127
+    EXPECT_EQ(0, Wide(L"x.a\u0161"));
 }
 
 }  // namespace

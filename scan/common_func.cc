@@ -209,8 +209,8 @@ int CCommonFunc::CreatePathR(const CString& folder) {
 
 int CCommonFunc::CreateFileIfNotExist(const CString& file) {
     if (PathFileExistsW(file)) return 1;
-    CString parent = GetParentFolder(file);
-    if (!parent.empty() && !CreatePathR(parent)) return 0;
+    // A name without a folder part ("C:name") has the parent "", which cannot be made.
+    if (!CreatePathR(GetParentFolder(file))) return 0;
     HANDLE h = CreateFileW(file, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                            OPEN_ALWAYS);
     if (h == INVALID_HANDLE_VALUE) return 0;

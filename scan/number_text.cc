@@ -1,10 +1,8 @@
 #include "scan/number_text.h"
 
-#include <charconv>
 #include <climits>
 #include <cmath>
 #include <cwchar>
-#include <string>
 #include <string_view>
 
 namespace scan {
@@ -45,16 +43,15 @@ size_t FindFirstIn(std::wstring_view text, std::wstring_view set) {
     return text.find_first_of(set);
 }
 
-// Splits "[blanks] [sign] body [blanks]" and returns the body (maybe empty) with the
-// sign; false when anything but blanks precedes the sign or body.
+// From the first character of `text` that belongs to `set` (what comes before it is
+// not looked at): "[blanks] [sign] body [blanks]". Returns the body (maybe empty) and
+// the sign; false when no character of the text is in `set`.
 bool SplitNumber(const wchar_t* text, std::wstring_view set, bool& negative,
                  std::wstring_view& body) {
     if (text == nullptr) return false;
     std::wstring_view all(text);
     size_t start = FindFirstIn(all, set);
     if (start == std::wstring_view::npos) return false;
-    for (size_t i = 0; i < start; ++i)
-        if (all[i] != L' ') return false;
     std::wstring_view rest = all.substr(start);
     size_t firstNonBlank = rest.find_first_not_of(L' ');
     if (firstNonBlank == std::wstring_view::npos) return false;
@@ -80,9 +77,10 @@ int TextToInt(const char* text) {
     return TextToIntT(text);
 }
 
-// Accepted: optional blanks, at most one sign right before the digits, one run of
-// digits, optional trailing blanks. Rejected: anything else ("1 2", "+-1", "12a", ""),
-// and values outside the int range, so that the value is always _wtoi's exact result.
+// Examined from the first digit, blank or sign on: optional blanks, at most one sign
+// right before the digits, one run of digits, optional trailing blanks ("1 2", "+-1",
+// "12a" and "" are refused), and the digits fit an int. The value is the conversion of
+// the whole text, so text before that first character counts: "a12" reads as 0.
 bool IsIntText(const wchar_t* text, int& value) {
     bool negative = false;
     std::wstring_view body;
@@ -95,21 +93,20 @@ bool IsIntText(const wchar_t* text, int& value) {
     }
     if (negative) v = -v;
     if (v < INT_MIN || v > INT_MAX) return false;
-    value = int(v);
+    value = TextToInt(text);
     return true;
 }
 
-// Accepted: optional blanks, at most one sign, digits with at most one decimal point
-// and at least one digit ("5", "-0.25", ".5", "5."), optional trailing blanks. No
-// exponents. Values that overflow a double are rejected.
+// Examined from the first digit, blank, sign or point on: optional blanks, at most one
+// sign, digits with at most one decimal point and at least one digit ("5", "-0.25",
+// ".5", "5."), optional trailing blanks; no exponents. The value is the C library's
+// conversion of the whole text (as for integers, text before that first character
+// counts); a value that is not finite is refused.
 bool IsDoubleText(const wchar_t* text, double& value) {
     bool negative = false;
     std::wstring_view body;
     if (!SplitNumber(text, kDoubleChars, negative, body)) return false;
     size_t digits = 0, points = 0;
-    std::string ascii;
-    ascii.reserve(body.size() + 1);
-    if (negative) ascii.push_back('-');
     for (wchar_t c : body) {
         if (IsDigit(c)) {
             ++digits;
@@ -118,12 +115,10 @@ bool IsDoubleText(const wchar_t* text, double& value) {
         } else {
             return false;
         }
-        ascii.push_back(char(c));
     }
     if (digits == 0 || points > 1) return false;
-    double v = 0;
-    auto [end, ec] = std::from_chars(ascii.data(), ascii.data() + ascii.size(), v);
-    if (ec != std::errc() || end != ascii.data() + ascii.size() || !std::isfinite(v)) return false;
+    double v = std::wcstod(text, nullptr);
+    if (!std::isfinite(v)) return false;
     value = v;
     return true;
 }

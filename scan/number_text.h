@@ -13,10 +13,12 @@ namespace scan {
 int TextToInt(const wchar_t* text);
 int TextToInt(const char* text);
 
-// [blanks] [+|-] digits [blanks], and the value fits an int.
+// From the first digit, blank or sign of the text on: [blanks] [+|-] digits [blanks],
+// and the digits fit an int. `value` is TextToInt of the whole text.
 bool IsIntText(const wchar_t* text, int& value);
-// [blanks] [+|-] digits with at most one decimal point (at least one digit) [blanks],
-// and the value is finite.
+// From the first digit, blank, sign or point on: [blanks] [+|-] digits with at most one
+// decimal point (at least one digit) [blanks]. `value` is the C library's conversion of
+// the whole text, and must be finite.
 bool IsDoubleText(const wchar_t* text, double& value);
 // numerator "/" denominator, see CCommonFunc::CanBeFrac.
 bool IsFracText(const wchar_t* text, int& numerator, int& denominator);

@@ -73,7 +73,8 @@ public:
                                std::set<CString>& subFolders, HANDLE stop);
 
     // --- Number and date texts -------------------------------------------------------
-    // On success 1 and `value` set; otherwise 0 and `value` untouched.
+    // Examined from the first digit, blank or sign (or point) on; on success 1 and
+    // `value` = the conversion of the whole text; otherwise 0 and `value` untouched.
     static int CanBeInt(const wchar_t* text, int& value);
     static int CanBeDouble(const wchar_t* text, double& value);
     // "numerator/denominator".

@@ -115,7 +115,9 @@ CString CCommonFunc::GetHostInstallFolder() {
     HKEY key = nullptr;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kHostRegistryKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
         return CString();
-    wchar_t buffer[kMaxPath] = {0};  // 520 bytes: 259 characters and a terminator
+    // Room for 259 characters and a terminator. Sized in characters, not as 520 bytes:
+    // a wide character takes 4 bytes here, so 520 bytes would hold only 129 of them.
+    wchar_t buffer[kMaxPath] = {0};
     DWORD size = sizeof(buffer);
     DWORD type = 0;
     LONG rc = RegQueryValueExW(key, kHostRegistryValue, nullptr, &type,

@@ -10,8 +10,13 @@ namespace {
 TEST(NumberTextTest, IntegersAndDecimals) {
     // Examined from the first digit, blank or sign; the value converts the whole text,
     // so text before that character counts ("a12" is 0).
-    for (auto [text, expected] : {std::pair{L"0", 0}, {L"250", 250}, {L"-12", -12}, {L"  +42 ", 42},
-                                  {L"\t7", 7}, {L"a12", 0}, {L"-2147483648", INT_MIN}}) {
+    for (auto [text, expected] : {std::pair{L"0", 0},
+                                  {L"250", 250},
+                                  {L"-12", -12},
+                                  {L"  +42 ", 42},
+                                  {L"\t7", 7},
+                                  {L"a12", 0},
+                                  {L"-2147483648", INT_MIN}}) {
         int value = 99;
         EXPECT_EQ(1, CCommonFunc::CanBeInt(text, value)) << text;
         EXPECT_EQ(expected, value) << text;
@@ -21,8 +26,11 @@ TEST(NumberTextTest, IntegersAndDecimals) {
         EXPECT_EQ(0, CCommonFunc::CanBeInt(text, value)) << text;
         EXPECT_EQ(99, value) << text;
     }
-    for (auto [text, expected] :
-         {std::pair{L"250", 250.0}, {L"-0.25", -0.25}, {L" .5 ", 0.5}, {L"5.", 5.0}, {L"x1.5", 0.0}}) {
+    for (auto [text, expected] : {std::pair{L"250", 250.0},
+                                  {L"-0.25", -0.25},
+                                  {L" .5 ", 0.5},
+                                  {L"5.", 5.0},
+                                  {L"x1.5", 0.0}}) {
         double value = 99;
         EXPECT_EQ(1, CCommonFunc::CanBeDouble(text, value)) << text;
         EXPECT_DOUBLE_EQ(expected, value) << text;

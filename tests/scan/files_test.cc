@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "common/drive_table.h"
 #include "common/temp_dir.h"
-#include "picdex/drives.h"
 #include "picdex/sync.h"
 #include "platform/drives.h"
 #include "platform/kernel_object.h"
@@ -27,19 +27,6 @@ namespace {
 namespace fs = std::filesystem;
 using Set = std::set<CString>;
 using Details = std::set<_tagSimpleFileInfo>;
-
-// Sets the drive table for the life of the object, then restores the previous one.
-class ScopedDriveTable {
-public:
-    explicit ScopedDriveTable(const std::string& table) : m_previous(picdex::GetDriveTable()) {
-        std::string error;
-        EXPECT_TRUE(picdex::SetDriveTable(table, &error)) << error;
-    }
-    ~ScopedDriveTable() { picdex::SetDriveTable(m_previous, nullptr); }
-
-private:
-    std::string m_previous;
-};
 
 // md5sum's digest, in capitals, of what a shell command writes.
 CString Md5sum(const std::string& source) {
@@ -68,8 +55,8 @@ protected:
     void SetUp() override { CCommonFunc::InitPicExt({}); }
     testutil::TempDir m_dir;
     std::string m_c = m_dir.MakeDir("c");
-    ScopedDriveTable m_drives{"C=" + m_c + ";N=" + m_dir.MakeDir("n") + ",fs=NTFS;L=" +
-                              m_dir.MakeDir("l") + ",fs=ntfs;M=" + m_dir / "missing"};
+    testutil::ScopedDriveTable m_drives{"C=" + m_c + ";N=" + m_dir.MakeDir("n") + ",fs=NTFS;L=" +
+                                        m_dir.MakeDir("l") + ",fs=ntfs;M=" + m_dir / "missing"};
 };
 
 TEST_F(FilesTest, DirectoriesVolumesAndTheModulePath) {
@@ -85,7 +72,7 @@ TEST_F(FilesTest, DirectoriesVolumesAndTheModulePath) {
         EXPECT_EQ(ntfs, CCommonFunc::IsInNTFS(path)) << path;
     }
     EXPECT_EQ(CString(L"."), CCommonFunc::GetCurModulePath());  // on no mapped drive
-    ScopedDriveTable root("C=/");
+    testutil::ScopedDriveTable root("C=/");
     fs::path exe = fs::read_symlink("/proc/self/exe");
     CString folder;
     ASSERT_TRUE(plat::ToLibraryPath(exe.parent_path(), folder));
@@ -255,10 +242,10 @@ protected:
     }
 
     testutil::TempDir m_dir;
-    ScopedDriveTable m_drives{"C=" + Host("c") + ",fs=ext4;D=" + Host("d") +
-                              ",fs=FAT32;N=" + Host("n") + ",fs=ntfs;E=" + Host("e") +
-                              ",type=removable,fs=FAT32;R=" + Host("r") +
-                              ",type=cdrom;M=" + Host("missing")};
+    testutil::ScopedDriveTable m_drives{"C=" + Host("c") + ",fs=ext4;D=" + Host("d") +
+                                        ",fs=FAT32;N=" + Host("n") + ",fs=ntfs;E=" + Host("e") +
+                                        ",type=removable,fs=FAT32;R=" + Host("r") +
+                                        ",type=cdrom;M=" + Host("missing")};
     testutil::ScopedEnv m_appData{"XDG_DATA_HOME", Host("c/AppData")};
     testutil::ScopedEnv m_documents{"XDG_DOCUMENTS_DIR", Host("c/Users/me/Documents")};
     testutil::ScopedEnv m_temp{"TMPDIR", Host("c/Temp")};
@@ -338,7 +325,7 @@ TEST_F(ScanScopeTest, WhiteListHasDocumentsAndTheWallpapersWhenNamed) {
     Set folders;
     CCommonFunc::GetDefaultWhiteList(folders);  // the Windows folder (/usr) is unmapped
     EXPECT_EQ(Set{L"C:\\Users\\me\\Documents\\"}, folders);
-    ScopedDriveTable withRoot("C=" + Host("c") + ";W=/");
+    testutil::ScopedDriveTable withRoot("C=" + Host("c") + ";W=/");
     folders.clear();
     CCommonFunc::GetDefaultWhiteList(folders);
     EXPECT_EQ((Set{L"W:\\usr\\Web\\", L"C:\\Users\\me\\Documents\\"}), folders);

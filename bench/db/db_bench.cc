@@ -318,9 +318,19 @@ void BM_DrainFileDetails(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_FileDaoInsert)->Unit(benchmark::kMillisecond)->Iterations(1);
-BENCHMARK(BM_PreparedInsert)->Unit(benchmark::kMillisecond)->Iterations(1);
-BENCHMARK(BM_FileDaoGetByName)->Unit(benchmark::kMillisecond)->Iterations(1);
-BENCHMARK(BM_PreparedSelect)->Unit(benchmark::kMillisecond)->Iterations(1);
-BENCHMARK(BM_DrainFolderFiles)->Arg(100)->Arg(kTasks)->Unit(benchmark::kMillisecond)->Iterations(1);
-BENCHMARK(BM_DrainFileDetails)->Arg(100)->Arg(kTasks)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_FileDaoInsert)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+BENCHMARK(BM_PreparedInsert)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+BENCHMARK(BM_FileDaoGetByName)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+BENCHMARK(BM_PreparedSelect)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+BENCHMARK(BM_DrainFolderFiles)
+    ->Arg(100)
+    ->Arg(kTasks)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->UseRealTime();
+BENCHMARK(BM_DrainFileDetails)
+    ->Arg(100)
+    ->Arg(kTasks)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->UseRealTime();

@@ -81,7 +81,8 @@ IIFDEntry* ReadArray(const IFDReadContext& ctx, const RawEntry& r) {
     if (bytes <= 4) return MakeEntry<T>(r.tag, r.type, r.count, r.field, ctx.bigEndian);
     std::int64_t at = std::int64_t(ctx.base) + r.offset;
     if (at < 0 || std::uint64_t(at) + bytes > std::uint64_t(ctx.limit)) return nullptr;
-    if (!SeekExact(ctx.io, at)) return nullptr;
+    if (std::int64_t(bytes) > ctx.budget || !SeekExact(ctx.io, at)) return nullptr;
+    ctx.budget -= std::int64_t(bytes);
     std::unique_ptr<BYTE[]> raw = NewBytes(size_t(bytes));
     if (!raw || !ReadAll(ctx.io, raw.get(), int(bytes))) return nullptr;
     return MakeEntry<T>(r.tag, r.type, r.count, raw.get(), ctx.bigEndian);
@@ -244,7 +245,8 @@ CIFD* ReadIFD1At(const IFDReadContext& ctx) {
     DWORD offset = LongValue(*dir, 0x0201), length = LongValue(*dir, 0x0202);
     if (length < 1 || length > 100000000) return nullptr;
     std::int64_t at = std::int64_t(ctx.base) + offset;
-    if (at + length > ctx.limit || !SeekExact(ctx.io, at)) return nullptr;
+    if (at + length > ctx.limit || length > ctx.budget || !SeekExact(ctx.io, at)) return nullptr;
+    ctx.budget -= length;
     std::unique_ptr<BYTE[]> thumb = NewBytes(length);
     if (!thumb || !ReadAll(ctx.io, thumb.get(), int(length))) return nullptr;
     bool set = dir->SetThumbnail(thumb.release(), length);  // the directory owns it now
@@ -270,13 +272,15 @@ CIFD* ReadIFD0At(const IFDReadContext& ctx) {
 
 IFDReadContext MakeReadContext(IIO* io, int base, bool bigEndian, int limit) {
     std::int64_t size = io ? io->GetSize() : 0;
-    return IFDReadContext{io, base, bigEndian, limit < 0 || limit > size ? size : limit};
+    std::int64_t end = limit < 0 || limit > size ? size : limit;
+    return IFDReadContext{io, base, bigEndian, end, end > base ? end - base : 0};
 }
 
 bool ReadEntries(const IFDReadContext& ctx, CIFD* ifd, std::span<const TagRule> rules) {
     BYTE head[2];
     if (ctx.io == nullptr || ifd == nullptr || !ReadBounded(ctx, head, 2)) return false;
     int count = Get16(head, ctx.bigEndian);
+    std::array<std::uint8_t, 64> pointerTries{};  // by rule index
     for (int i = 0; i < count; ++i) {
         BYTE e[12];
         if (!ReadBounded(ctx, e, 12)) return false;
@@ -290,6 +294,11 @@ bool ReadEntries(const IFDReadContext& ctx, CIFD* ifd, std::span<const TagRule> 
         auto rule = std::lower_bound(rules.begin(), rules.end(), r.tag,
                                      [](const TagRule& a, WORD tag) { return a.tag < tag; });
         if (rule == rules.end() || rule->tag != r.tag) continue;
+        if (rule->rule == ValueRule::SubIFD) {
+            size_t index = size_t(rule - rules.begin());
+            if (index >= pointerTries.size() || pointerTries[index] >= kMaxPointerTries) continue;
+            ++pointerTries[index];
+        }
         int resume = ctx.io->Tell();
         try {
             ifd->SetEntry(ReadValue(ctx, r, *rule));

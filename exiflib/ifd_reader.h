@@ -25,6 +25,11 @@ struct IFDReadContext {
     int base;
     bool bigEndian;
     std::int64_t limit;
+    // Bytes of values (and thumbnail) still to be kept. It starts at the size of the
+    // structure (limit - base): in a well-formed structure values never overlap, so they
+    // cannot add up to more, and data whose entries all point at the same bytes cannot
+    // make the reader hold many times the size of its input.
+    mutable std::int64_t budget;
 };
 
 // How the value of a tag is read.
@@ -50,7 +55,10 @@ struct TagRule {
 };
 
 // Reads the entry table at the stream's position into `ifd`, keeping the tags of `rules`
-// (sorted by tag). Returns false when the table ended early (a short read).
+// (sorted by tag). Returns false when the table ended early (a short read). A repeated
+// sub-directory pointer whose earlier occurrences gave nothing is followed at most
+// kMaxPointerTries times in all, which keeps the work linear in the data.
+constexpr int kMaxPointerTries = 4;
 bool ReadEntries(const IFDReadContext& ctx, CIFD* ifd, std::span<const TagRule> rules);
 
 CIFD* ReadIFD0(IIO* io, int base, bool bigEndian, int limit = -1);

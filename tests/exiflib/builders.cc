@@ -128,13 +128,13 @@ TiffBuilder& TiffBuilder::Thumbnail(int ifd, const Bytes& jpeg, bool withLength)
     return *this;
 }
 
-Bytes TiffBuilder::Build() const {
+Bytes TiffBuilder::Build(bool bare) const {
     // First pass: where every directory, value and thumbnail goes.
     auto outside = [](const Entry& e) {
         return !e.raw && e.sub < 0 && !e.thumbnail && e.value.size() > 4;
     };
     std::vector<std::uint32_t> at(m_dirs.size()), thumbAt(m_dirs.size());
-    std::uint32_t pos = 8;
+    std::uint32_t pos = bare ? 2 : 8;
     for (size_t i = 0; i < m_dirs.size(); ++i) {
         at[i] = pos;
         pos += 6 + 12 * std::uint32_t(m_dirs[i].entries.size());
@@ -144,8 +144,10 @@ Bytes TiffBuilder::Build() const {
         pos += std::uint32_t((m_dirs[i].thumbnail.size() + 1) & ~size_t(1));
     }
     Bytes out = Str(big ? "MM" : "II");
-    Put16(out, 42);
-    Put32(out, 8);
+    if (!bare) {
+        Put16(out, 42);
+        Put32(out, 8);
+    }
     for (size_t i = 0; i < m_dirs.size(); ++i) {
         const Dir& d = m_dirs[i];
         Put16(out, unsigned(d.entries.size()));

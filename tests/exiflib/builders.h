@@ -56,7 +56,9 @@ public:
     // IFD1's JPEGInterchangeFormat (pointing at the bytes) and, optionally, its length.
     TiffBuilder& Thumbnail(int ifd, const Bytes& jpeg, bool withLength = true);
 
-    Bytes Build() const;
+    // With `bare`, only the byte-order mark precedes IFD0 (at offset 2), as in the
+    // vendor maker segment.
+    Bytes Build(bool bare = false) const;
     bool big;
 
 private:

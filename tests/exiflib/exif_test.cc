@@ -151,13 +151,19 @@ TEST(Exif, SubDirectoriesThatCannotBeReadLeaveNoPointer) {
     ASSERT_NE(seg, nullptr);
     EXPECT_EQ(seg->GetIFD0()->GetEntryCount(), 1);
 
-    // A pointer of type SHORT is not a pointer.
+    // A pointer of type SHORT is not a pointer; a later pointer of the same tag that can
+    // be read still counts, as long as the tag has not been tried over and over.
     TiffBuilder s(true);
-    int exif = s.Add();
+    int exif = s.Add(), gps = s.Add();
     s.Ascii(0, 0x010F, "Make").Shorts(0, 0x8769, {26}).Rationals(exif, 0x829A, {1, 2});
+    s.RawField(0, 0x8825, 4, 1, 0x7FFFFFF0).Pointer(0, 0x8825, gps).Ascii(gps, 1, "S");
+    for (int i = 0; i < kMaxPointerTries; ++i)
+        s.RawField(0, 0x8769, 4, 1, 0x7FFFFFF0);
+    s.Pointer(0, 0x8769, exif);
     seg = ParseExif(mgr, s.Build());
     ASSERT_NE(seg, nullptr);
     EXPECT_FALSE(seg->GetIFD0()->HasEntry(0x8769));
+    EXPECT_TRUE(seg->GetIFD0()->HasEntry(0x8825));
 }
 
 TEST(Exif, IFD1NeedsBothOffsetsAndAThumbnailInsideTheData) {
@@ -224,31 +230,39 @@ TEST(Exif, ValuesOutsideTheSegmentAreLeftOut) {
     EXPECT_TRUE(mgr.GetExif()->GetIFD0()->HasEntry(0x0110));
 }
 
+TEST(Exif, ValuesSharingTheSameBytesAreKeptOnlyUpToTheSizeOfTheStructure) {
+    // Every text tag of IFD0 points at the one 4000-byte value of the first: the reader
+    // keeps no more value bytes than the structure holds, so only the first survives.
+    TiffBuilder t(false);
+    t.Typed(0, 0x010E, 2, 4000, Bytes(4000, 'd'));
+    const std::uint32_t valueOffset = 8 + 2 + 12 * 6 + 4;
+    for (WORD tag : {0x010F, 0x0110, 0x0131, 0x013B, 0x8298})
+        t.RawField(0, tag, 2, 4000, valueOffset);
+    CAppSegMgr mgr;
+    CExifApp1Seg* seg = ParseExif(mgr, t.Build());
+    ASSERT_NE(seg, nullptr);
+    EXPECT_EQ(seg->GetIFD0()->GetEntryCount(), 1);
+    EXPECT_EQ(seg->GetIFD0()->GetEntry(0x010E)->GetCount(), 4000u);
+}
+
 TEST(Exif, ToStringForms) {
     const LONG longs[] = {10, 11, -1};
     const short shorts[] = {-1, 2};
     const unsigned char bytes[] = {0xAB, 1};
     const tagSRational sr[] = {{-2, 3}};
-    std::string s;
-    std::unique_ptr<IIFDEntry> e(CNormalIFDEntry<LONG>::Create(1, kTypeLong, longs, 3));
-    e->ToString(s);
-    EXPECT_EQ(s, "{0000000aX,0000000bX,ffffffffX}");
-    e.reset(CNormalIFDEntry<LONG>::Create(1, kTypeLong, longs + 2, 1));
-    e->ToString(s);
-    EXPECT_EQ(s, "4294967295");
-    e.reset(CNormalIFDEntry<short>::Create(1, kTypeShort, shorts, 2));
-    e->ToString(s);
-    EXPECT_EQ(s, "{ffffX,0002X}");
-    e.reset(CNormalIFDEntry<short>::Create(1, kTypeShort, shorts, 1));
-    e->ToString(s);
-    EXPECT_EQ(s, "65535");
-    e.reset(CNormalIFDEntry<unsigned char>::Create(1, kTypeByte, bytes, 2));
-    e->ToString(s);
-    EXPECT_EQ(s, "{abX,01X}");
-    e.reset(CNormalIFDEntry<tagSRational>::Create(1, kTypeSRational, sr, 1));
-    e->ToString(s);
-    EXPECT_EQ(s, "-2/3");
-    e.reset(new CIFDIFDEntry(0x8769, nullptr));
-    e->ToString(s);
-    EXPECT_EQ(s, "(unknown)");
+    std::pair<IIFDEntry*, std::string> cases[] = {
+        {CNormalIFDEntry<LONG>::Create(1, kTypeLong, longs, 3), "{0000000aX,0000000bX,ffffffffX}"},
+        {CNormalIFDEntry<LONG>::Create(1, kTypeLong, longs + 2, 1), "4294967295"},
+        {CNormalIFDEntry<short>::Create(1, kTypeShort, shorts, 2), "{ffffX,0002X}"},
+        {CNormalIFDEntry<short>::Create(1, kTypeShort, shorts, 1), "65535"},
+        {CNormalIFDEntry<unsigned char>::Create(1, kTypeByte, bytes, 2), "{abX,01X}"},
+        {CNormalIFDEntry<tagSRational>::Create(1, kTypeSRational, sr, 1), "-2/3"},
+        {new CIFDIFDEntry(0x8769, nullptr), "(unknown)"},
+    };
+    for (auto& [entry, text] : cases) {
+        std::string s;
+        entry->ToString(s);
+        EXPECT_EQ(s, text);
+        delete entry;
+    }
 }

@@ -29,13 +29,6 @@ Bytes FullExif(bool big) {
     return t.Build();
 }
 
-Bytes QvBody(bool big) {
-    Bytes body = Str(big ? "MM" : "II");
-    Append(body, big ? Bytes{0, 1, 0, 3, 0, 2, 0, 0, 0, 3, 'A', 'B', 0, 0, 0, 0, 0, 0}
-                     : Bytes{1, 0, 3, 0, 2, 0, 3, 0, 0, 0, 'A', 'B', 0, 0, 0, 0, 0, 0});
-    return body;
-}
-
 // Writes every segment the manager kept (and its comment) into a new JPEG file.
 Bytes Rewrite(const CAppSegMgr& mgr) {
     JpegBuilder b;
@@ -57,15 +50,17 @@ TEST(RoundTrip, EverySegmentWrittenBackParsesToTheSameContent) {
         Bytes iim = Dataset(2, 25, "keyword");
         Append(iim, Dataset(2, 90, "Lyon"));
         Append(iim, Dataset(2, 5, "odd"));
-        Bytes data = JpegBuilder()
-                         .App(0xE0, std::string("JFIF\0", 5), jfif)
-                         .App(0xE0, std::string("JFXX\0", 5), {0x13, 9, 8, 7})
-                         .Exif(FullExif(big))
-                         .App(0xE1, std::string("QVIMGDATA\0", 10), QvBody(big))
-                         .App(0xED, std::string("Photoshop 3.0\0", 14), ResourceBlock(0x0404, iim))
-                         .Segment(0xFE, Str("a comment"))
-                         .App(0xE2, "ICC", Bytes(33, 4))
-                         .Finish();
+        Bytes data =
+            JpegBuilder()
+                .App(0xE0, std::string("JFIF\0", 5), jfif)
+                .App(0xE0, std::string("JFXX\0", 5), {0x13, 9, 8, 7})
+                .Exif(FullExif(big))
+                .App(0xE1, std::string("QVIMGDATA\0", 10),
+                     TiffBuilder(big).Ascii(0, 0, "AB").Ascii(0, 5, "0123456789").Build(true))
+                .App(0xED, std::string("Photoshop 3.0\0", 14), ResourceBlock(0x0404, iim))
+                .Segment(0xFE, Str("a comment"))
+                .App(0xE2, "ICC", Bytes(33, 4))
+                .Finish();
         CAppSegMgr first, second;
         ASSERT_TRUE(ParseBytes(data, first));
         ASSERT_EQ(first.GetCount(), 6);

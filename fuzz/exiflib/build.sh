@@ -1,0 +1,22 @@
+#!/bin/sh
+# Builds the metadata reader's fuzz target with clang (libFuzzer, address and
+# undefined-behaviour sanitizers) outside the normal build, and makes its seed corpus:
+# the JPEG fixtures of the tests (libjpeg output tagged by exiftool).
+# Usage: fuzz/exiflib/build.sh [output folder, default fuzz-out/exiflib]
+set -eu
+root=$(cd "$(dirname "$0")/../.." && pwd)
+out=${1:-$root/fuzz-out/exiflib}
+mkdir -p "$out"
+cxx=${CXX:-clang++}
+flags="-std=c++20 -g -O1 -fno-omit-frame-pointer -fsanitize=fuzzer,address,undefined
+       -fno-sanitize-recover=undefined -I$root -I$root/include -I$root/tests/exiflib"
+# shellcheck disable=SC2086
+$cxx $flags -o "$out/fuzz_exiflib" "$root/fuzz/exiflib/fuzz_parse.cc" \
+    "$root"/exiflib/*.cc "$root/tests/exiflib/walk.cc" "$root/tests/exiflib/builders.cc" \
+    "$root/platform/msgbox.cc" "$root/platform/codepage.cc"
+
+$cxx -O1 -o "$out/make_jpeg" "$root/tests/exiflib/make_jpeg.cc" -ljpeg
+"$root/tests/exiflib/make_fixtures.sh" "$out/make_jpeg" "${EXIFTOOL:-exiftool}" "$out/fixtures"
+mkdir -p "$out/seeds" "$out/corpus" "$out/artifacts"
+cp "$out"/fixtures/*.jpg "$out/seeds/"
+echo "built $out/fuzz_exiflib"

@@ -10,6 +10,8 @@ namespace {
 std::atomic<std::size_t> g_ceiling{0};
 }
 
+// Shown on every platform: without a desktop the message-box stand-in writes the caption
+// and text as one line to standard error, which is where such a report can still be seen.
 void ShowFatalError() {
     MessageBoxW(nullptr,
                 L"data corrupted or memory exhausted detected!\nnow the application has to quit.",

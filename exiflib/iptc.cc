@@ -58,6 +58,8 @@ IMarkerSegment* CIptc::Create(IIO* io, unsigned short bodyLength) {
     }
     unsigned int size = 0;
     try {
+        // A failed read while parsing keeps the datasets read before it: the IIM data
+        // is read one byte past its end, which fails when nothing follows it in the stream.
         if (io != nullptr && FindIptcResource(io, bodyLength, size) == 0)
             seg->ParseDatasets(io, size);
     } catch (const std::bad_alloc&) {

@@ -1,7 +1,8 @@
 #!/bin/sh
 # Builds the metadata reader's fuzz target with clang (libFuzzer, address and
 # undefined-behaviour sanitizers) outside the normal build, and makes its seed corpus:
-# the JPEG fixtures of the tests (libjpeg output tagged by exiftool).
+# the JPEG fixtures of the tests (libjpeg output tagged by exiftool) and the small
+# hand-made files in fuzz/exiflib/seeds (maker segment, IPTC blocks, JFIF, comment).
 # Usage: fuzz/exiflib/build.sh [output folder, default fuzz-out/exiflib]
 set -eu
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -18,5 +19,5 @@ $cxx $flags -o "$out/fuzz_exiflib" "$root/fuzz/exiflib/fuzz_parse.cc" \
 $cxx -O1 -o "$out/make_jpeg" "$root/tests/exiflib/make_jpeg.cc" -ljpeg
 "$root/tests/exiflib/make_fixtures.sh" "$out/make_jpeg" "${EXIFTOOL:-exiftool}" "$out/fixtures"
 mkdir -p "$out/seeds" "$out/corpus" "$out/artifacts"
-cp "$out"/fixtures/*.jpg "$out/seeds/"
+cp "$out"/fixtures/*.jpg "$root"/fuzz/exiflib/seeds/*.jpg "$out/seeds/"
 echo "built $out/fuzz_exiflib"

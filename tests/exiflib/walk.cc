@@ -80,6 +80,30 @@ bool ParseBytes(const Bytes& data, ExifLib::CAppSegMgr& mgr) {
     return mgr.Parse(&io);
 }
 
+bool ParseWalkRewrite(const std::uint8_t* data, std::size_t size, std::string* report) {
+    ExifLib::InitExifLib();
+    ExifLib::CMemReadIO io(data, size > 0x7FFFFFFF ? 0x7FFFFFFF : int(size));
+    ExifLib::CAppSegMgr mgr;
+    mgr.Parse(&io);
+    JpegBuilder rewritten;
+    bool complete = true;
+    if (mgr.GetComment()) rewritten.Raw(WriteSegment(mgr.GetComment()));
+    for (ExifLib::IMarkerSegment* seg : mgr.GetSegments()) {
+        Bytes bytes = WriteSegment(seg);
+        complete = complete && !bytes.empty();
+        rewritten.Raw(bytes);
+    }
+    // Described after the write, which fills in the thumbnail offset it chose.
+    std::string before = Describe(mgr);
+    if (!complete) return true;
+    ExifLib::CAppSegMgr again;
+    ParseBytes(rewritten.Finish(), again);
+    std::string after = Describe(again);
+    if (before == after) return true;
+    if (report) *report = "--- read:\n" + before + "--- read again:\n" + after;
+    return false;
+}
+
 Bytes WriteSegment(ExifLib::IMarkerSegment* seg) {
     Bytes out(size_t(seg->GetLength()) + 2 + 16, 0xEE);  // room to spot overlong writes
     ExifLib::CMemIO io(out.data(), int(out.size()));

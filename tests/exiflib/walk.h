@@ -18,6 +18,11 @@ std::string DescribeIFD(const ExifLib::CIFD* ifd, int depth = 0);
 // Initialises the library and parses `data` through a read-only memory stream.
 bool ParseBytes(const Bytes& data, ExifLib::CAppSegMgr& mgr);
 
+// Parses `data`, walks everything kept and writes every kept segment back. When all of
+// them could be written, the rewritten file must parse to the same content: false (with
+// both descriptions in `report`) when it does not.
+bool ParseWalkRewrite(const std::uint8_t* data, std::size_t size, std::string* report);
+
 // Writes `seg` into a buffer (exactly GetLength() + 2 bytes are expected); empty when
 // the write fails or its size disagrees with the length.
 Bytes WriteSegment(ExifLib::IMarkerSegment* seg);

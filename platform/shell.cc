@@ -73,9 +73,12 @@ bool ToLibraryFolder(const std::string& host, CString& path) {
 
 BOOL SHGetSpecialFolderPathW(HWND, CString& path, int csidl, BOOL bCreate) {
     std::string host = plat::mounts::Normalize(HostFolderOf(csidl));
-    if (host.empty()) return FALSE;
+    CString lib;
+    // A folder off the mapped drives is unknown, and is never created.
+    if (host.empty() || !ToLibraryFolder(host, lib)) return FALSE;
     if (bCreate && !MakeFolders(host)) return FALSE;
-    return ToLibraryFolder(host, path) ? TRUE : FALSE;
+    path = lib;
+    return TRUE;
 }
 
 DWORD GetTempPathW(CString& path) {

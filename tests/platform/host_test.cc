@@ -137,9 +137,13 @@ TEST_F(HostFacilities, SpecialFoldersLieOnMappedDrives) {
     ASSERT_GT(GetModuleFileNameW(nullptr, path), 0u);
     EXPECT_NE(path.find(L"platform_tests"), CString::npos);
 
-    // Off the mapped drives, a folder is unknown.
-    ASSERT_TRUE(picdex::SetDriveTable("E=" + dir_.path(), nullptr));
+    // Off the mapped drives, a folder is unknown, and is not created.
+    drives_.Set("E=" + dir_.path() + "/mapped");
     EXPECT_FALSE(SHGetSpecialFolderPathW(nullptr, path, CSIDL_WINDOWS, FALSE));
+    testutil::ScopedEnv data2("XDG_DATA_HOME", dir_ / "unmapped");
+    EXPECT_FALSE(SHGetSpecialFolderPathW(nullptr, path, CSIDL_APPDATA, TRUE));
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "unmapped"));
+    drives_.Set("E=" + dir_.path());
     EXPECT_EQ(GetTempPathW(path), 7u);
     testutil::ScopedEnv tmp2("TMPDIR", "/var/tmp");
     EXPECT_EQ(GetTempPathW(path), 0u);

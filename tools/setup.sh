@@ -30,12 +30,13 @@ picdex_install_deps() {
   fi
 }
 
-# picdex_build <folder> [cmake options...]: configure once, then build incrementally.
+# picdex_build <folder> [cmake options...]: configure (quick when nothing changed; it
+# picks up areas added since the last run), then build incrementally.
 picdex_build() {
   local dir=$1
   shift
-  if [ ! -f "$dir/build.ninja" ]; then
-    cmake -S "$PICDEX_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >&2 || return 1
-  fi
+  local type=()
+  [ -f "$dir/CMakeCache.txt" ] || type=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
+  cmake -S "$PICDEX_ROOT" -B "$dir" -G Ninja "${type[@]}" "$@" >&2 || return 1
   cmake --build "$dir" -j "$(nproc)" >&2
 }

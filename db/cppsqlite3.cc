@@ -277,9 +277,9 @@ int CppSQLite3DB::Execute(const char* sql) {
 sqlite3_stmt* CppSQLite3DB::Prepare(const char* sql) {
     CheckDB();
     sqlite3_stmt* stmt = nullptr;
-    // The v2 interface re-prepares a statement by itself after a schema change and
-    // reports the precise error code from the step.
-    int rc = sqlite3_prepare_v2(m_pDB, sql, -1, &stmt, nullptr);
+    // The original interface: a failed step reports a generic error, and the precise
+    // code and text come from the finalize that follows it (see Query and Next).
+    int rc = sqlite3_prepare(m_pDB, sql, -1, &stmt, nullptr);
     if (rc != SQLITE_OK) {
         sqlite3_finalize(stmt);
         throw CppSQLite3Exception(rc, "");

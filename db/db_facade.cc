@@ -98,8 +98,8 @@ void CDbFacade::CreateVersion3Indexes() {
 // ---------------------------------------------------------------- configuration
 
 bool CDbFacade::GetConfig(const CString& key, CString& value) {
-    if (m_configCache.Get(key, value)) return true;
     if (!CanRun()) return false;
+    if (m_configCache.Get(key, value)) return true;
     std::string sql = sqltext::kConfigSelectHead;
     sql += SqlText(key);
     sql += sqltext::kConfigSelectTail;

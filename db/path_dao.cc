@@ -27,11 +27,10 @@ int CPathDao::LookUp(const CString& fullPath) {
 }
 
 int CPathDao::GetPathID(CString fullPath, bool create) {
-    if (fullPath.empty()) return 0;
+    if (fullPath.empty() || !CanRun()) return 0;
     AddBackslash(fullPath);
     int id = 0;
     if (m_cache.Get(fullPath, id) && id != 0) return id;
-    if (!CanRun()) return 0;
     id = LookUp(fullPath);
     if (id != 0 || !create) return id;
 

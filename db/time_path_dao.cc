@@ -47,8 +47,8 @@ bool CTimePathDao::AddPicture(int pathID, int count, int size, CTime snapTime) {
 }
 
 bool CTimePathDao::Exists(int pathID, CTime month) {
-    if (m_cache.Contains(Key(pathID, month.GetTime()))) return true;
     if (!CanRun()) return false;
+    if (m_cache.Contains(Key(pathID, month.GetTime()))) return true;
     std::string sql = sqltext::kMonthExistsHead;
     sql += SqlInt(pathID);
     sql += sqltext::kMonthExistsTimeMid;

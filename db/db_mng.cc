@@ -96,7 +96,8 @@ bool CDBMng::BeginTransactionIfNone() {
 }
 
 void CDBMng::Close() {
-    for (int attempt = 0; attempt < 10; ++attempt) {
+    constexpr int kCommitAttempts = 10;
+    for (int attempt = 1; attempt <= kCommitAttempts; ++attempt) {
         {
             CSingleLock lock(&m_cs, TRUE);
             if (!m_bInTransaction || !CppSQLite3DB::IsOpen()) break;
@@ -107,7 +108,8 @@ void CDBMng::Close() {
             } catch (const CppSQLite3Exception&) {
             }
         }
-        Sleep(100);
+        // The lock is left while waiting, so other threads' statements can finish.
+        if (attempt < kCommitAttempts) Sleep(100);
     }
     CLongThread::Cancel(TRUE);
     CSingleLock lock(&m_cs, TRUE);

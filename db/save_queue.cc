@@ -60,7 +60,12 @@ int CSaveQueue::Drain(HANDLE stopEvent) {
             throw;
         }
     }
-    if (began) db->CommitTransaction();
+    if (began) {
+        db->CommitTransaction();
+        // A commit that failed (the file busy) keeps the transaction open; the next
+        // drain tries again rather than leaving it to the manager's Close.
+        if (db->IsInTransaction()) m_bTxnLeftOpen.store(true);
+    }
     return taken;
 }
 

@@ -23,6 +23,7 @@ bool CPathFilter::LoadFilters() {
     CCommonFunc::GetFixedBlackList(fixed);
     {
         CSingleLock lock(&m_csTree, TRUE);
+        m_root = CPathNode();
         for (const auto& [path, type] : rows) {
             if (type != 0) m_root.Insert(path.c_str(), type);
         }
@@ -30,13 +31,14 @@ bool CPathFilter::LoadFilters() {
             m_root.Insert(path.c_str(), kExcluded);
     }
     CSingleLock lock(&m_csSets, TRUE);
+    m_setExcluded.clear();
+    m_setIncluded.clear();
     for (const auto& [path, type] : rows) {
         // Left to choose: a stored type other than 1 and -1 (never written by this
         // system) enters the tree but neither set.
         if (type == kExcluded || type == kIncluded) SetOf(type).insert(path);
     }
     m_setExcluded.insert(fixed.begin(), fixed.end());
-    m_setFixed = std::move(fixed);
     return true;
 }
 
@@ -86,8 +88,6 @@ bool CPathFilter::RemoveFilter(const CString& path, int type) {
     {
         CSingleLock lock(&m_csSets, TRUE);
         if (!SetOf(type).count(path)) return false;
-        // The fixed folders are excluded whatever the host configures.
-        if (type == kExcluded && m_setFixed.count(path)) return false;
     }
     if (!CanRun()) return false;
     std::string sql = sqltext::kFilterDeleteHead;
@@ -120,16 +120,21 @@ bool CPathFilter::SetFilters(const std::set<CString>& wanted, int type) {
     {
         CSingleLock lock(&m_csSets, TRUE);
         current = SetOf(type);
-        if (type == kExcluded) {
-            for (const CString& path : m_setFixed)
-                current.erase(path);
+    }
+    // One walk in set order: the statements run in path order, so of two paths that
+    // differ only in case (one row in the case-insensitive table) the one ordered first
+    // is handled first.
+    auto have = current.begin();
+    auto want = wanted.begin();
+    while (have != current.end() || want != wanted.end()) {
+        if (want == wanted.end() || (have != current.end() && *have < *want)) {
+            RemoveFilter(*have++, type);
+        } else if (have == current.end() || *want < *have) {
+            AddFilter(*want++, type);
+        } else {
+            ++have;
+            ++want;
         }
-    }
-    for (const CString& path : wanted) {
-        if (!current.count(path)) AddFilter(path, type);
-    }
-    for (const CString& path : current) {
-        if (!wanted.count(path)) RemoveFilter(path, type);
     }
     return true;
 }

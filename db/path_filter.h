@@ -6,8 +6,7 @@
 // lookups, without regard to ASCII case) and in one set per type (for listing, exact
 // texts). The fixed excluded folders (System Volume Information of every fixed drive)
 // are added to the tree and the excluded set at load time and never written to the
-// table and cannot be removed (RemoveExcludedFilter refuses them and
-// SetExcludedFilters keeps them).
+// table; removing one takes it out of the tree and the set until the next load.
 //
 // Threads: any. The tree has one lock and the two sets another; no operation holds
 // both, and neither is held while a statement runs (statements come first).
@@ -27,7 +26,8 @@ public:
 
     void SetDbMng(CDBMng* db) { m_pDB = db; }
 
-    // Reads tb_path_filter into the tree and the sets, then adds the fixed folders.
+    // Replaces the tree and the sets with the rows of tb_path_filter, then adds the
+    // fixed folders.
     bool LoadFilters();
     // 1 excluded, -1 included, 0 no filter on the path.
     int GetFilterType(const CString& path);
@@ -42,8 +42,8 @@ public:
     bool RemoveIncludedFilter(const CString& path) { return RemoveFilter(path, kIncluded); }
     void GetExcludedFilters(std::set<CString>& out);
     void GetIncludedFilters(std::set<CString>& out);
-    // Adds and removes filters of the type until its set equals `wanted`, in one
-    // transaction.
+    // Walks the type's set and `wanted` together in set order, adding each path only
+    // `wanted` holds and removing each path only the set holds, in one transaction.
     bool SetExcludedFilters(const std::set<CString>& wanted) {
         return SetFilters(wanted, kExcluded);
     }
@@ -64,6 +64,4 @@ private:
     std::set<CString> m_setIncluded;
     CCriticalSection m_csSets;
     CDBMng* m_pDB = nullptr;
-    // The fixed folders of the last load (guarded by m_csSets); they cannot be removed.
-    std::set<CString> m_setFixed;
 };

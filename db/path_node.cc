@@ -23,15 +23,14 @@ bool CPathNode::NameLess::operator()(const CString& a, const CString& b) const {
 std::vector<CString> CPathNode::SplitPath(const wchar_t* path) {
     std::vector<CString> parts;
     if (!path) return parts;
-    CString part;
-    for (const wchar_t* p = path;; ++p) {
-        if (*p == 0 || IsSeparator(*p)) {
-            if (!part.empty()) parts.push_back(part);
-            part.clear();
-            if (*p == 0) break;
-        } else {
+    // Each component runs up to the next separator, which is then skipped; so a leading
+    // or doubled separator yields an empty component, and a trailing one yields none.
+    for (const wchar_t* p = path; *p;) {
+        CString part;
+        for (; *p && !IsSeparator(*p); ++p)
             part += plat::AsciiUpper(*p);
-        }
+        parts.push_back(std::move(part));
+        if (*p) ++p;
     }
     return parts;
 }

@@ -5,7 +5,8 @@
 //
 // Components are the texts between "\" or "/" separators, stored in upper case, so
 // paths match without regard to ASCII letter case (D:\PHOTOS\ and d:\photos are the
-// same folder). Empty components (doubled separators) are skipped.
+// same folder). A separator right after a component is skipped, so a leading or
+// doubled separator gives an empty component (\\server\ is not server\).
 // Not thread-safe: the owner (CPathFilter) holds its tree lock around every call.
 // The node owns its children.
 #pragma once

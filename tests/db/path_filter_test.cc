@@ -16,7 +16,7 @@ int TypeOf(const CPathNode& root, const wchar_t* path) {
     return type;
 }
 
-TEST(PathNodeTest, DeeperValuesOverrideShallowerOnesWithoutRegardToCase) {
+TEST(PathNodeTest, DeepestValueWinsWithoutRegardToCase) {
     CPathNode root;
     root.Insert(L"C:\\", 1);
     root.Insert(L"C:\\Photos\\", -1);
@@ -25,19 +25,26 @@ TEST(PathNodeTest, DeeperValuesOverrideShallowerOnesWithoutRegardToCase) {
     EXPECT_EQ(0, TypeOf(root, L"D:\\"));
     EXPECT_EQ(-1, TypeOf(root, L"c:\\photos"));
     EXPECT_EQ(-1, TypeOf(root, L"C:/PHOTOS/"));
-    EXPECT_EQ(-1, TypeOf(root, L"C:\\\\Photos\\"));  // doubled separators count once
+    // A doubled separator is an empty component of its own: no node for it.
+    EXPECT_EQ(1, TypeOf(root, L"C:\\\\Photos\\"));
+    EXPECT_EQ((std::vector<CString>{L"", L"", L"SRV", L"C:", L"", L"ÄB"}),
+              CPathNode::SplitPath(L"\\\\srv\\c:\\/Äb\\"));
 
     int type = 0;
-    EXPECT_FALSE(root.Lookup(L"C:\\Windows\\", type));  // no node for Windows
+    EXPECT_FALSE(root.Lookup(L"C:\\Windows\\", type));
     EXPECT_TRUE(root.Lookup(L"C:\\PHOTOS\\", type));
-    EXPECT_TRUE(root.HasValueBelow(L"C:\\", -1));
-    EXPECT_TRUE(root.HasValueBelow(L"c:\\photos\\", -1));
+    EXPECT_TRUE(root.HasValueBelow(L"c:\\", -1));
+    EXPECT_TRUE(root.HasValueBelow(L"C:\\Photos\\", -1));  // the node itself counts
     EXPECT_FALSE(root.HasValueBelow(L"C:\\Photos\\", 1));
     EXPECT_FALSE(root.HasValueBelow(L"D:\\", -1));
     EXPECT_TRUE(root.HasValueBelow(nullptr, 1));
 
-    // An empty path is the root itself.
-    root.Insert(L"", 7);
+    CPathNode::NameLess less;
+    EXPECT_FALSE(less(L"photos", L"PHOTOS") || less(L"PHOTOS", L"photos"));
+    EXPECT_TRUE(less(L"A", L"b"));
+    EXPECT_FALSE(less(L"ab\\c", L"AB"));  // a separator ends the name
+
+    root.Insert(L"", 7);  // an empty path is the root itself
     EXPECT_EQ(7, TypeOf(root, L"E:\\x\\"));
 }
 
@@ -51,22 +58,10 @@ TEST(PathNodeTest, RemovingFallsBackToTheValueAbove) {
     EXPECT_EQ(1, TypeOf(root, L"C:\\Photos\\2010\\"));
     EXPECT_FALSE(root.HasValueBelow(L"C:\\", -1));
     EXPECT_FALSE(root.Remove(L"C:\\Nowhere\\"));
-
     // Removing the deepest filter deletes the nodes left empty; the rest stays.
     EXPECT_TRUE(root.Remove(L"C:\\Photos\\2010\\Raw\\"));
     EXPECT_TRUE(root.m_children.at(L"C:")->m_children.empty());
     EXPECT_EQ(1, TypeOf(root, L"C:\\Photos\\2010\\Raw\\"));
-}
-
-TEST(PathNodeTest, NamesOrderWithoutRegardToCaseAndEndAtSeparators) {
-    CPathNode::NameLess less;
-    EXPECT_FALSE(less(L"photos", L"PHOTOS"));
-    EXPECT_FALSE(less(L"PHOTOS", L"photos"));
-    EXPECT_TRUE(less(L"A", L"b"));
-    EXPECT_FALSE(less(L"ab\\c", L"AB"));
-    EXPECT_TRUE(less(L"AB", L"ABC"));
-    EXPECT_EQ((std::vector<CString>{L"C:", L"PHOTOS", L"ÄB"}),
-              CPathNode::SplitPath(L"c:\\Photos/\\Äb"));
 }
 
 class PathFilterTest : public ::testing::Test {
@@ -74,11 +69,21 @@ protected:
     void SetUp() override {
         dbtest::OpenWithSchema(db, file.Path());
         filter.SetDbMng(&db);
+        ASSERT_TRUE(filter.LoadFilters());
     }
-    std::vector<std::string> StoredFilters() {
+    std::vector<std::string> Stored() {
         return Column(db,
-                      "select strFullPath || '=' || iFilterType from tb_path_filter order "
-                      "by strFullPath");
+                      "select strFullPath || '=' || iFilterType from tb_path_filter order by 1");
+    }
+    std::set<CString> Excluded() {
+        std::set<CString> out;
+        filter.GetExcludedFilters(out);
+        return out;
+    }
+    std::set<CString> Included() {
+        std::set<CString> out;
+        filter.GetIncludedFilters(out);
+        return out;
     }
 
     dbtest::ScopedMachine machine;  // fixed drive C: only
@@ -88,7 +93,6 @@ protected:
 };
 
 TEST_F(PathFilterTest, AddAndRemoveKeepTableTreeAndSetsInStep) {
-    ASSERT_TRUE(filter.LoadFilters());
     dbtest::StatementLog log(db);
     EXPECT_TRUE(filter.AddExcludedFilter(L"D:\\Temp\\"));
     EXPECT_TRUE(filter.AddExcludedFilter(L"D:\\Temp\\"));  // already excluded: no statement
@@ -99,17 +103,19 @@ TEST_F(PathFilterTest, AddAndRemoveKeepTableTreeAndSetsInStep) {
     EXPECT_EQ(1, filter.GetFilterType(L"d:\\temp\\x\\"));
     EXPECT_EQ(-1, filter.GetFilterType(L"D:\\Temp\\Keep\\y\\"));
     EXPECT_TRUE(filter.HasIncludedBelow(L"D:\\"));
-    EXPECT_EQ((std::vector<std::string>{"D:\\Temp\\=1", "D:\\Temp\\Keep\\=-1"}), StoredFilters());
+    EXPECT_EQ((std::vector<std::string>{"D:\\Temp\\=1", "D:\\Temp\\Keep\\=-1"}), Stored());
 
     std::set<CString> folders = {L"D:\\Temp\\a\\", L"D:\\Temp\\Keep\\b\\", L"D:\\Other\\"};
     filter.RemoveExcluded(folders);
     EXPECT_EQ((std::set<CString>{L"D:\\Temp\\Keep\\b\\", L"D:\\Other\\"}), folders);
 
+    log.Clear();
     EXPECT_FALSE(filter.RemoveIncludedFilter(L"D:\\Nope\\"));
+    EXPECT_TRUE(log.Seen().empty());
     EXPECT_TRUE(filter.RemoveIncludedFilter(L"D:\\Temp\\Keep\\"));
     EXPECT_EQ(1, filter.GetFilterType(L"D:\\Temp\\Keep\\y\\"));
     EXPECT_FALSE(filter.HasIncludedBelow(L"D:\\"));
-    EXPECT_EQ(std::vector<std::string>{"D:\\Temp\\=1"}, StoredFilters());
+    EXPECT_EQ(std::vector<std::string>{"D:\\Temp\\=1"}, Stored());
 
     // An included folder that becomes excluded: the table and the tree take the new type,
     // the included set keeps its entry.
@@ -117,29 +123,24 @@ TEST_F(PathFilterTest, AddAndRemoveKeepTableTreeAndSetsInStep) {
     filter.AddExcludedFilter(L"D:\\Both\\");
     EXPECT_EQ(1, filter.GetFilterType(L"D:\\Both\\"));
     EXPECT_EQ(1, CountRows(db, "tb_path_filter", "strFullPath = 'D:\\Both\\' and iFilterType = 1"));
-    std::set<CString> included;
-    filter.GetIncludedFilters(included);
-    EXPECT_EQ(1u, included.count(L"D:\\Both\\"));
+    EXPECT_EQ(1u, Included().count(L"D:\\Both\\"));
 }
 
-TEST_F(PathFilterTest, FixedFoldersAreExcludedButNeverStoredOrRemoved) {
-    ASSERT_TRUE(filter.LoadFilters());
-    std::set<CString> excluded;
-    filter.GetExcludedFilters(excluded);
-    EXPECT_EQ(std::set<CString>{L"C:\\System Volume Information\\"}, excluded);
-    EXPECT_EQ(1, filter.GetFilterType(L"C:\\System Volume Information\\x\\"));
+TEST_F(PathFilterTest, FixedFoldersAreExcludedButNeverStored) {
+    const CString svi = L"C:\\System Volume Information\\";
+    EXPECT_EQ(std::set<CString>{svi}, Excluded());
+    EXPECT_EQ(1, filter.GetFilterType(L"c:\\system volume information\\x\\"));
     EXPECT_EQ(0, CountRows(db, "tb_path_filter"));
-
-    EXPECT_FALSE(filter.RemoveExcludedFilter(L"C:\\System Volume Information\\"));
-    EXPECT_TRUE(filter.SetExcludedFilters({L"D:\\A\\"}));
-    excluded.clear();
-    filter.GetExcludedFilters(excluded);
-    EXPECT_EQ((std::set<CString>{L"C:\\System Volume Information\\", L"D:\\A\\"}), excluded);
-    EXPECT_EQ(std::vector<std::string>{"D:\\A\\=1"}, StoredFilters());
+    // Removed like any excluded folder until the next load brings it back.
+    EXPECT_TRUE(filter.RemoveExcludedFilter(svi));
+    EXPECT_EQ(0, filter.GetFilterType(svi));
+    EXPECT_TRUE(Excluded().empty());
+    ASSERT_TRUE(filter.LoadFilters());
+    EXPECT_EQ(1, filter.GetFilterType(svi));
+    EXPECT_EQ(0, CountRows(db, "tb_path_filter"));
 }
 
-TEST_F(PathFilterTest, SetFiltersAddsAndRemovesInOneTransaction) {
-    filter.LoadFilters();
+TEST_F(PathFilterTest, SetFiltersWalksBothSetsInOneTransaction) {
     filter.AddIncludedFilter(L"D:\\A\\");
     filter.AddIncludedFilter(L"D:\\B\\");
     dbtest::StatementLog log(db);
@@ -147,31 +148,35 @@ TEST_F(PathFilterTest, SetFiltersAddsAndRemovesInOneTransaction) {
     ASSERT_EQ(4u, log.Seen().size());
     EXPECT_EQ("begin  transaction;", log.Seen().front());
     EXPECT_EQ("commit transaction;", log.Seen().back());
-    EXPECT_EQ((std::vector<std::string>{"D:\\B\\=-1", "D:\\C\\=-1"}), StoredFilters());
+    EXPECT_EQ((std::vector<std::string>{"D:\\B\\=-1", "D:\\C\\=-1"}), Stored());
+
+    // The same folder in another letter case is one row of the table: the old text is
+    // removed before the new one is added, so the folder stays included.
+    EXPECT_TRUE(filter.SetIncludedFilters({L"D:\\B\\", L"d:\\c\\"}));
+    EXPECT_EQ((std::vector<std::string>{"D:\\B\\=-1", "d:\\c\\=-1"}), Stored());
+    EXPECT_EQ(-1, filter.GetFilterType(L"D:\\C\\x\\"));
 
     EXPECT_TRUE(filter.SetIncludedFilters({}));
-    std::set<CString> included;
-    filter.GetIncludedFilters(included);
-    EXPECT_TRUE(included.empty());
+    EXPECT_TRUE(Included().empty());
     EXPECT_EQ(0, CountRows(db, "tb_path_filter"));
-    EXPECT_EQ(0, filter.GetFilterType(L"D:\\C\\"));
+    EXPECT_EQ(0, filter.GetFilterType(L"D:\\B\\"));
 }
 
-TEST_F(PathFilterTest, LoadingReadsTheStoredRows) {
+TEST_F(PathFilterTest, LoadingReplacesTreeAndSetsWithTheStoredRows) {
+    filter.AddExcludedFilter(L"E:\\Gone\\");
+    db.Execute("delete from tb_path_filter;");
     db.Execute(
         "insert into tb_path_filter(strFullPath, iFilterType) values ('E:\\X\\', 1), "
         "('E:\\X\\In\\', -1), ('E:\\Zero\\', 0), ('E:\\Null\\', NULL), ('E:\\Odd\\', 5);");
     ASSERT_TRUE(filter.LoadFilters());
+    EXPECT_EQ(0, filter.GetFilterType(L"E:\\Gone\\"));
     EXPECT_EQ(-1, filter.GetFilterType(L"e:\\x\\in\\deep\\"));
     EXPECT_EQ(1, filter.GetFilterType(L"E:\\X\\"));
     EXPECT_EQ(0, filter.GetFilterType(L"E:\\Zero\\"));
     EXPECT_EQ(0, filter.GetFilterType(L"E:\\Null\\"));
     EXPECT_EQ(5, filter.GetFilterType(L"E:\\Odd\\"));
-    std::set<CString> excluded, included;
-    filter.GetExcludedFilters(excluded);
-    filter.GetIncludedFilters(included);
-    EXPECT_EQ((std::set<CString>{L"C:\\System Volume Information\\", L"E:\\X\\"}), excluded);
-    EXPECT_EQ(std::set<CString>{L"E:\\X\\In\\"}, included);
+    EXPECT_EQ((std::set<CString>{L"C:\\System Volume Information\\", L"E:\\X\\"}), Excluded());
+    EXPECT_EQ(std::set<CString>{L"E:\\X\\In\\"}, Included());
 
     CPathFilter closed;
     EXPECT_FALSE(closed.LoadFilters());

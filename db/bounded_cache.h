@@ -50,14 +50,6 @@ public:
         return m_map.count(key) != 0;
     }
 
-    void Erase(const K& key) {
-        CSingleLock lock(&m_cs, TRUE);
-        auto it = m_map.find(key);
-        if (it == m_map.end()) return;
-        m_order.erase(it->second.first);
-        m_map.erase(it);
-    }
-
     void Clear() {
         CSingleLock lock(&m_cs, TRUE);
         m_map.clear();
@@ -68,8 +60,6 @@ public:
         CSingleLock lock(&m_cs, TRUE);
         return m_map.size();
     }
-
-    std::size_t Capacity() const { return m_nCapacity; }
 
 private:
     using Order = std::list<K>;

@@ -29,7 +29,7 @@ TEST_F(ConcurrencyTest, WritersDrainWhileAnotherThreadLooksUpAndWrites) {
     CSaveQueue queue(&db);
     std::atomic<int> producersLeft{kProducers};
     std::atomic<bool> stop{false};
-    std::atomic<int> drained{0}, lookups{0};
+    std::atomic<int> drained{0};
 
     std::vector<std::thread> threads;
     for (int p = 0; p < kProducers; ++p) {
@@ -69,7 +69,9 @@ TEST_F(ConcurrencyTest, WritersDrainWhileAnotherThreadLooksUpAndWrites) {
         }
     });
     threads.emplace_back([&] {  // the host's thread
-        for (int n = 0; !stop.load(); ++n) {
+        // At least 50 rounds, so that the filter below exists even if this thread
+        // starts late; then until the writers are done.
+        for (int n = 0; n < 50 || !stop.load(); ++n) {
             CString value;
             db.GetConfig(L"BackSearchStartTime", value);
             db.SetConfig(L"HostKey" + std::to_wstring(n % 150), std::to_wstring(n));
@@ -80,7 +82,6 @@ TEST_F(ConcurrencyTest, WritersDrainWhileAnotherThreadLooksUpAndWrites) {
             db.GetSearchHistory(L"QUERY", history, 3);
             if (n % 10 == 0) db.AddExcludedFilter(L"F:\\x" + std::to_wstring(n) + L"\\");
             db.GetFilterType(L"F:\\x0\\deep\\");
-            lookups.fetch_add(1);
         }
     });
     for (int i = 0; i < kProducers + 1; ++i)
@@ -94,7 +95,6 @@ TEST_F(ConcurrencyTest, WritersDrainWhileAnotherThreadLooksUpAndWrites) {
     EXPECT_EQ(0, queue.GetPending());
     EXPECT_EQ(folders * kFilesPerFolder, queue.GetSaved(kSaveListedFiles));
     EXPECT_EQ(folders * kFilesPerFolder, queue.GetSaved(kSaveFileDetails));
-    EXPECT_GT(lookups.load(), 0);
     EXPECT_FALSE(Mng().IsInTransaction());
 
     // Every folder has one row, every file one row with its details, every folder its

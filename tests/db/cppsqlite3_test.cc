@@ -78,8 +78,7 @@ TEST(CppSQLite3DBTest, OpeningAndClosedConnections) {
     EXPECT_FALSE(db.IsOpen());
 
     dbtest::TempDb file;
-    std::string missing = file.Dir() / "no/such/folder/x.db";
-    EXPECT_THROW(db.Open(missing.c_str()), CppSQLite3Exception);
+    EXPECT_THROW(db.Open((file.Dir() / "no/such/folder/x.db").c_str()), CppSQLite3Exception);
     EXPECT_FALSE(db.IsOpen());
 
     // The path is in the ANSI code page and opened as UTF-8.
@@ -91,13 +90,10 @@ TEST(CppSQLite3DBTest, OpeningAndClosedConnections) {
     EXPECT_TRUE(std::filesystem::exists(std::filesystem::u8path(file.Dir() / "照片.db")));
 }
 
-TEST_F(WrapperTest, ExecuteReturnsChangedRows) {
+TEST_F(WrapperTest, StepsThroughRowsAndReadsByName) {
     EXPECT_EQ(2, db.Execute("update t set iOther = iOther + 1;"));
     EXPECT_EQ(0, db.Execute("update t set iOther = 0 where iOther > 100;"));
-    EXPECT_EQ(1, db.Execute("delete from t where iOther = 9;"));
-}
 
-TEST_F(WrapperTest, StepsThroughRowsAndReadsByName) {
     CppSQLite3Query none = db.Query("select strMD5, iNum from t where iOther > 100;");
     EXPECT_TRUE(none.IsEnd());
     EXPECT_EQ(2, none.ColumnCount());
@@ -116,13 +112,6 @@ TEST_F(WrapperTest, StepsThroughRowsAndReadsByName) {
     q.Finalize();
     q.Finalize();  // nothing left to finalize
     ExpectError([&] { q.IsEnd(); }, 1000, "CPPSQLITE_ERROR[1000]: Null Virtual Machine pointer");
-
-    // Queries move; the moved-from one holds no statement.
-    CppSQLite3Query a = db.Query("select strMD5 from t order by iOther;");
-    CppSQLite3Query b = db.Query("select 1;");
-    b = std::move(a);
-    EXPECT_THROW(a.IsEnd(), CppSQLite3Exception);
-    EXPECT_STREQ("abc", b.ColumnText(0));
 }
 
 TEST_F(WrapperTest, ColumnLookupErrors) {
@@ -140,7 +129,6 @@ TEST_F(WrapperTest, ScalarQueries) {
     db.Execute("create table empty_t (a int);");
     EXPECT_EQ(0, db.QueryScalar("select count(*) from empty_t"));
     EXPECT_EQ(2, db.QueryScalar("select count(*) from t"));
-    EXPECT_EQ(0, db.QueryScalar("select NULL;"));
     ExpectError([&] { db.QueryScalar("select a from empty_t;"); }, 1000,
                 "CPPSQLITE_ERROR[1000]: Invalid scalar query");
 }
@@ -150,7 +138,8 @@ TEST_F(WrapperTest, SyntaxErrorsAndFailedSteps) {
     ExpectError([&] { db.Execute("selec * from t;"); }, 1,
                 "SQLITE_ERROR[1]: near \"selec\": syntax error");
 
-    // abs() of the smallest integer fails while stepping.
+    // abs() of the smallest integer fails while stepping; the code and text are those
+    // the finalize reports.
     db.Execute("create table big (v int); insert into big values (1), (9223372036854775807);");
     const std::string overflow = "SQLITE_ERROR[1]: integer overflow";
     ExpectError([&] { db.Query("select abs(-v - 1) from big where v > 1;"); }, 1, overflow);
@@ -158,6 +147,11 @@ TEST_F(WrapperTest, SyntaxErrorsAndFailedSteps) {
     EXPECT_STREQ("2", q.ColumnText(0));
     ExpectError([&] { q.Next(); }, 1, overflow);
     EXPECT_THROW(q.IsEnd(), CppSQLite3Exception);  // the statement is gone
+
+    // A constraint failure found by the step keeps its own code.
+    db.Execute("create table u (k int unique); insert into u values (1);");
+    ExpectError([&] { db.Query("insert into u values (1);"); }, SQLITE_CONSTRAINT,
+                "SQLITE_CONSTRAINT[19]: UNIQUE constraint failed: u.k");
 }
 
 }  // namespace

@@ -11,46 +11,39 @@ ScopedMachine::ScopedMachine()
       m_config("XDG_CONFIG_HOME", m_root.MakeDir("config")),
       m_drives("C=" + m_root.path()) {}
 
-void RecordingSink::OnFolderSaved(const CString& folder, int newFiles) {
-    CSingleLock lock(&m_cs, TRUE);
-    saved.emplace_back(folder, newFiles);
+BusyReader::BusyReader(const std::string& path) {
+    sqlite3_open(path.c_str(), &m_db);
+    // A read in progress inside a transaction keeps the shared lock.
+    sqlite3_exec(m_db, "begin;", nullptr, nullptr, nullptr);
+    sqlite3_prepare_v2(m_db, "select * from sqlite_master;", -1, &m_stmt, nullptr);
+    EXPECT_EQ(SQLITE_ROW, sqlite3_step(m_stmt));
+}
+
+void BusyReader::Release() {
+    if (!m_db) return;
+    sqlite3_finalize(m_stmt);
+    sqlite3_exec(m_db, "commit;", nullptr, nullptr, nullptr);
+    sqlite3_close(m_db);
+    m_db = nullptr;
 }
 
 void RecordingSink::OnFolderStats(const CString& folder, const CMonthChangeMap& changes) {
-    CSingleLock lock(&m_cs, TRUE);
     for (const auto& [month, change] : changes) {
         stats[folder][month].first += change.first;
         stats[folder][month].second += change.second;
     }
 }
 
-void RecordingSink::OnDriveDone(wchar_t letter) {
-    CSingleLock lock(&m_cs, TRUE);
-    events.push_back("drive " + WideToUtf8(CString(1, letter)));
-}
-
-void RecordingSink::OnNtfsPhaseDone() {
-    CSingleLock lock(&m_cs, TRUE);
-    events.push_back("ntfs");
-}
-
 void RecordingSink::OnFolderWalkDone() {
     m_db.CleanupStale();
     m_db.RefreshAll();
     m_db.PruneEmptyFolders();
-    CSingleLock lock(&m_cs, TRUE);
     events.push_back("walk");
 }
 
 void RecordingSink::RunScanFinishAction() {
     m_db.RebuildAllMonths();
-    CSingleLock lock(&m_cs, TRUE);
     events.push_back("finish");
-}
-
-void RecordingSink::OnRunDone() {
-    CSingleLock lock(&m_cs, TRUE);
-    events.push_back("run");
 }
 
 void FacadeTest::SetUp() {
@@ -61,7 +54,7 @@ void FacadeTest::SetUp() {
 int FacadeTest::AddFile(const CString& folder, const CString& name, LONGLONG size, CTime snap,
                         const CString& md5, CTime search) {
     _tagFileInfo f;
-    f.iPathID = db.GetPathDao().GetPathID(folder, true);
+    f.iPathID = PathID(folder);
     f.strFileName = name;
     f.iFileSize = size;
     f.tSnapTime = snap;
@@ -83,11 +76,9 @@ void OpenWithSchema(CDBMng& db, const std::string& path) {
 std::vector<std::string> Column(CDBMng& db, const std::string& sql) {
     std::vector<std::string> out;
     CSingleLock lock(&db.GetLock(), TRUE);
-    CppSQLite3Query q = db.Query(sql.c_str());
-    while (!q.IsEnd()) {
+    for (CppSQLite3Query q = db.Query(sql.c_str()); !q.IsEnd(); q.Next()) {
         const char* text = q.ColumnText(0);
         out.push_back(text ? text : "NULL");
-        q.Next();
     }
     return out;
 }

@@ -1,8 +1,10 @@
 // Helpers of the database tests: a real database file in a temporary folder, a time
-// zone for the life of an object, and small readers of the stored rows.
+// zone for the life of an object, a second connection that keeps commits busy, and
+// small readers of the stored rows.
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <ctime>
 #include <map>
@@ -52,13 +54,30 @@ private:
 class ScopedMachine {
 public:
     ScopedMachine();
-    const testutil::TempDir& Root() const { return m_root; }
 
 private:
     testutil::TempDir m_root;
     testutil::ScopedEnv m_data, m_docs, m_tmp, m_config;
     testutil::ScopedDriveTable m_drives;
 };
+
+// A second connection to the file holding a shared (read) lock until Release, so that
+// the manager cannot commit a write meanwhile (SQLITE_BUSY).
+class BusyReader {
+public:
+    explicit BusyReader(const std::string& path);
+    ~BusyReader() { Release(); }
+    void Release();
+
+private:
+    sqlite3* m_db = nullptr;
+    sqlite3_stmt* m_stmt = nullptr;
+};
+
+// Makes a busy file fail the manager's statements after 50 ms instead of 60 s.
+inline void ShortBusyTimeout(CDBMng& db) {
+    sqlite3_busy_timeout(db.Handle(), 50);
+}
 
 // Records every statement a manager runs.
 class StatementLog {
@@ -75,18 +94,23 @@ private:
     std::vector<std::string> m_seen;
 };
 
-// What the database layer reported, recorded; the kind-4 and kind-5 actions run the
-// database operations that the service and the scanner run for them.
+// What the database layer reported, recorded (on the draining thread; read it after
+// the drain). The kind-4 and kind-5 actions run the database operations that the
+// service and the scanner run for them.
 class RecordingSink : public IDbReportSink {
 public:
     explicit RecordingSink(CDbFacade& db) : m_db(db) {}
-    void OnFolderSaved(const CString& folder, int newFiles) override;
+    void OnFolderSaved(const CString& folder, int newFiles) override {
+        saved.emplace_back(folder, newFiles);
+    }
     void OnFolderStats(const CString& folder, const CMonthChangeMap& changes) override;
-    void OnDriveDone(wchar_t letter) override;
-    void OnNtfsPhaseDone() override;
+    void OnDriveDone(wchar_t letter) override {
+        events.push_back("drive " + WideToUtf8(CString(1, letter)));
+    }
+    void OnNtfsPhaseDone() override { events.push_back("ntfs"); }
     void OnFolderWalkDone() override;
     void RunScanFinishAction() override;
-    void OnRunDone() override;
+    void OnRunDone() override { events.push_back("run"); }
 
     std::vector<std::pair<CString, int>> saved;
     std::map<CString, CMonthChangeMap> stats;
@@ -94,7 +118,6 @@ public:
 
 private:
     CDbFacade& m_db;
-    CCriticalSection m_cs;
 };
 
 // A database layer object on a fresh file (machine with drive C: only), reporting to a
@@ -103,6 +126,7 @@ class FacadeTest : public ::testing::Test {
 protected:
     void SetUp() override;
     CDBMng& Mng() { return db.GetDbMng(); }
+    int PathID(const CString& folder) { return db.GetPathDao().GetPathID(folder, true); }
     // Stores a file row in `folder` (created as needed); returns its id.
     int AddFile(const CString& folder, const CString& name, LONGLONG size, CTime snap,
                 const CString& md5 = L"0", CTime search = CTime::GetCurrentTime());

@@ -3,6 +3,7 @@
 // and the default folder filters of the version-2 step.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -13,60 +14,65 @@
 
 namespace {
 
-using dbtest::Column;
 using dbtest::CountRows;
 using dbtest::Scalar;
 
-int CountObjects(CDBMng& db, const std::string& type, const std::string& prefix) {
-    return CountRows(db, "sqlite_master", "type = '" + type + "' and name like '" + prefix + "%'");
+int CountIndexes(CDBMng& db, const std::string& prefix) {
+    return CountRows(db, "sqlite_master", "type = 'index' and name like '" + prefix + "%'");
 }
 
 std::string Version(CDBMng& db) {
     return Scalar(db, "select strCfgValue from tb_config_info where strCfgKey = 'DbVersion'");
 }
 
-std::set<std::string> Utf8Set(const std::set<CString>& in) {
-    std::set<std::string> out;
-    for (const CString& s : in)
-        out.insert(WideToUtf8(s));
-    return out;
+// The position of the first statement that contains `part` (the count when none does).
+size_t Position(const std::vector<std::string>& seen, const std::string& part) {
+    size_t i = 0;
+    while (i < seen.size() && seen[i].find(part) == std::string::npos)
+        ++i;
+    return i;
 }
 
 class LifecycleTest : public ::testing::Test {
 protected:
     CString Path() const { return Utf8ToWide(file.Path()); }
+    // A first start on the file, then `change` on the open layer, then closed.
+    void FirstStart(const std::function<void(CDbFacade&)>& change) {
+        CDbFacade first;
+        ASSERT_TRUE(first.Initialize(Path()));
+        change(first);
+    }
 
     dbtest::ScopedMachine machine;
     dbtest::TempDb file;
+    CDbFacade db;
 };
 
 TEST_F(LifecycleTest, NewFileGetsTheWholeSchemaAndVersion3) {
-    CDbFacade db;
     dbtest::StatementLog log(db.GetDbMng());
     ASSERT_TRUE(db.Initialize(Path()));
     const std::vector<std::string> seen = log.Seen();
     CDBMng& m = db.GetDbMng();
     EXPECT_EQ(11, CountRows(m, "sqlite_master", "type = 'table' and name like 'tb%'"));
-    EXPECT_EQ(22, CountObjects(m, "index", "idx_"));
-    EXPECT_EQ(19, CountObjects(m, "index", "ind_"));
-    EXPECT_EQ(1, CountObjects(m, "index", "idx_config_key"));
+    EXPECT_EQ(22, CountIndexes(m, "idx_"));
+    EXPECT_EQ(19, CountIndexes(m, "ind_"));
+    EXPECT_EQ(1, CountIndexes(m, "idx_config_key"));
     EXPECT_EQ("3", Version(m));
-
-    // The creation list ran in order, then the version steps.
-    ASSERT_GE(seen.size(), 2 + 1 + 33);
-    for (size_t i = 0; i < 33; ++i)
-        EXPECT_EQ(schema::kCreateAll[i], seen[3 + i]) << i;
-    EXPECT_EQ("Replace into tb_config_info(strCfgKey, strCfgValue) values('DbVersion','3');",
-              seen.back());
     EXPECT_FALSE(m.IsInTransaction());
+
+    // The steps in order, each version stored after its step: the creation list, "1",
+    // the filters and history loaded, the default filters, "2", the indexes, "3".
+    EXPECT_EQ(3u + 33u, Position(seen, "'DbVersion','1'"));
+    EXPECT_LT(Position(seen, "'DbVersion','1'"), Position(seen, "from tb_path_filter;"));
+    EXPECT_LT(Position(seen, "SELECT * from tb_search_history;"),
+              Position(seen, "begin  transaction;"));
+    EXPECT_LT(Position(seen, "commit transaction;"), Position(seen, "'DbVersion','2'"));
+    EXPECT_EQ(Position(seen, "'DbVersion','2'") + 1, Position(seen, "[ind_exif_info_id]"));
+    EXPECT_EQ(seen.size() - 1, Position(seen, "'DbVersion','3'"));
 }
 
 TEST_F(LifecycleTest, SecondStartOnlyReadsTheVersionFiltersAndHistory) {
-    {
-        CDbFacade first;
-        ASSERT_TRUE(first.Initialize(Path()));
-    }
-    CDbFacade db;
+    FirstStart([](CDbFacade&) {});
     dbtest::StatementLog log(db.GetDbMng());
     ASSERT_TRUE(db.Initialize(Path()));
     const std::vector<std::string> expected = {
@@ -80,8 +86,9 @@ TEST_F(LifecycleTest, SecondStartOnlyReadsTheVersionFiltersAndHistory) {
 }
 
 TEST_F(LifecycleTest, InitializeRefusesAnOpenConnectionAndAnEmptyPath) {
-    CDbFacade db;
     EXPECT_FALSE(db.Initialize(L""));
+    EXPECT_THROW(db.Initialize(Utf8ToWide(file.Dir() / "missing/x.db")), CppSQLite3Exception);
+    EXPECT_FALSE(db.IsOpen());
     ASSERT_TRUE(db.Initialize(Path()));
     EXPECT_FALSE(db.Initialize(Path()));
     db.Close();
@@ -89,61 +96,37 @@ TEST_F(LifecycleTest, InitializeRefusesAnOpenConnectionAndAnEmptyPath) {
     EXPECT_TRUE(db.Initialize(Path()));
 }
 
-TEST_F(LifecycleTest, FailedOpenThrowsAndLeavesTheLayerClosed) {
-    CDbFacade db;
-    EXPECT_THROW(db.Initialize(Utf8ToWide(file.Dir() / "missing/x.db")), CppSQLite3Exception);
-    EXPECT_FALSE(db.IsOpen());
-}
-
 TEST_F(LifecycleTest, Version2GetsExactlyTheNineteenIndexes) {
-    {
-        CDbFacade first;
-        ASSERT_TRUE(first.Initialize(Path()));
+    FirstStart([](CDbFacade& first) {
         CDBMng& m = first.GetDbMng();
-        for (const std::string& name : Column(m,
-                                              "select name from sqlite_master where name "
-                                              "like 'ind_%'"))
+        for (const std::string& name :
+             dbtest::Column(m, "select name from sqlite_master where name like 'ind_%'"))
             m.Execute(("drop index " + name + ";").c_str());
         first.SetConfig(L"DbVersion", L"2");
-    }
-    CDbFacade db;
+    });
     dbtest::StatementLog log(db.GetDbMng());
     ASSERT_TRUE(db.Initialize(Path()));
-    const auto& seen = log.Seen();
-    ASSERT_EQ(5u + 19u + 1u, seen.size());
-    for (size_t i = 0; i < 19; ++i)
-        EXPECT_EQ(schema::kVersion3Indexes[i], seen[5 + i]) << i;
-    EXPECT_EQ(19, CountObjects(db.GetDbMng(), "index", "ind_"));
+    EXPECT_EQ(5u + 19u + 1u, log.Seen().size());
+    EXPECT_EQ(19, CountIndexes(db.GetDbMng(), "ind_"));
     EXPECT_EQ("3", Version(db.GetDbMng()));
 }
 
 TEST_F(LifecycleTest, VersionTextThatIsNoNumberRunsEveryStepAgain) {
-    {
-        CDbFacade first;
-        ASSERT_TRUE(first.Initialize(Path()));
+    FirstStart([](CDbFacade& first) {
         first.SetConfig(L"DbVersion", L"abc");
-        first.RemoveIncludedFilter(L"C:\\docs\\");
-    }
-    CDbFacade db;
+        first.SetIncludedFilters({});
+    });
     dbtest::StatementLog log(db.GetDbMng());
     ASSERT_TRUE(db.Initialize(Path()));
-    int creations = 0;
-    for (const std::string& sql : log.Seen())
-        creations += sql.rfind("CREATE TABLE", 0) == 0;
-    EXPECT_EQ(12, creations);  // 11 tables, tb_config_info twice
+    EXPECT_EQ(3u + 33u, Position(log.Seen(), "'DbVersion','1'"));
     EXPECT_EQ("3", Version(db.GetDbMng()));
     std::set<CString> included;
     db.GetIncludedFilters(included);
-    EXPECT_EQ(1u, included.count(L"C:\\docs\\"));
+    EXPECT_FALSE(included.empty());  // the defaults installed again
 }
 
 TEST_F(LifecycleTest, HigherVersionIsKeptWithoutUpgrades) {
-    {
-        CDbFacade first;
-        ASSERT_TRUE(first.Initialize(Path()));
-        first.SetConfig(L"DbVersion", L"7");
-    }
-    CDbFacade db;
+    FirstStart([](CDbFacade& first) { first.SetConfig(L"DbVersion", L"7"); });
     dbtest::StatementLog log(db.GetDbMng());
     ASSERT_TRUE(db.Initialize(Path()));
     EXPECT_EQ(5u, log.Seen().size());
@@ -151,25 +134,22 @@ TEST_F(LifecycleTest, HigherVersionIsKeptWithoutUpgrades) {
 }
 
 TEST_F(LifecycleTest, FailingVersion3IndexKeepsTheVersionForTheNextStart) {
-    {
-        CDbFacade first;
-        ASSERT_TRUE(first.Initialize(Path()));
+    FirstStart([](CDbFacade& first) {
         CDBMng& m = first.GetDbMng();
         m.Execute("drop index ind_path_info_id;");
         // A table of the same name makes that index's statement fail.
         m.Execute("create table ind_path_info_id (x);");
         first.SetConfig(L"DbVersion", L"2");
-    }
+    });
     {
-        CDbFacade db;
-        ASSERT_TRUE(db.Initialize(Path()));
-        EXPECT_EQ(18, CountObjects(db.GetDbMng(), "index", "ind_"));
-        EXPECT_EQ("2", Version(db.GetDbMng()));
-        db.GetDbMng().Execute("drop table ind_path_info_id;");
+        CDbFacade second;
+        ASSERT_TRUE(second.Initialize(Path()));
+        EXPECT_EQ(18, CountIndexes(second.GetDbMng(), "ind_"));
+        EXPECT_EQ("2", Version(second.GetDbMng()));
+        second.GetDbMng().Execute("drop table ind_path_info_id;");
     }
-    CDbFacade db;
     ASSERT_TRUE(db.Initialize(Path()));
-    EXPECT_EQ(19, CountObjects(db.GetDbMng(), "index", "ind_"));
+    EXPECT_EQ(19, CountIndexes(db.GetDbMng(), "ind_"));
     EXPECT_EQ("3", Version(db.GetDbMng()));
 }
 
@@ -178,15 +158,11 @@ TEST_F(LifecycleTest, Version2StepInstallsTheDefaultFolders) {
     CCommonFunc::GetDefaultBlackList(black);
     CCommonFunc::GetDefaultWhiteList(white);
     CCommonFunc::GetFixedBlackList(fixed);
-    ASSERT_EQ(1u, black.count(L"C:\\RECYCLER\\"));
     ASSERT_EQ(1u, black.count(L"C:\\tmp\\"));
-    ASSERT_EQ(1u, white.count(L"C:\\docs\\"));
-    ASSERT_EQ(1u, fixed.count(L"C:\\System Volume Information\\"));
+    ASSERT_FALSE(white.empty() || fixed.empty());
 
     // A version-1 file with a picture indexed inside a default excluded folder.
-    {
-        CDbFacade first;
-        ASSERT_TRUE(first.Initialize(Path()));
+    FirstStart([](CDbFacade& first) {
         first.SetExcludedFilters({});
         first.SetIncludedFilters({});
         first.SetConfig(L"DbVersion", L"1");
@@ -197,30 +173,21 @@ TEST_F(LifecycleTest, Version2StepInstallsTheDefaultFolders) {
         f.iFileID = 0;
         f.iPathID = first.GetPathDao().GetPathID(L"C:\\keep\\", true);
         ASSERT_TRUE(first.GetFileDao().Insert(f));
-    }
-    CDbFacade db;
+    });
     ASSERT_TRUE(db.Initialize(Path()));
     CDBMng& m = db.GetDbMng();
-    EXPECT_EQ(Utf8Set(black), std::set<std::string>([&] {
-                  auto v = Column(m,
-                                  "select strFullPath from tb_path_filter where "
-                                  "iFilterType = 1");
-                  return std::set<std::string>(v.begin(), v.end());
-              }()));
-    auto inc = Column(m, "select strFullPath from tb_path_filter where iFilterType = -1");
-    EXPECT_EQ(Utf8Set(white), std::set<std::string>(inc.begin(), inc.end()));
+    EXPECT_EQ(int(black.size()), CountRows(m, "tb_path_filter", "iFilterType = 1"));
+    EXPECT_EQ(int(white.size()), CountRows(m, "tb_path_filter", "iFilterType = -1"));
     EXPECT_EQ(0, CountRows(m, "tb_path_filter", "strFullPath like '%System Volume%'"));
     EXPECT_EQ(0, CountRows(m, "tb_path_info", "strFullPath like 'C:\\tmp\\%'"));
     EXPECT_EQ(1, CountRows(m, "tb_file_info"));
-    EXPECT_EQ(1, CountRows(m, "tb_path_info", "strFullPath = 'C:\\keep\\'"));
 
     std::set<CString> excluded;
     db.GetExcludedFilters(excluded);
-    for (const CString& f : fixed)
-        EXPECT_EQ(1u, excluded.count(f));
+    EXPECT_EQ(black.size() + fixed.size(), excluded.size());
     EXPECT_EQ(1, db.GetFilterType(L"C:\\tmp\\sub\\"));
-    EXPECT_EQ(1, db.GetFilterType(L"c:\\system volume information\\x\\"));
-    EXPECT_EQ(-1, db.GetFilterType(L"C:\\docs\\"));
+    EXPECT_EQ(1, db.GetFilterType(*fixed.begin()));
+    EXPECT_EQ(-1, db.GetFilterType(*white.begin()));
 }
 
 }  // namespace

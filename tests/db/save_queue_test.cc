@@ -56,12 +56,17 @@ protected:
     CSaveQueue queue{&db};
 };
 
-TEST_F(SaveQueueTest, EmptyDrainCommitsAnEmptyTransactionAndSettlesTheCounters) {
+TEST_F(SaveQueueTest, DrainsSettleTheCountersAndTheFirstTick) {
     queue.QueueFolderFiles(L"", Files({L"a.jpg"}), 0);  // no folder: the task fails
     EXPECT_EQ(2, queue.GetPending());
     EXPECT_NE(0u, queue.GetFirstTick());
+    // A signalled stop event: nothing written, the task stays, the time rule restarts.
+    CEvent stop(TRUE);
+    EXPECT_EQ(0, queue.Drain(stop));
+    EXPECT_EQ(1, queue.GetCount());
+    EXPECT_EQ(0u, queue.GetFirstTick());
     EXPECT_EQ(1, queue.Drain(nullptr));
-    EXPECT_EQ(0, queue.GetPending());
+    EXPECT_EQ(0, queue.GetPending());  // a failed task is not counted, but settled
     EXPECT_EQ(0, queue.GetSaved(kSaveFolderLists));
     EXPECT_EQ(0u, queue.GetFirstTick());
 
@@ -70,17 +75,7 @@ TEST_F(SaveQueueTest, EmptyDrainCommitsAnEmptyTransactionAndSettlesTheCounters) 
     EXPECT_EQ((std::vector<std::string>{"begin  transaction;", "commit transaction;"}), log.Seen());
 }
 
-TEST_F(SaveQueueTest, SignalledStopEventLeavesTasksQueued) {
-    queue.QueueDelFatFolder(L"D:\\x\\");
-    CEvent stop(TRUE);
-    EXPECT_EQ(0, queue.Drain(stop));
-    EXPECT_EQ(1, queue.GetCount());
-    EXPECT_EQ(0u, queue.GetFirstTick());
-    EXPECT_EQ(1, queue.GetPending());
-    EXPECT_EQ(1, queue.Drain(nullptr));
-}
-
-TEST_F(SaveQueueTest, TaskListAndConfigurationTasksCountAndWrite) {
+TEST_F(SaveQueueTest, TaskListConfigurationAndReportTasksCountAndWrite) {
     queue.QueueAddFatFolders({L"D:\\a\\", L"D:\\b\\", L"D:\\c\\"});
     for (int i : {kSaveAllItems, kSaveFolderAdds, kSaveWalkAdds})
         EXPECT_EQ(3, queue.GetQueued(i));
@@ -89,13 +84,17 @@ TEST_F(SaveQueueTest, TaskListAndConfigurationTasksCountAndWrite) {
     queue.QueueAddNtfsDrive(L'e');
     queue.QueueDelNtfsDrive(L'E');
     queue.QueueSetConfig(L"BackSearchStartNtfs", L"1");
+    queue.QueueFinishReport(2, L"C:\\");
     queue.QueueFinishReport(7, L"ignored");
-    EXPECT_EQ(7, queue.Drain(nullptr));
+    EXPECT_EQ(8, queue.Drain(nullptr));
     for (int i = 0; i < kSaveCounterCount; ++i)
-        EXPECT_EQ(queue.GetQueued(i), queue.GetSaved(i));
-    EXPECT_EQ(3 + 1 + 3 + 1 + 1, queue.GetSaved(kSaveAllItems));
+        EXPECT_EQ(queue.GetQueued(i), queue.GetSaved(i)) << i;
+    EXPECT_EQ(3 + 1 + 3 + 1 + 2, queue.GetSaved(kSaveAllItems));
     EXPECT_EQ(2, queue.GetSaved(kSaveNtfsAdds));
+    EXPECT_EQ(1, queue.GetSaved(kSaveNtfsRemovals));
+    EXPECT_EQ(1, queue.GetSaved(kSaveWalkRemovals));
     EXPECT_EQ(2, queue.GetSaved(kSaveFolderRemovals));
+    EXPECT_EQ(5, queue.GetSaved(kSaveFolderAdds));
     EXPECT_EQ((std::vector<std::string>{"D:\\a\\", "D:\\c\\"}),
               Column(Mng(), "select strPathToSearch from tb_path_task order by 1"));
     EXPECT_EQ(std::vector<std::string>{"d:\\"},
@@ -103,17 +102,7 @@ TEST_F(SaveQueueTest, TaskListAndConfigurationTasksCountAndWrite) {
     CString value;
     EXPECT_TRUE(db.GetConfig(L"BackSearchStartNtfs", value));
     EXPECT_EQ(L"1", value);
-    EXPECT_TRUE(sink.events.empty());
-}
-
-TEST_F(SaveQueueTest, FinishReportsReachTheSinkInOrder) {
-    queue.QueueFinishReport(2, L"C:\\");
-    queue.QueueFinishReport(3, L"C:\\");
-    queue.QueueFinishReport(4, L"");
-    queue.QueueFinishReport(5, L"");
-    EXPECT_EQ(4, queue.Drain(nullptr));
-    EXPECT_EQ((std::vector<std::string>{"drive C", "ntfs", "walk", "finish", "run"}), sink.events);
-    EXPECT_EQ(4, queue.GetSaved(kSaveAllItems));
+    EXPECT_EQ(std::vector<std::string>{"drive C"}, sink.events);
 }
 
 TEST_F(SaveQueueTest, FolderFileListsMarkNewAndChangedFiles) {
@@ -207,6 +196,18 @@ TEST_F(SaveQueueTest, FailingDrainKeepsTheRestQueuedAndLosesNothingWritten) {
     check.Open(file.Path().c_str());
     EXPECT_EQ((std::vector<std::string>{"1.jpg", "3.jpg", "a.jpg"}),
               Column(check, "select strFileName from tb_file_info order by 1"));
+}
+
+TEST_F(SaveQueueTest, ACommitThatFailsIsLeftToTheNextDrain) {
+    dbtest::ShortBusyTimeout(Mng());
+    queue.QueueSetConfig(L"k", L"v");
+    {
+        dbtest::BusyReader reader(file.Path());
+        EXPECT_EQ(1, queue.Drain(nullptr));
+        EXPECT_TRUE(Mng().IsInTransaction());
+    }
+    EXPECT_EQ(0, queue.Drain(nullptr));
+    EXPECT_FALSE(Mng().IsInTransaction());
 }
 
 TEST_F(SaveQueueTest, CloseCommitsWhatAFailedDrainLeftOpen) {

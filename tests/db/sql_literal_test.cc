@@ -15,14 +15,10 @@ TEST(SqlLiteralTest, TimesAreLocal) {
         EXPECT_EQ("'1970-01-01 08:00:00'", SqlTime(CTime(0)));
         EXPECT_EQ("'2008-02-29 23:59:59'", SqlTime(CTime(2008, 2, 29, 23, 59, 59)));
     }
-    {
-        dbtest::ScopedTimeZone tz("America/New_York");
-        EXPECT_EQ("'1969-12-31 19:00:00'", SqlTime(CTime(0)));
-        EXPECT_EQ("'2009-07-04 09:05:03'", SqlTime(CTime(1246712703)));
-    }
-}
-
-TEST(SqlLiteralTest, UnconvertibleTimeUsesTheFallbackFields) {
+    dbtest::ScopedTimeZone tz("America/New_York");
+    EXPECT_EQ("'1969-12-31 19:00:00'", SqlTime(CTime(0)));
+    EXPECT_EQ("'2009-07-04 09:05:03'", SqlTime(CTime(1246712703)));
+    // A time that has no local calendar form.
     EXPECT_EQ("'0-00-00 -1:-1:-1'", SqlTime(CTime(LLONG_MAX)));
     EXPECT_EQ("'0-00-00 -1:-1:-1'", SqlTime(CTime(LLONG_MIN)));
 }
@@ -34,9 +30,11 @@ TEST(SqlLiteralTest, TextsDoubleQuotesOnlyAndAreUtf8) {
     EXPECT_EQ("'\xE7\x85\xA7\xE7\x89\x87'", SqlText(L"照片"));
     EXPECT_EQ("'%50%_x''%'", SqlLike(L"50%_x'"));
     EXPECT_EQ("C:\\a''b\\", SqlEscape(L"C:\\a'b\\"));
+    EXPECT_EQ("-7", SqlInt(-7));
+    EXPECT_EQ("5000000000", SqlInt64(5000000000LL));
 }
 
-TEST(RecordSqlTest, InsertFormsFollowTheId) {
+TEST(RecordSqlTest, StatementsListTheValuesInColumnOrder) {
     dbtest::ScopedTimeZone tz("Asia/Shanghai");
     _tagGpsInfo gps;
     gps.iLatitude = 31;
@@ -47,24 +45,6 @@ TEST(RecordSqlTest, InsertFormsFollowTheId) {
         "tGpsTime)values(31,121,5,0,'1970-01-01 08:00:00');",
         BuildInsert(gps));
 
-    _tagTimePath month;
-    month.iPathID = 7;
-    month.tPathPicTime = CTime(2008, 5, 1, 0, 0, 0);
-    month.iPicCountT = 2;
-    month.iPicSizeT = 5000000000LL;
-    EXPECT_EQ(
-        "Insert into tb_time_path_info(iPathID, tPathPicTime, iPicCountT, "
-        "iPicSizeT)values(7,'2008-05-01 00:00:00',2,5000000000);",
-        BuildInsert(month));
-    month.iTimePathID = 9;
-    EXPECT_EQ(
-        "Replace into tb_time_path_info(iTimePathID, iPathID, tPathPicTime, iPicCountT, "
-        "iPicSizeT)values(9,7,'2008-05-01 00:00:00',2,5000000000);",
-        BuildInsert(month));
-}
-
-TEST(RecordSqlTest, FileAndIptcValueOrder) {
-    dbtest::ScopedTimeZone tz("UTC");
     _tagFileInfo f;
     f.iPathID = 3;
     f.strFileName = L"O'Brien.jpg";
@@ -77,8 +57,8 @@ TEST(RecordSqlTest, FileAndIptcValueOrder) {
         "Replace into tb_file_info(iFileID, iPathID, strFileName, strExt, iFileSize, tSnapTime, "
         "tFileCreate, tFileModify, tFileSearch, strMD5, iIptcID, iExifID, iGpsID, iHeight, "
         "iWidth, iBPP, iPageCount )values(44,3,'O''Brien.jpg','',1234,'1970-01-02 "
-        "00:00:00','1970-01-01 00:00:00','1970-01-01 00:00:00','1970-01-01 "
-        "00:00:00','',-1,5,-1,0,0,24,1);",
+        "08:00:00','1970-01-01 08:00:00','1970-01-01 08:00:00','1970-01-01 "
+        "08:00:00','',-1,5,-1,0,0,24,1);",
         BuildInsert(f));
 
     _tagIptcInfo iptc;

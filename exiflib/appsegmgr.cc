@@ -131,10 +131,10 @@ void CAppSegMgr::Append(IMarkerSegment* seg) {
 }
 
 bool CAppSegMgr::Parse(IIO* io) {
-    // The segments of an earlier parse go in every case, so a manager never reports a
-    // file it did not read this time.
-    Clear();
+    // Data that is not a JPEG file is refused before anything changes: the segments of
+    // an earlier parse stay until a JPEG file replaces them.
     if (io == nullptr || !IsJpeg(io)) return false;
+    Clear();
     return Walk(io);
 }
 
@@ -163,6 +163,7 @@ bool CAppSegMgr::Walk(IIO* io) {
                 WORD length;
                 if (!ReadBE16(io, &length)) return true;
                 // The scan and everything after it are not looked at.
+                io->Seek(0, 2);
                 return true;
             }
             case kMarkerComment:

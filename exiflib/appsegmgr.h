@@ -38,8 +38,10 @@ public:
     CAppSegMgr& operator=(const CAppSegMgr&) = delete;
     virtual ~CAppSegMgr();
 
-    // False only for a null stream, data that is not a JPEG file, and an end-of-image
-    // marker (met before any scan) that is not followed by exactly one byte.
+    // False only for a null stream, data that is not a JPEG file (the segments of an
+    // earlier parse are then kept), and an end-of-image marker (met before any scan)
+    // that is not followed by exactly one byte. Any other parse first forgets the
+    // segments of an earlier one.
     bool Parse(IIO* io);
 
     // The first EXIF / IPTC segment of the list, or null.

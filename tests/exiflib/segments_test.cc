@@ -79,12 +79,13 @@ TEST(Segments, KeepsApplicationSegmentsInOrderAndTheFirstComment) {
     EXPECT_EQ(std::string(mgr.GetComment()->GetBody(), mgr.GetComment()->GetBody() + 5), "first");
     EXPECT_EQ(mgr.GetSegment(5), nullptr);
 
-    // A second parse forgets the first; a failed one leaves nothing behind.
+    // Data that is not a JPEG file is refused and changes nothing; a second JPEG file
+    // replaces the segments of the first.
+    EXPECT_FALSE(ParseBytes(Bytes(20, 0), mgr));
+    EXPECT_EQ(mgr.GetCount(), 5);
     ASSERT_TRUE(ParseBytes(JpegBuilder().Exif(SmallExif()).Finish(), mgr));
     EXPECT_EQ(mgr.GetCount(), 1);
     EXPECT_EQ(mgr.GetComment(), nullptr);
-    EXPECT_FALSE(ParseBytes(Bytes(20, 0), mgr));
-    EXPECT_EQ(mgr.GetCount(), 0);
 }
 
 TEST(Segments, TheWalkStopsAtTheScanAtAnUnknownCodeAndAtANonMarker) {

@@ -36,9 +36,10 @@ bool IsJpeg(IIO* io) {
 }
 
 CRawSeg* MakeRawSegment(IIO* io, BYTE marker, unsigned short length, bool check) {
-    if (io == nullptr) return nullptr;
+    // A null stream, and a length too small to hold the length field itself (a negative
+    // body), are refused with or without `check`: neither can be read at all.
+    if (io == nullptr || length < 2) return nullptr;
     if (check && (!IsValidRawMarker(marker) || length < 3)) return nullptr;
-    if (length < 2) return nullptr;  // no room even for the length field itself
     std::int64_t pos = io->Tell();
     if (pos < 0 || pos + length > io->GetSize()) return nullptr;
     int bodyLength = length - 2;
@@ -48,6 +49,7 @@ CRawSeg* MakeRawSegment(IIO* io, BYTE marker, unsigned short length, bool check)
 }
 
 CRawSeg* ReadRawSegment(IIO* io, BYTE marker, bool check) {
+    // As in MakeRawSegment, a null stream is refused with or without `check`.
     if (io == nullptr || (check && !IsValidRawMarker(marker))) return nullptr;
     WORD length;
     if (!ReadBE16(io, &length) || length < 3) return nullptr;
@@ -55,10 +57,9 @@ CRawSeg* ReadRawSegment(IIO* io, BYTE marker, bool check) {
     return MakeRawSegment(io, marker, length, check);
 }
 
-IMarkerSegment* CreateAppSegment(IIO* io, BYTE marker, bool) {
-    // A null stream or a marker other than APP0 ... APP15 never makes a segment, whether
-    // or not the caller asked for checks.
-    if (io == nullptr || marker < 0xE0 || marker > 0xEF) return nullptr;
+IMarkerSegment* CreateAppSegment(IIO* io, BYTE marker, bool check) {
+    // A null stream is refused with or without `check`: there is nothing to read from.
+    if (io == nullptr || (check && (marker < 0xE0 || marker > 0xEF))) return nullptr;
     WORD length;
     if (!ReadBE16(io, &length) || length < 2) return nullptr;
     const std::int64_t bodyStart = io->Tell();

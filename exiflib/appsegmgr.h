@@ -24,7 +24,8 @@ bool IsJpeg(IIO* io);
 
 // Reads the application segment whose marker has just been read: its length, then its
 // body through the registered factory (or as a raw segment). The stream is left at the
-// end of the body. Null when the segment cannot be read.
+// end of the body. Null when the segment cannot be read, and with `check` for a marker
+// other than APP0 ... APP15.
 IMarkerSegment* CreateAppSegment(IIO* io, BYTE marker, bool check);
 // A raw segment whose length field is read here / has been read already (`length` is the
 // field's value). With `check`, markers outside the raw set and lengths below 3 are refused.

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 #include "builders.h"
@@ -214,7 +215,14 @@ TEST(Segments, RawSegmentChecks) {
     EXPECT_EQ(MakeRawSegment(&io, 0xE3, 2, true), nullptr);   // length below 3
     EXPECT_EQ(MakeRawSegment(&io, 0xE3, 7, false), nullptr);  // runs past the data
     EXPECT_EQ(MakeRawSegment(nullptr, 0xE3, 3, false), nullptr);
-    EXPECT_EQ(CreateAppSegment(&io, 0xD0, true), nullptr);
+    // Only with `check` is an application segment limited to APP0 ... APP15.
+    io.Seek(0, 0);
+    EXPECT_EQ(CreateAppSegment(&io, 0x05, true), nullptr);
+    io.Seek(0, 0);
+    std::unique_ptr<IMarkerSegment> other(CreateAppSegment(&io, 0x05, false));
+    ASSERT_TRUE(Is<CRawSeg>(other.get()));
+    EXPECT_EQ(other->GetMarker(), 0x05);
+    EXPECT_EQ(other->GetLength(), 5);
 }
 
 TEST(Segments, OutOfMemoryShowsTheMessageAndLosesOnlyThatSegment) {

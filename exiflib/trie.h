@@ -1,8 +1,8 @@
 // CTrieTree: a trie keyed by strings of K whose nodes may hold a value; used to find
 // the factory of an application segment from its marker and identifier bytes.
 //
-// Siblings are kept in ascending order of their key element (compared as K, so signed
-// for char). The tree owns its nodes; values are copied in. Insert may allocate and
+// Siblings are kept in ascending order of their key element, compared as K; a char key
+// is compared as a signed byte on every platform, so 0xE0 sorts before 'A'. The tree owns its nodes; values are copied in. Insert may allocate and
 // returns false when memory runs out; lookups never allocate. Not synchronised: fill it
 // first, then read it from any number of threads.
 #pragma once
@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <new>
 #include <string>
+#include <type_traits>
 
 namespace ExifLib {
 
@@ -29,12 +30,20 @@ public:
     CTrieTree& operator=(const CTrieTree&) = delete;
     virtual ~CTrieTree() { Free(m_root.child); }
 
+    // The sibling order: a char compares as a signed byte whatever the signedness of char.
+    static bool Less(K a, K b) {
+        if constexpr (std::is_same_v<K, char>)
+            return static_cast<signed char>(a) < static_cast<signed char>(b);
+        else
+            return a < b;
+    }
+
     // Stores `value` under the `length` elements of `key`, replacing an earlier value.
     bool Insert(const K* key, std::size_t length, V value) {
         Node* node = &m_root;
         for (std::size_t i = 0; i < length; ++i) {
             Node** link = &node->child;
-            while (*link != nullptr && (*link)->key < key[i])
+            while (*link != nullptr && Less((*link)->key, key[i]))
                 link = &(*link)->next;
             if (*link == nullptr || (*link)->key != key[i]) {
                 Node* fresh = new (std::nothrow) Node;
@@ -61,7 +70,7 @@ public:
         const Node* node = &m_root;
         for (std::size_t i = 0; i < length; ++i) {
             const Node* c = node->child;
-            while (c != nullptr && c->key < seq[i])
+            while (c != nullptr && Less(c->key, seq[i]))
                 c = c->next;
             if (c == nullptr || c->key != seq[i]) return nullptr;
             if (c->value) return c;

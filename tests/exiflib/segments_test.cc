@@ -173,33 +173,37 @@ TEST(Segments, TheShortestRegisteredIdentifierDecidesWithinTheFirst128Bytes) {
     EXPECT_FALSE(Register(0xE5, nullptr, 2, TestFactory));
     ASSERT_TRUE(Register(0xE5, "ABCD", 4, TestFactory));
     ASSERT_TRUE(Register(0xE5, "AB", 2, TestFactory));
-    std::string longId(130, 'L');
-    ASSERT_TRUE(Register(0xE6, longId.data(), 130, TestFactory));
+    // Identifiers are matched within the first 128 body bytes: 128 bytes match, 129 never.
+    std::string id128(128, 'K'), id129(129, 'L');
+    ASSERT_TRUE(Register(0xE7, id128.data(), 128, TestFactory));
+    ASSERT_TRUE(Register(0xE6, id129.data(), 129, TestFactory));
 
     g_calls = 0;
     CAppSegMgr mgr;
     Bytes data = JpegBuilder()
+                     .App(0xE7, id128, Bytes(3, 9))
                      .App(0xE5, "ABCD", Bytes(300, 9))
                      .App(0xE5, "AC", Bytes(3, 9))
-                     .App(0xE6, longId, Bytes(3, 9))
+                     .App(0xE6, id129, Bytes(3, 9))
                      .Exif(SmallExif())
                      .Finish();
     ASSERT_TRUE(ParseBytes(data, mgr));
-    EXPECT_EQ(g_calls, 1);
+    EXPECT_EQ(g_calls, 2);
     EXPECT_EQ(g_lastBody, 302u);  // "CD" and the 300 bytes after the matched "AB"
-    ASSERT_EQ(mgr.GetCount(), 4);
-    EXPECT_EQ(mgr.GetSegment(0)->GetLength(), 2);  // what the factory made
-    EXPECT_EQ(mgr.GetSegment(1)->GetLength(), 2 + 2 + 3);
-    EXPECT_EQ(mgr.GetSegment(2)->GetLength(), 2 + 130 + 3);
-    EXPECT_TRUE(Is<CExifApp1Seg>(mgr.GetSegment(3)));  // the walk resumed after each body
+    ASSERT_EQ(mgr.GetCount(), 5);
+    EXPECT_EQ(mgr.GetSegment(1)->GetLength(), 2);  // what the factory made
+    EXPECT_EQ(mgr.GetSegment(2)->GetLength(), 2 + 2 + 3);
+    EXPECT_EQ(mgr.GetSegment(3)->GetLength(), 2 + 129 + 3);
+    EXPECT_TRUE(Is<CExifApp1Seg>(mgr.GetSegment(4)));  // the walk resumed after each body
 
-    // Siblings ascend as signed bytes: the markers 0xE0, 0xE1, 0xE5, 0xE6, 0xED are -32 ...
-    int siblings = 0;
-    for (const auto* n = GetSegmentRegistry().Root()->child; n; n = n->next, ++siblings)
-        if (n->next) {
-            EXPECT_LT(n->key, n->next->key);
-        }
-    EXPECT_GE(siblings, 5);
+    // Siblings ascend as signed bytes: under 0xE5, the key byte 0xC0 (-64) comes before 'A'.
+    ASSERT_TRUE(Register(0xE5, "\xC0", 1, TestFactory));
+    const auto* e5 = GetSegmentRegistry().Root()->child;
+    while (e5 != nullptr && BYTE(e5->key) != 0xE5)
+        e5 = e5->next;
+    ASSERT_TRUE(e5 && e5->child && e5->child->next);
+    EXPECT_EQ(BYTE(e5->child->key), 0xC0);
+    EXPECT_EQ(e5->child->next->key, 'A');
 }
 
 TEST(Segments, RawSegmentChecks) {

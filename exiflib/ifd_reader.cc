@@ -16,12 +16,36 @@ struct RawEntry {
     WORD tag;
     WORD type;
     DWORD count;
-    // The value field as stored. A value that fits in it is decoded from these bytes by
-    // its reader, element by element in the data's byte order; otherwise `offset` (the
-    // field read as one 32-bit number) says where the value lies.
+    // The value field. A value that fits in it is decoded from these bytes by its
+    // reader, element by element in the data's byte order; otherwise `offset` (the field
+    // read as one 32-bit number) says where the value lies. In big-endian data a field
+    // whose type and count make it an offset has been turned round as one 32-bit number
+    // before any reader sees it (see HoldsOffset), so a reader that takes such a field as
+    // a value of its own (the single SHORT or LONG readers) gets its bytes reversed.
     BYTE field[4];
     DWORD offset;
 };
+
+// Whether the value field of an entry holds an offset, by its type and count: the types
+// that have a size (BYTE, ASCII, UNDEFINED, SHORT, LONG, RATIONAL, SRATIONAL) whose
+// values take more than 4 bytes. SLONG and unknown types never count as offsets here.
+bool HoldsOffset(WORD type, DWORD count) {
+    switch (type) {
+        case kTypeByte:
+        case kTypeAscii:
+        case kTypeUndefined:
+            return count > 4;
+        case kTypeShort:
+            return count > 2;
+        case kTypeLong:
+            return count > 1;
+        case kTypeRational:
+        case kTypeSRational:
+            return true;
+        default:
+            return false;
+    }
+}
 
 constexpr TagRule Rule(WORD tag, ValueRule rule, DWORD exactCount = 0, DWORD minCount = 1,
                        CIFD* (*readSub)(const IFDReadContext&) = nullptr) {
@@ -290,6 +314,7 @@ bool ReadEntries(const IFDReadContext& ctx, CIFD* ifd, std::span<const TagRule> 
         r.count = Get32(e + 4, ctx.bigEndian);
         std::memcpy(r.field, e + 8, 4);
         r.offset = Get32(e + 8, ctx.bigEndian);
+        if (ctx.bigEndian && HoldsOffset(r.type, r.count)) std::reverse(r.field, r.field + 4);
         if (ifd->HasEntry(r.tag)) continue;
         auto rule = std::lower_bound(rules.begin(), rules.end(), r.tag,
                                      [](const TagRule& a, WORD tag) { return a.tag < tag; });

@@ -114,7 +114,7 @@ TEST(Exif, EntriesOfTheWrongTypeOrCountAndRepeatedTagsAreLeftOut) {
         TiffBuilder t(big);
         int exif = t.Add(), gps = t.Add();
         t.Ascii(0, 0x010F, "First").Ascii(0, 0x010F, "Second").Typed(0, 0x0110, 2, 0, {});
-        t.Longs(0, 0x0112, {3})
+        t.Longs(0, 0x0112, {3}).RawField(0, 0x0128, 3, 3, 0x0102)
             .Ascii(0, 0x1234, "unknown")
             .Pointer(0, 0x8769, exif)
             .Pointer(0, 0x8825, gps);
@@ -132,6 +132,9 @@ TEST(Exif, EntriesOfTheWrongTypeOrCountAndRepeatedTagsAreLeftOut) {
         EXPECT_FALSE(ifd0->HasEntry(0x1234));
         EXPECT_EQ(ifd0->GetEntry(0x0112)->GetType(), kTypeShort);  // any type, read as SHORT
         EXPECT_EQ(Text(ifd0, 0x0112), big ? "0" : "3");  // the first two bytes of the field
+        // SHORT with count 3 holds an offset: in big-endian data the field is turned round
+        // as a 32-bit number before its first two bytes are read.
+        EXPECT_EQ(Text(ifd0, 0x0128), big ? "513" : "258");
         CIFD* exifDir = Sub(ifd0, 0x8769);
         ASSERT_NE(exifDir, nullptr);
         EXPECT_EQ(Text(exifDir, 0x829A), "1/30");

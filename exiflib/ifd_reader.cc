@@ -280,9 +280,10 @@ CIFD* ReadIFD1At(const IFDReadContext& ctx) {
 CIFD* ReadIFD0At(const IFDReadContext& ctx) {
     std::unique_ptr<CJPEGIFD0> dir(NewDirectory<CJPEGIFD0>());
     if (!dir) return nullptr;
-    ReadEntries(ctx, dir.get(), kIfd0Rules);
+    // An entry table cut short by the end of the segment leaves nothing after it to read,
+    // just as a short read at the end of the data would: then there is no next offset.
     BYTE next[4];
-    if (ReadBounded(ctx, next, 4)) {
+    if (ReadEntries(ctx, dir.get(), kIfd0Rules) && ReadBounded(ctx, next, 4)) {
         DWORD offset = Get32(next, ctx.bigEndian);
         std::int64_t at = std::int64_t(ctx.base) + offset;
         if (offset != 0 && at + 2 <= ctx.limit && SeekExact(ctx.io, at))

@@ -28,10 +28,12 @@ void PutElement(BYTE* p, const T& v, bool big) {
     }
 }
 
-// The value as the unsigned number of its own width.
+// The value widened to an unsigned 32-bit number the way C widens it: a signed element
+// (char, short, LONG) is sign-extended first, so a char 0x80 or a SHORT 0xFFFF prints as
+// ffffff80 / 4294967295 and not as 80 / 65535; an unsigned char stays 0 ... 255.
 template <typename T>
-std::uint64_t Unsigned(const T& v) {
-    return std::make_unsigned_t<T>(v);
+std::uint32_t Widened(const T& v) {
+    return std::uint32_t(std::int64_t(v));
 }
 
 template <typename T>
@@ -42,13 +44,13 @@ void AppendOne(std::string& out, const T& v, bool several) {
         std::snprintf(buf, sizeof buf, several ? "%d/%d," : "%d/%d", int(LONG(v.numerator)),
                       int(LONG(v.denominator)));
     } else if (!several) {
-        std::snprintf(buf, sizeof buf, "%" PRIu64, Unsigned(v));
+        std::snprintf(buf, sizeof buf, "%" PRIu32, Widened(v));
     } else if constexpr (sizeof(T) == 1) {
-        std::snprintf(buf, sizeof buf, "%02xX,", unsigned(Unsigned(v)));
+        std::snprintf(buf, sizeof buf, "%02xX,", unsigned(Widened(v)));
     } else if constexpr (sizeof(T) == 2) {
-        std::snprintf(buf, sizeof buf, "%04xX,", unsigned(Unsigned(v)));
+        std::snprintf(buf, sizeof buf, "%04xX,", unsigned(Widened(v)));
     } else {
-        std::snprintf(buf, sizeof buf, "%08xX,", unsigned(Unsigned(v)));
+        std::snprintf(buf, sizeof buf, "%08xX,", unsigned(Widened(v)));
     }
     out += buf;
 }

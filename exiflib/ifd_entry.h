@@ -70,9 +70,10 @@ public:
     DWORD GetCount() const override { return m_dwCount; }
     DWORD GetDataSize() const override;
     bool WriteEntry(IIO* out, DWORD valueOffset, BYTE* valueDest, bool bigEndian) const override;
-    // One value: its unsigned decimal form, a rational as "n/d". Several: "{v,v,...}" with
-    // each value as hexadecimal digits (2 per byte, 4 per short, 8 per long) and "X", or
-    // as "n/d" for rationals.
+    // One value: its unsigned 32-bit decimal form, a rational as "n/d". Several:
+    // "{v,v,...}" with each value as at least 2 (bytes, characters), 4 (shorts) or 8
+    // (longs) hexadecimal digits and "X", or as "n/d" for rationals. Signed elements are
+    // sign-extended to 32 bits first (a char 0xE9 gives "ffffffe9X").
     void ToString(std::string& out) const override;
 
     const T* GetValues() const { return m_pValues.get(); }

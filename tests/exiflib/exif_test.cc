@@ -252,13 +252,16 @@ TEST(Exif, ToStringForms) {
     const LONG longs[] = {10, 11, -1};
     const short shorts[] = {-1, 2};
     const unsigned char bytes[] = {0xAB, 1};
+    const char chars[] = {'\xE9', 'a'};
     const tagSRational sr[] = {{-2, 3}};
     std::pair<IIFDEntry*, std::string> cases[] = {
         {CNormalIFDEntry<LONG>::Create(1, kTypeLong, longs, 3), "{0000000aX,0000000bX,ffffffffX}"},
         {CNormalIFDEntry<LONG>::Create(1, kTypeLong, longs + 2, 1), "4294967295"},
-        {CNormalIFDEntry<short>::Create(1, kTypeShort, shorts, 2), "{ffffX,0002X}"},
-        {CNormalIFDEntry<short>::Create(1, kTypeShort, shorts, 1), "65535"},
+        {CNormalIFDEntry<short>::Create(1, kTypeShort, shorts, 2), "{ffffffffX,0002X}"},
+        {CNormalIFDEntry<short>::Create(1, kTypeShort, shorts, 1), "4294967295"},
         {CNormalIFDEntry<unsigned char>::Create(1, kTypeByte, bytes, 2), "{abX,01X}"},
+        {CNormalIFDEntry<unsigned char>::Create(1, kTypeByte, bytes, 1), "171"},
+        {CNormalIFDEntry<char>::Create(1, kTypeAscii, chars, 2), "{ffffffe9X,61X}"},
         {CNormalIFDEntry<tagSRational>::Create(1, kTypeSRational, sr, 1), "-2/3"},
         {new CIFDIFDEntry(0x8769, nullptr), "(unknown)"},
     };

@@ -65,12 +65,13 @@ IMarkerSegment* CIptc::Create(IIO* io, unsigned short bodyLength) {
     } catch (const std::bad_alloc&) {
         // The datasets read so far stay; the rest of this segment is given up.
         ShowFatalError();
-        seg->UpdateSizes();
     }
     return seg;
 }
 
 bool CIptc::ParseDatasets(IIO* io, unsigned int size) {
+    // The segment describes the IPTC data it was read from, whatever of it is kept.
+    SetSize(size);
     if (io == nullptr) return false;
     BYTE cur;
     if (!ReadAll(io, &cur, 1)) return false;
@@ -110,7 +111,6 @@ bool CIptc::ParseDatasets(IIO* io, unsigned int size) {
         }
         r -= 1;
     }
-    UpdateSizes();
     return ok;
 }
 
@@ -131,16 +131,30 @@ void CIptc::SetDataset(BYTE record, BYTE dataset, const std::string& data) {
     UpdateSizes();
 }
 
-void CIptc::UpdateSizes() {
-    std::uint64_t size = 0;
-    for (const auto& [key, data] : m_mapDatasets)
-        size += 5 + data.size();
+void CIptc::SetSize(std::uint64_t size) {
     m_dwSize = size > 0xFFFFFFFFu ? 0xFFFFFFFFu : DWORD(size);
     m_nLength = size + 30 > 0x7FFFFFFF ? 0x7FFFFFFF : int(size + 30);
 }
 
+std::uint64_t CIptc::GetDatasetBytes() const {
+    std::uint64_t size = 0;
+    for (const auto& [key, data] : m_mapDatasets)
+        size += 5 + data.size();
+    return size;
+}
+
+void CIptc::UpdateSizes() {
+    SetSize(GetDatasetBytes());
+}
+
+// The segment's bytes: 28 of header (marker, length, identifier, "8BIM", resource id,
+// empty name, data size), the IPTC data of the stored size and two zero bytes, which make
+// up the 30 bytes the length counts beyond the data. The data is the datasets in key
+// order, then zero bytes up to the stored size when the file the segment was read from
+// held more than the datasets kept (a repeated key, a skipped dataset); zero bytes are
+// no datasets, so the written segment reads back the same.
 bool CIptc::Write(IIO* out) {
-    if (!WriteSegmentHeader(out, GetMarker(), GetLength()) ||
+    if (GetDatasetBytes() > m_dwSize || !WriteSegmentHeader(out, GetMarker(), GetLength()) ||
         !WriteAll(out, kPhotoshopId, sizeof kPhotoshopId))
         return false;
     BYTE block[12] = {'8', 'B', 'I', 'M', 0, 0, 0, 0, 0, 0, 0, 0};
@@ -153,8 +167,13 @@ bool CIptc::Write(IIO* out) {
         Put16(h + 3, WORD(data.size()), true);
         if (!WriteAll(out, h, 5) || !WriteAll(out, data.data(), int(data.size()))) return false;
     }
-    static const BYTE kEnd[2] = {0, 0};
-    return WriteAll(out, kEnd, 2);
+    static const BYTE kZeros[64] = {};
+    for (std::uint64_t left = m_dwSize - GetDatasetBytes() + 2; left > 0;) {
+        int n = left < sizeof kZeros ? int(left) : int(sizeof kZeros);
+        if (!WriteAll(out, kZeros, n)) return false;
+        left -= std::uint64_t(n);
+    }
+    return true;
 }
 
 void CIptc::GetIdentifier(std::vector<BYTE>& out) {

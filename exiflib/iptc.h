@@ -7,6 +7,7 @@
 // its last dataset. Nothing here throws.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <string>
 
@@ -30,28 +31,35 @@ public:
     static IMarkerSegment* Create(IIO* io, unsigned short bodyLength);
 
     BYTE GetMarker() override { return 0xED; }
+    // The size of the IPTC data + 30.
     int GetLength() override { return m_nLength; }
     // The identifier, one resource block 0x0404 with an empty name, the datasets in key
-    // order, and two zero bytes that end the block on an even size. False when the segment
-    // would not fit its 16-bit length.
+    // order (zero-padded to the size of the IPTC data) and two zero bytes. False when the
+    // segment would not fit its 16-bit length.
     bool Write(IIO* out) override;
     void GetIdentifier(std::vector<BYTE>& out) override;
 
-    // Reads the datasets of `size` bytes of IIM data at the stream's position. False when a
-    // read failed; the datasets read until then are kept.
+    // Reads the datasets of `size` bytes of IIM data at the stream's position, and takes
+    // `size` as the size of the IPTC data. False when a read failed; the datasets read
+    // until then are kept.
     bool ParseDatasets(IIO* io, unsigned int size);
 
     const DatasetMap& GetDatasets() const { return m_mapDatasets; }
     // The bytes of a dataset, or null.
     const std::string* GetDataset(BYTE record, BYTE dataset) const;
-    // Sets (or with empty data removes) a dataset.
+    // Sets (or with empty data removes) a dataset; the size of the IPTC data becomes the
+    // bytes the datasets take.
     void SetDataset(BYTE record, BYTE dataset, const std::string& data);
     static std::string MakeKey(BYTE record, BYTE dataset);
 
-    // The bytes the datasets take when written (each 5 header bytes and its data).
+    // The size of the IPTC data: as found in the file for a segment that was read (which
+    // may hold more than the datasets kept), else the bytes the datasets take (each 5
+    // header bytes and its data). 0 when no IPTC data was found.
     DWORD GetDataSize() const { return m_dwSize; }
 
 private:
+    void SetSize(std::uint64_t size);
+    std::uint64_t GetDatasetBytes() const;
     void UpdateSizes();
 
     DatasetMap m_mapDatasets;

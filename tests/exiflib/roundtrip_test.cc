@@ -50,6 +50,7 @@ TEST(RoundTrip, EverySegmentWrittenBackParsesToTheSameContent) {
         Bytes iim = Dataset(2, 25, "keyword");
         Append(iim, Dataset(2, 90, "Lyon"));
         Append(iim, Dataset(2, 5, "odd"));
+        Append(iim, Dataset(2, 25, "kept instead"));  // the data is longer than what is kept
         Bytes data =
             JpegBuilder()
                 .App(0xE0, std::string("JFIF\0", 5), jfif)

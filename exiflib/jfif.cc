@@ -1,5 +1,7 @@
 #include "exiflib/jfif.h"
 
+#include <cstddef>
+#include <memory>
 #include <new>
 
 #include "exiflib/byteorder.h"
@@ -19,12 +21,26 @@ CJFIFApp0Seg::CJFIFApp0Seg(WORD version, BYTE units, WORD xDensity, WORD yDensit
       m_wYDensity(yDensity),
       m_byThumbWidth(thumbWidth),
       m_byThumbHeight(thumbHeight),
-      m_pThumbnail(thumbWidth && thumbHeight ? thumbnail : nullptr),
-      m_bOwnThumbnail(ownsThumbnail) {
-    if (m_pThumbnail == nullptr) {
-        if (ownsThumbnail) delete[] thumbnail;
-        m_byThumbWidth = m_byThumbHeight = 0;
+      m_pThumbnail(thumbnail),
+      m_bOwnThumbnail(ownsThumbnail) {}
+
+CJFIFApp0Seg* CJFIFApp0Seg::Make(WORD version, BYTE units, WORD xDensity, WORD yDensity,
+                                 BYTE thumbWidth, BYTE thumbHeight, BYTE* thumbnail,
+                                 bool ownsThumbnail) {
+    const std::size_t thumbBytes = std::size_t(3) * thumbWidth * thumbHeight;
+    if (thumbBytes == 0 && ownsThumbnail) {
+        delete[] thumbnail;  // no pixels: the segment holds no thumbnail
+        thumbnail = nullptr;
     }
+    CJFIFApp0Seg* seg = nullptr;
+    if (CheckSegmentBody(thumbnail, thumbBytes)) {
+        seg = new (std::nothrow) CJFIFApp0Seg(version, units, xDensity, yDensity, thumbWidth,
+                                              thumbHeight, thumbBytes ? thumbnail : nullptr,
+                                              ownsThumbnail);
+        if (seg == nullptr) ShowFatalError();
+    }
+    if (seg == nullptr && ownsThumbnail) delete[] thumbnail;
+    return seg;
 }
 
 CJFIFApp0Seg::~CJFIFApp0Seg() {
@@ -44,15 +60,8 @@ IMarkerSegment* CJFIFApp0Seg::Create(IIO* io, unsigned short bodyLength) {
         thumb = NewBytes(size_t(thumbBytes));
         if (!thumb || !ReadAll(io, thumb.get(), thumbBytes)) return nullptr;
     }
-    auto* seg =
-        new (std::nothrow) CJFIFApp0Seg(Get16(f, true), f[2], Get16(f + 3, true),
-                                        Get16(f + 5, true), width, height, thumb.get(), true);
-    if (seg == nullptr) {
-        ShowFatalError();
-        return nullptr;
-    }
-    thumb.release();
-    return seg;
+    return Make(Get16(f, true), f[2], Get16(f + 3, true), Get16(f + 5, true), width, height,
+                thumb.release(), true);
 }
 
 bool CJFIFApp0Seg::Write(IIO* out) {
@@ -72,19 +81,25 @@ void CJFIFApp0Seg::GetIdentifier(std::vector<BYTE>& out) {
     out.assign(kJfifId, kJfifId + sizeof kJfifId);
 }
 
-CJFIFApp0ExSeg::CJFIFApp0ExSeg(BYTE extensionCode, BYTE* body, WORD bodyLength, bool ownsBody)
-    : m_byCode(extensionCode),
-      m_pBody(body),
-      m_wBodyLength(body ? bodyLength : 0),
-      m_bOwnBody(ownsBody) {}
+CJFIFApp0ExSeg* CJFIFApp0ExSeg::Make(BYTE extensionCode, BYTE* body, WORD bodyLength,
+                                     bool ownsBody) {
+    CJFIFApp0ExSeg* seg = nullptr;
+    if (CheckSegmentBody(body, bodyLength)) {
+        seg = new (std::nothrow) CJFIFApp0ExSeg(extensionCode, body, bodyLength, ownsBody);
+        if (seg == nullptr) ShowFatalError();
+    }
+    if (seg == nullptr && ownsBody) delete[] body;
+    return seg;
+}
 
 CJFIFApp0ExSeg::~CJFIFApp0ExSeg() {
     if (m_bOwnBody) delete[] m_pBody;
 }
 
 IMarkerSegment* CJFIFApp0ExSeg::Create(IIO* io, unsigned short bodyLength) {
-    // The body is the extension code and at least one byte after it; an empty body
-    // (nothing at all after the identifier) is refused as well.
+    // The body is the extension code and the bytes after it, bodyLength - 1 of them. A
+    // length of 1 (nothing after the code) gives no segment; so does 0, where that count
+    // would be negative: the code itself would lie beyond the segment.
     if (io == nullptr || bodyLength < 2) return nullptr;
     BYTE code;
     if (!ReadAll(io, &code, 1)) return nullptr;
@@ -92,13 +107,7 @@ IMarkerSegment* CJFIFApp0ExSeg::Create(IIO* io, unsigned short bodyLength) {
     if (n > io->GetSize() - io->Tell()) return nullptr;
     std::unique_ptr<BYTE[]> body = NewBytes(size_t(n));
     if (!body || !ReadAll(io, body.get(), n)) return nullptr;
-    auto* seg = new (std::nothrow) CJFIFApp0ExSeg(code, body.get(), WORD(n), true);
-    if (seg == nullptr) {
-        ShowFatalError();
-        return nullptr;
-    }
-    body.release();
-    return seg;
+    return Make(code, body.release(), WORD(n), true);
 }
 
 bool CJFIFApp0ExSeg::Write(IIO* out) {

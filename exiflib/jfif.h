@@ -13,9 +13,13 @@ namespace ExifLib {
 
 class CJFIFApp0Seg : public CSpecAppSeg {
 public:
-    // The thumbnail holds width * height RGB pixels (3 bytes each); null when that is 0.
-    CJFIFApp0Seg(WORD version, BYTE units, WORD xDensity, WORD yDensity, BYTE thumbWidth,
-                 BYTE thumbHeight, BYTE* thumbnail, bool ownsThumbnail);
+    // The thumbnail holds width * height RGB pixels (3 bytes each; allocated with new[]),
+    // null when that is 0. With `ownsThumbnail`, the segment frees it, and so does Make
+    // when no segment results. Null, after the fatal-error message, for a null thumbnail
+    // of a non-zero size, a thumbnail of 65534 bytes or more, or no memory.
+    static CJFIFApp0Seg* Make(WORD version, BYTE units, WORD xDensity, WORD yDensity,
+                              BYTE thumbWidth, BYTE thumbHeight, BYTE* thumbnail,
+                              bool ownsThumbnail);
     ~CJFIFApp0Seg() override;
 
     static IMarkerSegment* Create(IIO* io, unsigned short bodyLength);
@@ -34,6 +38,9 @@ public:
     const BYTE* GetThumbnail() const { return m_pThumbnail; }
 
 private:
+    CJFIFApp0Seg(WORD version, BYTE units, WORD xDensity, WORD yDensity, BYTE thumbWidth,
+                 BYTE thumbHeight, BYTE* thumbnail, bool ownsThumbnail);
+
     WORD m_wVersion;
     BYTE m_byUnits;
     WORD m_wXDensity;
@@ -46,7 +53,11 @@ private:
 
 class CJFIFApp0ExSeg : public CSpecAppSeg {
 public:
-    CJFIFApp0ExSeg(BYTE extensionCode, BYTE* body, WORD bodyLength, bool ownsBody);
+    // A segment over `body` (`bodyLength` bytes after the extension code, allocated with
+    // new[]). With `ownsBody`, the segment frees the body, and so does Make when no
+    // segment results. Null, after the fatal-error message, for a body length of 65534 or
+    // more, a null body with a non-zero length, or no memory.
+    static CJFIFApp0ExSeg* Make(BYTE extensionCode, BYTE* body, WORD bodyLength, bool ownsBody);
     ~CJFIFApp0ExSeg() override;
 
     static IMarkerSegment* Create(IIO* io, unsigned short bodyLength);
@@ -61,6 +72,9 @@ public:
     WORD GetBodyLength() const { return m_wBodyLength; }
 
 private:
+    CJFIFApp0ExSeg(BYTE extensionCode, BYTE* body, WORD bodyLength, bool ownsBody)
+        : m_byCode(extensionCode), m_pBody(body), m_wBodyLength(bodyLength), m_bOwnBody(ownsBody) {}
+
     BYTE m_byCode;
     BYTE* m_pBody;
     WORD m_wBodyLength;

@@ -15,14 +15,21 @@ bool WriteSegmentHeader(IIO* out, BYTE marker, int length) {
     return WriteAll(out, head, 4);
 }
 
+bool CheckSegmentBody(const BYTE* body, std::size_t length) {
+    if (length < 65534 && (body != nullptr || length == 0)) return true;
+    ShowFatalError();
+    return false;
+}
+
 CRawSeg* CRawSeg::Create(BYTE marker, BYTE* body, WORD length, bool owns) {
     CRawSeg* seg = nullptr;
-    bool valid = IsValidRawMarker(marker) && length < 65534 && (body != nullptr || length == 0);
-    if (valid) seg = new (std::nothrow) CRawSeg(marker, body, length, owns);
-    if (seg == nullptr) {
+    if (!IsValidRawMarker(marker)) {
         ShowFatalError();
-        if (owns) delete[] body;
+    } else if (CheckSegmentBody(body, length)) {
+        seg = new (std::nothrow) CRawSeg(marker, body, length, owns);
+        if (seg == nullptr) ShowFatalError();
     }
+    if (seg == nullptr && owns) delete[] body;
     return seg;
 }
 

@@ -9,6 +9,7 @@
 // when every byte was written. Nothing here throws.
 #pragma once
 
+#include <cstddef>
 #include <vector>
 
 #include "exiflib/io.h"
@@ -27,6 +28,11 @@ public:
 // Writes 0xFF, the marker and the length field; false when the length does not fit in
 // 16 bits or the stream took fewer bytes.
 bool WriteSegmentHeader(IIO* out, BYTE marker, int length);
+
+// Whether a segment may be made over `body` of `length` bytes: not for a length of 65534
+// or more (no room for the length field's own two bytes) nor for a null body with a
+// non-zero length. A refusal shows the fatal-error message.
+bool CheckSegmentBody(const BYTE* body, std::size_t length);
 
 class CRawSeg : public IMarkerSegment {
 public:

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -250,10 +251,21 @@ TEST(Segments, OutOfMemoryShowsTheMessageAndLosesOnlyThatSegment) {
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
     EXPECT_EQ(mgr.GetCount(), 2);
 
-    // An inconsistent raw segment (a marker outside the raw set) shows the same message.
+    // Inconsistent segments show the same message: a raw segment with a marker outside the
+    // raw set, a body of 65534 bytes or more, a null body with a non-zero length.
     BYTE body[4] = {1, 2, 3, 4};
     CMemReadIO io(body, 4);
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(MakeRawSegment(&io, 0xC0, 4, false), nullptr);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), kFatalLine);
+    std::function<IMarkerSegment*()> makers[] = {
+        [&] { return MakeRawSegment(&io, 0xC0, 4, false); },
+        [&] { return CRawSeg::Create(0xE3, body, 65534, false); },
+        [&] { return CRawSeg::Create(0xE3, nullptr, 1, false); },
+        [&] { return CJFIFApp0ExSeg::Make(1, body, 65535, false); },
+        [&] { return CJFIFApp0ExSeg::Make(1, nullptr, 2, false); },
+        [&] { return CJFIFApp0Seg::Make(0x102, 0, 1, 1, 1, 1, nullptr, false); },
+    };
+    for (auto& make : makers) {
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(make(), nullptr);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), kFatalLine);
+    }
 }

@@ -72,41 +72,27 @@ TEST(Exif, BothByteOrdersGiveTheSameEntries) {
     EXPECT_EQ(Describe(little, false), Describe(big, false));
 
     CIFD* exif = Sub(be->GetIFD0(), 0x8769);
-    ASSERT_NE(exif, nullptr);
-    EXPECT_NE(dynamic_cast<CJPEGExifIFD*>(exif), nullptr);
-    auto* exposure = dynamic_cast<CNormalIFDEntry<tagRational>*>(exif->GetEntry(0x829A));
-    ASSERT_NE(exposure, nullptr);
-    EXPECT_EQ(exposure->GetValue(0).numerator, 1u);
-    EXPECT_EQ(exposure->GetValue(0).denominator, 125u);
-    auto* iso = dynamic_cast<CNormalIFDEntry<short>*>(exif->GetEntry(0x8827));
-    ASSERT_NE(iso, nullptr);
-    EXPECT_EQ(iso->GetValue(0), 400);
-    auto* bias = dynamic_cast<CNormalIFDEntry<tagSRational>*>(exif->GetEntry(0x9204));
-    ASSERT_NE(bias, nullptr);
-    EXPECT_EQ(bias->GetValue(0).numerator, -2);
-    auto* width = dynamic_cast<CSingleLongOrShortEntry*>(exif->GetEntry(0xA002));
-    auto* height = dynamic_cast<CSingleLongOrShortEntry*>(exif->GetEntry(0xA003));
-    ASSERT_TRUE(width && height);
-    EXPECT_EQ(width->GetType(), kTypeShort);
-    EXPECT_EQ(width->GetValue(), 640u);
-    EXPECT_EQ(height->GetType(), kTypeLong);
-    EXPECT_EQ(height->GetValue(), 480u);
-    EXPECT_EQ(Text(exif, 0x9004),
-              "{32X,30X,30X,38X,3aX,30X,35X,3aX,30X,31X,20X,31X,30X,3aX,32X,30X,3aX,33X,30X,00X}");
-    EXPECT_EQ(Text(exif, 0x9286), "{41X,53X,43X,49X,49X,00X,00X,00X,68X,65X,79X,21X}");
+    ASSERT_NE(dynamic_cast<CJPEGExifIFD*>(exif), nullptr);
+    EXPECT_EQ(Text(exif, 0x829A), "1/125");
+    EXPECT_EQ(Text(exif, 0x8827), "400");
+    EXPECT_EQ(Text(exif, 0x9204), "-2/3");
+    EXPECT_EQ(Text(exif, 0xA214), "{000aX,0014X}");
+    EXPECT_TRUE(exif->HasEntry(0x9286) && exif->HasEntry(0x927C) && exif->HasEntry(0x9000));
+    // Pixel dimensions keep the type they were stored with.
+    EXPECT_EQ(exif->GetEntry(0xA002)->GetType(), kTypeShort);
+    EXPECT_EQ(Text(exif, 0xA002), "640");
+    EXPECT_EQ(exif->GetEntry(0xA003)->GetType(), kTypeLong);
+    EXPECT_EQ(Text(exif, 0xA003), "480");
 
     CIFD* gps = Sub(be->GetIFD0(), 0x8825);
-    EXPECT_NE(dynamic_cast<CJPEGGpsIFD*>(gps), nullptr);
+    ASSERT_NE(dynamic_cast<CJPEGGpsIFD*>(gps), nullptr);
     EXPECT_EQ(Text(gps, 2), "{48/1,30/1,36/1}");
-    EXPECT_EQ(Text(gps, 1), "{4eX,00X}");
-    EXPECT_EQ(Text(gps, 0), "{02X,02X,00X,00X}");
-    EXPECT_EQ(Text(gps, 5), "0");
+    EXPECT_EQ(gps->GetEntryCount(), 8);
 
     auto* ifd1 = dynamic_cast<CJPEGIFD1*>(be->GetIFD0()->GetNext());
     ASSERT_NE(ifd1, nullptr);
     ASSERT_EQ(ifd1->GetThumbnailLength(), kThumb.size());
     EXPECT_EQ(Bytes(ifd1->GetThumbnail(), ifd1->GetThumbnail() + kThumb.size()), kThumb);
-    EXPECT_EQ(Text(ifd1, 0x0202), std::to_string(kThumb.size()));
 }
 
 TEST(Exif, EntriesOfTheWrongTypeOrCountAndRepeatedTagsAreLeftOut) {

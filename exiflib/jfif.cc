@@ -34,9 +34,9 @@ CJFIFApp0Seg* CJFIFApp0Seg::Make(WORD version, BYTE units, WORD xDensity, WORD y
     }
     CJFIFApp0Seg* seg = nullptr;
     if (CheckSegmentBody(thumbnail, thumbBytes)) {
-        seg = new (std::nothrow) CJFIFApp0Seg(version, units, xDensity, yDensity, thumbWidth,
-                                              thumbHeight, thumbBytes ? thumbnail : nullptr,
-                                              ownsThumbnail);
+        seg = new (std::nothrow)
+            CJFIFApp0Seg(version, units, xDensity, yDensity, thumbWidth, thumbHeight,
+                         thumbBytes ? thumbnail : nullptr, ownsThumbnail);
         if (seg == nullptr) ShowFatalError();
     }
     if (seg == nullptr && ownsThumbnail) delete[] thumbnail;

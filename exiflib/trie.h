@@ -2,9 +2,9 @@
 // the factory of an application segment from its marker and identifier bytes.
 //
 // Siblings are kept in ascending order of their key element, compared as K; a char key
-// is compared as a signed byte on every platform, so 0xE0 sorts before 'A'. The tree owns its nodes; values are copied in. Insert may allocate and
-// returns false when memory runs out; lookups never allocate. Not synchronised: fill it
-// first, then read it from any number of threads.
+// is compared as a signed byte on every platform, so 0xE0 sorts before 'A'. The tree owns its
+// nodes; values are copied in. Insert may allocate and returns false when memory runs out; lookups
+// never allocate. Not synchronised: fill it first, then read it from any number of threads.
 #pragma once
 
 #include <cstddef>

@@ -100,7 +100,8 @@ TEST(Exif, EntriesOfTheWrongTypeOrCountAndRepeatedTagsAreLeftOut) {
         TiffBuilder t(big);
         int exif = t.Add(), gps = t.Add();
         t.Ascii(0, 0x010F, "First").Ascii(0, 0x010F, "Second").Typed(0, 0x0110, 2, 0, {});
-        t.Longs(0, 0x0112, {3}).RawField(0, 0x0128, 3, 3, 0x0102)
+        t.Longs(0, 0x0112, {3})
+            .RawField(0, 0x0128, 3, 3, 0x0102)
             .Ascii(0, 0x1234, "unknown")
             .Pointer(0, 0x8769, exif)
             .Pointer(0, 0x8825, gps);

@@ -36,20 +36,6 @@ bool Is(IMarkerSegment* seg) {
 
 }  // namespace
 
-TEST(Segments, TwelveBytesStartingWithSoiMakeAJpegFile) {
-    Bytes data{0xFF, 0xD8, 0xFF, 0xE0, 0, 4, 0, 0, 0xFF, 0xDA, 0};
-    CMemReadIO shortIo(data.data(), int(data.size()));
-    EXPECT_FALSE(IsJpeg(&shortIo));
-    CAppSegMgr mgr;
-    EXPECT_FALSE(mgr.Parse(&shortIo));
-    data.push_back(0);
-    CMemReadIO io(data.data(), int(data.size()));
-    EXPECT_TRUE(IsJpeg(&io));
-    data[1] = 0xD9;
-    EXPECT_FALSE(IsJpeg(&io));
-    EXPECT_FALSE(mgr.Parse(nullptr));
-}
-
 TEST(Segments, KeepsApplicationSegmentsInOrderAndTheFirstComment) {
     // A frame header is skipped by its component table (here 1 component), not by its
     // length field (here 2).
@@ -93,32 +79,50 @@ TEST(Segments, KeepsApplicationSegmentsInOrderAndTheFirstComment) {
     EXPECT_EQ(mgr.GetComment(), nullptr);
 }
 
-TEST(Segments, TheWalkStopsAtTheScanAtAnUnknownCodeAndAtANonMarker) {
-    CAppSegMgr mgr;
+TEST(Segments, WhenTheWalkEndsAndWhatParseReturns) {
+    const Bytes exif = JpegBuilder().Exif(SmallExif()).Data();
+    auto then = [&](const Bytes& more, bool moreExif = false) {
+        Bytes b = exif;
+        Append(b, more);
+        if (moreExif) Append(b, Bytes(exif.begin() + 2, exif.end()));
+        return b;
+    };
     Bytes scanFirst = JpegBuilder().Finish();
-    Append(scanFirst, JpegBuilder().Exif(SmallExif()).Data());  // after the scan: never read
-    EXPECT_TRUE(ParseBytes(scanFirst, mgr));
-    EXPECT_EQ(mgr.GetCount(), 0);
-
-    for (Bytes stop : {Bytes{0x00, 0x00}, Bytes{0xFF, 0x02}, Bytes{0x12, 0xFF}}) {
-        JpegBuilder b;
-        b.Exif(SmallExif()).Raw(stop).Exif(SmallExif());
-        EXPECT_TRUE(ParseBytes(b.Finish(), mgr));
-        EXPECT_EQ(mgr.GetCount(), 1);
+    Append(scanFirst, exif);  // after the scan: never read
+    // A table segment is skipped only when at least 4 bytes follow it: with 2 (an EOI and
+    // nothing after it) the walk stops there with true; with 4 it reaches the EOI.
+    Bytes dqt = JpegBuilder().Segment(0xDB, Bytes(10, 0)).Data();
+    dqt.erase(dqt.begin(), dqt.begin() + 2);
+    Append(dqt, {0xFF, 0xD9});
+    Bytes dqtMore = dqt;
+    Append(dqtMore, {0, 0});
+    const struct {
+        Bytes data;
+        bool result;
+        int count;
+    } cases[] = {
+        {Bytes{0xFF, 0xD8, 0xFF, 0xE0, 0, 4, 0, 0, 0xFF, 0xDA, 0}, false, 0},  // 11 bytes
+        {Bytes(12, 0xFF), false, 0},                                           // no SOI
+        {scanFirst, true, 0},
+        {then({0x00, 0x00}, true), true, 1},  // not a marker
+        {then({0x12, 0xFF}, true), true, 1},
+        {then({0xFF, 0x02}, true), true, 1},  // a code of no kind
+        // The end of the image must be followed by exactly one byte.
+        {then({0xFF, 0xD9}), false, 1},
+        {then({0xFF, 0xD9, 0}), true, 1},
+        {then({0xFF, 0xD9, 0, 0}), false, 1},
+        {then(dqt), true, 1},
+        {then(dqtMore), false, 1},
+    };
+    for (const auto& c : cases) {
+        CAppSegMgr mgr;
+        EXPECT_EQ(ParseBytes(c.data, mgr), c.result);
+        EXPECT_EQ(mgr.GetCount(), c.count);
     }
-}
-
-TEST(Segments, EndOfImageBeforeAnyScanMustBeFollowedByExactlyOneByte) {
+    CMemReadIO twelve(scanFirst.data(), 12);
+    EXPECT_TRUE(IsJpeg(&twelve));
     CAppSegMgr mgr;
-    Bytes head = JpegBuilder().Exif(SmallExif()).Raw({0xFF, 0xD9}).Data();
-    Bytes one = head, two = head;
-    one.push_back(0);
-    two.insert(two.end(), {0, 0});
-    EXPECT_TRUE(ParseBytes(one, mgr));
-    EXPECT_EQ(mgr.GetCount(), 1);
-    EXPECT_FALSE(ParseBytes(head, mgr));
-    EXPECT_FALSE(ParseBytes(two, mgr));
-    EXPECT_EQ(mgr.GetCount(), 1);  // what was read stays
+    EXPECT_FALSE(mgr.Parse(nullptr));
 }
 
 TEST(Segments, DamagedSegmentsKeepWhatCameBefore) {
@@ -151,15 +155,6 @@ TEST(Segments, DamagedSegmentsKeepWhatCameBefore) {
     Append(cut, SmallExif());
     EXPECT_TRUE(ParseBytes(cut, mgr));
     EXPECT_EQ(mgr.GetCount(), 1);
-
-    // A table segment is skipped only when at least 4 bytes follow it: with 2 (an EOI and
-    // nothing after it) the walk stops there with true, with 4 it reaches the EOI, which
-    // is followed by 2 bytes and so gives false.
-    Bytes tight = JpegBuilder().Exif(SmallExif()).Segment(0xDB, Bytes(10, 0)).Raw({0xFF, 0xD9}).Data();
-    EXPECT_TRUE(ParseBytes(tight, mgr));
-    EXPECT_EQ(mgr.GetCount(), 1);
-    Append(tight, {0, 0});
-    EXPECT_FALSE(ParseBytes(tight, mgr));
 }
 
 namespace {

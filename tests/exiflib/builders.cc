@@ -179,6 +179,38 @@ Bytes TiffBuilder::Build(bool bare) const {
     return out;
 }
 
+Bytes SampleThumbnail() {
+    Bytes b{0xFF, 0xD8};
+    for (int i = 0; i < 101; ++i)
+        b.push_back(std::uint8_t(i));
+    return b;
+}
+
+Bytes SampleTiff(bool bigEndian) {
+    const std::string date = "2008:05:01 10:20:30";
+    TiffBuilder t(bigEndian);
+    int exif = t.Add(), gps = t.Add(), ifd1 = t.Add();
+    t.Ascii(0, 0x010F, "Canon").Ascii(0, 0x0110, "EOS 5D").Shorts(0, 0x0112, {6});
+    t.Rationals(0, 0x011A, {72, 1}).Ascii(0, 0x0132, date);
+    t.Rationals(0, 0x013E, {313, 1000, 329, 1000})
+        .Rationals(0, 0x013F, {64, 100, 33, 100, 21, 100, 71, 100, 15, 100, 6, 100});
+    t.Pointer(0, 0x8769, exif).Pointer(0, 0x8825, gps).Next(0, ifd1);
+    t.Rationals(exif, 0x829A, {1, 125})
+        .Rationals(exif, 0x829D, {28, 10})
+        .Shorts(exif, 0x8827, {400});
+    t.Ascii(exif, 0x9003, date).Ascii(exif, 0x9004, date).Ascii(exif, 0x9290, "5");
+    t.Rationals(exif, 0x9204, {-2, 3}, 10).Rationals(exif, 0x9201, {-7, 3}, 10);
+    t.Typed(exif, 0x9000, 7, 4, Str("0230")).Typed(exif, 0xA301, 7, 1, {1});
+    t.Shorts(exif, 0xA002, {640}).Longs(exif, 0xA003, {480}).Shorts(exif, 0xA214, {10, 20});
+    t.Typed(exif, 0x9286, 7, 12, Str(std::string("ASCII\0\0\0hey!", 12)))
+        .Typed(exif, 0x927C, 7, 40, Bytes(40, 0xAB));
+    t.Typed(gps, 0, 1, 4, {2, 2, 0, 0}).Ascii(gps, 1, "N").Rationals(gps, 2, {48, 1, 30, 1, 36, 1});
+    t.Ascii(gps, 3, "E").Rationals(gps, 4, {2, 1, 21, 1, 0, 1}).Typed(gps, 5, 1, 1, {0});
+    t.Rationals(gps, 6, {35, 1}).Rationals(gps, 7, {10, 1, 20, 1, 30, 1}).Ascii(gps, 18, "WGS-84");
+    t.Shorts(ifd1, 0x0103, {6}).Thumbnail(ifd1, SampleThumbnail());
+    return t.Build();
+}
+
 Bytes ResourceBlock(std::uint16_t id, const Bytes& data, const std::string& name) {
     Bytes out = Str("8BIM");
     PutBE16(out, id);

@@ -80,6 +80,12 @@ private:
     std::vector<Dir> m_dirs;
 };
 
+// A structure with every directory: IFD0 -> EXIF, GPS; IFD0 -> IFD1 with the thumbnail
+// below. Values of most field types, inside and outside their entries.
+Bytes SampleTiff(bool bigEndian);
+// A 103-byte JPEG-like thumbnail (an odd size, so the writer's padding is exercised).
+Bytes SampleThumbnail();
+
 // One Photoshop image resource block ("8BIM", id, empty name, size, data padded to even).
 Bytes ResourceBlock(std::uint16_t id, const Bytes& data, const std::string& name = "");
 // One IPTC dataset: 0x1C, record, dataset, 16-bit length, data.

@@ -12,36 +12,7 @@ using namespace exiftest;
 namespace {
 
 const std::string kDate = "2008:05:01 10:20:30";
-const Bytes kThumb = [] {
-    Bytes b{0xFF, 0xD8};
-    for (int i = 0; i < 101; ++i)
-        b.push_back(std::uint8_t(i));
-    return b;
-}();
-
-// A structure with every directory: IFD0 -> EXIF, GPS; IFD0 -> IFD1 with a thumbnail.
-Bytes Standard(bool big) {
-    TiffBuilder t(big);
-    int exif = t.Add(), gps = t.Add(), ifd1 = t.Add();
-    t.Ascii(0, 0x010F, "Canon").Ascii(0, 0x0110, "EOS 5D").Shorts(0, 0x0112, {6});
-    t.Rationals(0, 0x011A, {72, 1})
-        .Ascii(0, 0x0132, kDate)
-        .Rationals(0, 0x013E, {313, 1000, 329, 1000});
-    t.Pointer(0, 0x8769, exif).Pointer(0, 0x8825, gps).Next(0, ifd1);
-    t.Rationals(exif, 0x829A, {1, 125})
-        .Rationals(exif, 0x829D, {28, 10})
-        .Shorts(exif, 0x8827, {400});
-    t.Ascii(exif, 0x9003, kDate).Ascii(exif, 0x9004, kDate);
-    t.Rationals(exif, 0x9204, {-2, 3}, 10).Typed(exif, 0x9000, 7, 4, Str("0230"));
-    t.Shorts(exif, 0xA002, {640}).Longs(exif, 0xA003, {480}).Shorts(exif, 0xA214, {10, 20});
-    t.Typed(exif, 0x9286, 7, 12, Str(std::string("ASCII\0\0\0hey!", 12)))
-        .Typed(exif, 0x927C, 7, 40, Bytes(40, 0xAB));
-    t.Typed(gps, 0, 1, 4, {2, 2, 0, 0}).Ascii(gps, 1, "N").Rationals(gps, 2, {48, 1, 30, 1, 36, 1});
-    t.Ascii(gps, 3, "E").Rationals(gps, 4, {2, 1, 21, 1, 0, 1}).Typed(gps, 5, 1, 1, {0});
-    t.Rationals(gps, 6, {35, 1}).Ascii(gps, 18, "WGS-84");
-    t.Shorts(ifd1, 0x0103, {6}).Thumbnail(ifd1, kThumb);
-    return t.Build();
-}
+const Bytes kThumb = SampleThumbnail();
 
 // Parses a JPEG with one EXIF segment built from `tiff`; null when none was kept.
 CExifApp1Seg* ParseExif(CAppSegMgr& mgr, const Bytes& tiff) {
@@ -49,23 +20,12 @@ CExifApp1Seg* ParseExif(CAppSegMgr& mgr, const Bytes& tiff) {
     return mgr.GetExif();
 }
 
-CIFD* Sub(CIFD* ifd, WORD tag) {
-    auto* e = dynamic_cast<CIFDIFDEntry*>(ifd ? ifd->GetEntry(tag) : nullptr);
-    return e ? e->GetIFD() : nullptr;
-}
-
-std::string Text(CIFD* ifd, WORD tag) {
-    std::string s = "(none)";
-    if (IIFDEntry* e = ifd ? ifd->GetEntry(tag) : nullptr) e->ToString(s);
-    return s;
-}
-
 }  // namespace
 
 TEST(Exif, BothByteOrdersGiveTheSameEntries) {
     CAppSegMgr little, big;
-    CExifApp1Seg* le = ParseExif(little, Standard(false));
-    CExifApp1Seg* be = ParseExif(big, Standard(true));
+    CExifApp1Seg* le = ParseExif(little, SampleTiff(false));
+    CExifApp1Seg* be = ParseExif(big, SampleTiff(true));
     ASSERT_TRUE(le && be);
     EXPECT_FALSE(le->IsBigEndian());
     EXPECT_TRUE(be->IsBigEndian());
@@ -87,7 +47,7 @@ TEST(Exif, BothByteOrdersGiveTheSameEntries) {
     CIFD* gps = Sub(be->GetIFD0(), 0x8825);
     ASSERT_NE(dynamic_cast<CJPEGGpsIFD*>(gps), nullptr);
     EXPECT_EQ(Text(gps, 2), "{48/1,30/1,36/1}");
-    EXPECT_EQ(gps->GetEntryCount(), 8);
+    EXPECT_EQ(gps->GetEntryCount(), 9);
 
     auto* ifd1 = dynamic_cast<CJPEGIFD1*>(be->GetIFD0()->GetNext());
     ASSERT_NE(ifd1, nullptr);
@@ -187,7 +147,7 @@ TEST(Exif, IFD1NeedsBothOffsetsAndAThumbnailInsideTheData) {
 }
 
 TEST(Exif, ABadHeaderDropsTheSegmentAndTheWalkGoesOn) {
-    Bytes good = Standard(false);
+    Bytes good = SampleTiff(false);
     std::vector<Bytes> bad;
     for (auto patch : {std::pair<size_t, std::uint8_t>{2, 0x2B}, {0, 'M'}, {4, 4}, {7, 0x80}}) {
         Bytes b = good;

@@ -41,12 +41,7 @@ IIFDEntry* Entry(CIFD* ifd, WORD tag) {
     return ifd ? ifd->GetEntry(tag) : nullptr;
 }
 
-CIFD* Sub(CIFD* ifd, WORD tag) {
-    auto* e = dynamic_cast<CIFDIFDEntry*>(Entry(ifd, tag));
-    return e ? e->GetIFD() : nullptr;
-}
-
-std::string Text(CIFD* ifd, WORD tag) {
+std::string Ascii(CIFD* ifd, WORD tag) {
     auto* e = dynamic_cast<CNormalIFDEntry<char>*>(Entry(ifd, tag));
     return e ? std::string(e->GetValues(), strnlen(e->GetValues(), e->GetCount())) : "(none)";
 }
@@ -80,8 +75,8 @@ TEST_P(Fixture, ReaderAgreesWithExiftool) {
     ASSERT_NE(exif, nullptr);
     EXPECT_EQ(exif->IsBigEndian(), expected["ExifByteOrder"] == "MM");
     CIFD* ifd0 = exif->GetIFD0();
-    EXPECT_EQ(Text(ifd0, 0x010F), expected["Make"]);
-    EXPECT_EQ(Text(ifd0, 0x0110), expected["Model"]);
+    EXPECT_EQ(Ascii(ifd0, 0x010F), expected["Make"]);
+    EXPECT_EQ(Ascii(ifd0, 0x0110), expected["Model"]);
     CIFD* sub = Sub(ifd0, 0x8769);
     ASSERT_NE(sub, nullptr);
     EXPECT_NEAR(Rational(sub, 0x829A), std::stod(expected["ExposureTime"]), 1e-9);
@@ -89,14 +84,14 @@ TEST_P(Fixture, ReaderAgreesWithExiftool) {
     auto* iso = dynamic_cast<CNormalIFDEntry<short>*>(Entry(sub, 0x8827));
     ASSERT_NE(iso, nullptr);
     EXPECT_EQ(std::to_string(iso->GetValue(0)), expected["ISO"]);
-    EXPECT_EQ(Text(sub, 0x9004), expected["CreateDate"]);
+    EXPECT_EQ(Ascii(sub, 0x9004), expected["CreateDate"]);
 
     CIFD* gps = Sub(ifd0, 0x8825);
     ASSERT_NE(gps, nullptr);
     EXPECT_NEAR(Degrees(gps, 2), std::stod(expected["GPSLatitude"]), 1e-6);
     EXPECT_NEAR(Degrees(gps, 4), std::stod(expected["GPSLongitude"]), 1e-6);
-    EXPECT_EQ(Text(gps, 1), expected["GPSLatitudeRef"]);
-    EXPECT_EQ(Text(gps, 3), expected["GPSLongitudeRef"]);
+    EXPECT_EQ(Ascii(gps, 1), expected["GPSLatitudeRef"]);
+    EXPECT_EQ(Ascii(gps, 3), expected["GPSLongitudeRef"]);
 
     CIptc* iptc = mgr.GetIptc();
     ASSERT_NE(iptc, nullptr);

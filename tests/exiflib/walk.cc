@@ -80,24 +80,41 @@ bool ParseBytes(const Bytes& data, ExifLib::CAppSegMgr& mgr) {
     return mgr.Parse(&io);
 }
 
+ExifLib::CIFD* Sub(const ExifLib::CIFD* ifd, WORD tag) {
+    auto* e = dynamic_cast<ExifLib::CIFDIFDEntry*>(ifd ? ifd->GetEntry(tag) : nullptr);
+    return e ? e->GetIFD() : nullptr;
+}
+
+std::string Text(const ExifLib::CIFD* ifd, WORD tag) {
+    std::string s = "(none)";
+    if (ExifLib::IIFDEntry* e = ifd ? ifd->GetEntry(tag) : nullptr) e->ToString(s);
+    return s;
+}
+
+Bytes RewriteSegments(const ExifLib::CAppSegMgr& mgr, bool* complete) {
+    JpegBuilder rewritten;
+    *complete = true;
+    if (mgr.GetComment()) rewritten.Raw(WriteSegment(mgr.GetComment()));
+    for (ExifLib::IMarkerSegment* seg : mgr.GetSegments()) {
+        Bytes bytes = WriteSegment(seg);
+        *complete = *complete && !bytes.empty();
+        rewritten.Raw(bytes);
+    }
+    return rewritten.Finish();
+}
+
 bool ParseWalkRewrite(const std::uint8_t* data, std::size_t size, std::string* report) {
     ExifLib::InitExifLib();
     ExifLib::CMemReadIO io(data, size > 0x7FFFFFFF ? 0x7FFFFFFF : int(size));
     ExifLib::CAppSegMgr mgr;
     mgr.Parse(&io);
-    JpegBuilder rewritten;
-    bool complete = true;
-    if (mgr.GetComment()) rewritten.Raw(WriteSegment(mgr.GetComment()));
-    for (ExifLib::IMarkerSegment* seg : mgr.GetSegments()) {
-        Bytes bytes = WriteSegment(seg);
-        complete = complete && !bytes.empty();
-        rewritten.Raw(bytes);
-    }
+    bool complete;
+    Bytes rewritten = RewriteSegments(mgr, &complete);
     // Described after the write, which fills in the thumbnail offset it chose.
     std::string before = Describe(mgr);
     if (!complete) return true;
     ExifLib::CAppSegMgr again;
-    ParseBytes(rewritten.Finish(), again);
+    ParseBytes(rewritten, again);
     std::string after = Describe(again);
     if (before == after) return true;
     if (report) *report = "--- read:\n" + before + "--- read again:\n" + after;

@@ -15,6 +15,15 @@ namespace exiftest {
 std::string Describe(const ExifLib::CAppSegMgr& mgr, bool withByteOrder = true);
 std::string DescribeIFD(const ExifLib::CIFD* ifd, int depth = 0);
 
+// The sub-directory of a pointer entry, or null.
+ExifLib::CIFD* Sub(const ExifLib::CIFD* ifd, WORD tag);
+// The entry's ToString text, or "(none)".
+std::string Text(const ExifLib::CIFD* ifd, WORD tag);
+
+// Writes the comment and every segment the manager kept into a new JPEG file; `complete`
+// is cleared when a segment could not be written.
+Bytes RewriteSegments(const ExifLib::CAppSegMgr& mgr, bool* complete);
+
 // Initialises the library and parses `data` through a read-only memory stream.
 bool ParseBytes(const Bytes& data, ExifLib::CAppSegMgr& mgr);
 

@@ -34,7 +34,11 @@ IMarkerSegment* CExifApp1Seg::Create(IIO* io, unsigned short bodyLength) {
     DWORD offset = Get32(h + 4, big);
     if (offset < 8 || offset - 8 >= DWORD(io->GetSize())) return nullptr;
     if (!SeekExact(io, std::int64_t(base) + offset)) return nullptr;
-    // The directories' values are looked for inside this segment only.
+    // The directories, their entries and values are looked for inside this segment only.
+    // A file may hold thousands of EXIF segments; if each could point anywhere in the
+    // file, reading them all would cost time and memory in proportion to the number of
+    // segments times the size of the file. Bounded by its own segment, each costs in
+    // proportion to its own size.
     CIFD* ifd0 = ReadIFD0(io, base, big, base + bodyLength);
     if (ifd0 == nullptr) return nullptr;
     auto* seg = new (std::nothrow) CExifApp1Seg(ifd0, true, big);

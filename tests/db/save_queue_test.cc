@@ -136,29 +136,37 @@ TEST_F(SaveQueueTest, FolderFileListsMarkNewAndChangedFiles) {
 TEST_F(SaveQueueTest, FileDetailsWriteMetadataAndCounts) {
     StartRun();
     const CTime snap(2019, 3, 10, 8, 0, 0);
+    const std::string folderCounts =
+        "select iPicCount || '|' || iPicSize from tb_path_info where strFullPath = 'D:\\p\\'";
     queue.Enqueue(Detail(db, L"D:\\p\\", L"a.jpg", 500, snap, true));
     queue.Drain(nullptr);
-    EXPECT_EQ(1, queue.GetSaved(kSaveFileDetails));
-    std::string exifId = Scalar(Mng(), "select iExifID from tb_exif_info");
-    EXPECT_EQ(exifId, FileRow("a.jpg", "iExifID"));
-    EXPECT_EQ("-1", FileRow("a.jpg", "iGpsID"));
+    const std::string exifId = Scalar(Mng(), "select iExifID from tb_exif_info");
+    EXPECT_EQ(exifId + "|-1", FileRow("a.jpg", "iExifID || '|' || iGpsID"));
     // A first save adds the size, not the count; months wait for the rebuild.
-    EXPECT_EQ("0|500", Scalar(Mng(),
-                              "select iPicCount || '|' || iPicSize from tb_path_info "
-                              "where strFullPath = 'D:\\p\\'"));
+    EXPECT_EQ("0|500", Scalar(Mng(), folderCounts));
     EXPECT_EQ(0, CountRows(Mng(), "tb_time_path_info"));
 
-    // Saved again: the EXIF block is gone and the file grew.
-    CSaveFileDetail* again = Detail(db, L"D:\\p\\", L"a.jpg", 700, snap, false);
-    const CTime searched = again->m_detail.fileInfo.tFileSearch + 1;
+    // Saved again, grown, with an EXIF block: the old EXIF row is overwritten, and the
+    // folder and the month take the size difference.
+    CSaveFileDetail* again = Detail(db, L"D:\\p\\", L"a.jpg", 700, snap, true);
+    CTime searched = again->m_detail.fileInfo.tFileSearch + 1;
     again->m_detail.fileInfo.tFileSearch = searched;
-    queue.Enqueue(again);  // the queue owns (and the drain deletes) the task
+    queue.Enqueue(again);
+    queue.Drain(nullptr);
+    EXPECT_EQ(std::vector<std::string>{exifId}, Column(Mng(), "select iExifID from tb_exif_info"));
+    EXPECT_EQ(exifId + "|700", FileRow("a.jpg", "iExifID || '|' || iFileSize"));
+    EXPECT_EQ("0|700", Scalar(Mng(), folderCounts));
+    EXPECT_EQ("0|200",
+              Scalar(Mng(), "select iPicCountT || '|' || iPicSizeT from tb_time_path_info"));
+
+    // Without the block now: its row is deleted.
+    CSaveFileDetail* plain = Detail(db, L"D:\\p\\", L"a.jpg", 700, snap, false);
+    searched = searched + 1;
+    plain->m_detail.fileInfo.tFileSearch = searched;
+    queue.Enqueue(plain);
     queue.Drain(nullptr);
     EXPECT_EQ(0, CountRows(Mng(), "tb_exif_info"));
-    EXPECT_EQ("-1|700", FileRow("a.jpg", "iExifID || '|' || iFileSize"));
-    EXPECT_EQ("0|700", Scalar(Mng(),
-                              "select iPicCount || '|' || iPicSize from tb_path_info "
-                              "where strFullPath = 'D:\\p\\'"));
+    EXPECT_EQ("-1", FileRow("a.jpg", "iExifID"));
 
     // Unchanged: nothing is written, but the task still counts.
     CSaveFileDetail* same = Detail(db, L"D:\\p\\", L"a.jpg", 700, snap, false);
@@ -168,7 +176,7 @@ TEST_F(SaveQueueTest, FileDetailsWriteMetadataAndCounts) {
     dbtest::StatementLog log(Mng());
     queue.Drain(nullptr);
     EXPECT_EQ(3u, log.Seen().size());  // begin, the read by id, commit
-    EXPECT_EQ(3, queue.GetSaved(kSaveFileDetails));
+    EXPECT_EQ(4, queue.GetSaved(kSaveFileDetails));
 }
 
 TEST_F(SaveQueueTest, FailingDrainKeepsTheRestQueuedAndLosesNothingWritten) {

@@ -14,12 +14,7 @@ std::string SqlInt64(LONGLONG value) {
 
 std::string TimeText(const CTime& t) {
     CTime::Fields f = t.GetLocalFields();
-    // The local-time conversion reports failure by answering 1970-01-01 00:00:00; a
-    // genuine time with those local fields lies within a day of the epoch.
-    constexpr std::int64_t kDay = 86400;
-    bool failed = f.year == 1970 && f.month == 1 && f.day == 1 && f.hour == 0 && f.minute == 0 &&
-                  f.second == 0 && (t.GetTime() > kDay || t.GetTime() < -kDay);
-    if (failed) f = CTime::Fields{0, 0, 0, -1, -1, -1, 0};
+    if (!f.valid) f = CTime::Fields{0, 0, 0, -1, -1, -1, 0, false};
     char buf[96];
     std::snprintf(buf, sizeof buf, "%d-%02d-%02d %02d:%02d:%02d", f.year, f.month, f.day, f.hour,
                   f.minute, f.second);

@@ -21,7 +21,7 @@ CTime CTime::GetCurrentTime() {
 CTime::Fields CTime::GetLocalFields() const {
     std::time_t t = static_cast<std::time_t>(m_time);
     std::tm tm{};
-    if (!localtime_r(&t, &tm)) return Fields{1970, 1, 1, 0, 0, 0, 5};
+    if (!localtime_r(&t, &tm)) return Fields{1970, 1, 1, 0, 0, 0, 5, false};
     return Fields{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday,    tm.tm_hour,
                   tm.tm_min,         tm.tm_sec,     tm.tm_wday + 1};
 }

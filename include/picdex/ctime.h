@@ -31,6 +31,9 @@ public:
 
     struct Fields {
         int year, month, day, hour, minute, second, dayOfWeek;
+        // False when the time has no local calendar form (too far from the epoch); the
+        // fields are then those of 1970-01-01 00:00:00.
+        bool valid = true;
     };
     // All fields at once (one localtime_r call).
     Fields GetLocalFields() const;

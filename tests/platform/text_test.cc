@@ -112,6 +112,11 @@ TEST_F(TimeZoneTest, FieldsAreLocalTime) {
     EXPECT_EQ(feb30.GetMonth(), 3);
     EXPECT_EQ(feb30.GetDay(), 1);
     EXPECT_EQ((CTime(2009, 1, 1, 0, 0, 0) - 1).GetDay(), 31);
+    EXPECT_TRUE(f.valid);
+    // A time without a local calendar form says so.
+    auto none = CTime(std::int64_t(1) << 62).GetLocalFields();
+    EXPECT_FALSE(none.valid);
+    EXPECT_EQ(none.year, 1970);
 }
 
 }  // namespace

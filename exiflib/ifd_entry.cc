@@ -131,9 +131,7 @@ template class CNormalIFDEntry<LONG>;
 template class CNormalIFDEntry<tagRational>;
 template class CNormalIFDEntry<tagSRational>;
 
-CSingleLongOrShortEntry* CSingleLongOrShortEntry::CreateShort(WORD tag, WORD value) {
-    short v = short(value);
-    IIFDEntry* inner = CNormalIFDEntry<short>::Create(tag, kTypeShort, &v, 1);
+CSingleLongOrShortEntry* CSingleLongOrShortEntry::Wrap(IIFDEntry* inner) {
     if (inner == nullptr) return nullptr;
     auto* entry = new (std::nothrow) CSingleLongOrShortEntry(inner);
     if (entry == nullptr) {
@@ -143,16 +141,14 @@ CSingleLongOrShortEntry* CSingleLongOrShortEntry::CreateShort(WORD tag, WORD val
     return entry;
 }
 
+CSingleLongOrShortEntry* CSingleLongOrShortEntry::CreateShort(WORD tag, WORD value) {
+    short v = short(value);
+    return Wrap(CNormalIFDEntry<short>::Create(tag, kTypeShort, &v, 1));
+}
+
 CSingleLongOrShortEntry* CSingleLongOrShortEntry::CreateLong(WORD tag, DWORD value) {
     LONG v = LONG(value);
-    IIFDEntry* inner = CNormalIFDEntry<LONG>::Create(tag, kTypeLong, &v, 1);
-    if (inner == nullptr) return nullptr;
-    auto* entry = new (std::nothrow) CSingleLongOrShortEntry(inner);
-    if (entry == nullptr) {
-        delete inner;
-        ShowFatalError();
-    }
-    return entry;
+    return Wrap(CNormalIFDEntry<LONG>::Create(tag, kTypeLong, &v, 1));
 }
 
 DWORD CSingleLongOrShortEntry::GetValue() const {

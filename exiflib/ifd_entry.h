@@ -108,6 +108,9 @@ public:
 
 private:
     explicit CSingleLongOrShortEntry(IIFDEntry* inner) : m_pInner(inner) {}
+    // Takes `inner` (null passes through); null after the fatal-error message when the
+    // wrapper cannot be made.
+    static CSingleLongOrShortEntry* Wrap(IIFDEntry* inner);
     std::unique_ptr<IIFDEntry> m_pInner;
 };
 

@@ -1,36 +1,85 @@
 // picdex: the command-line host of the picture index library.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <map>
+#include <string>
+#include <vector>
 
+#include "cli/command.h"
+#include "cli/output.h"
 #include "picdex/version.h"
+
+namespace cli {
+
+namespace {
+std::map<std::string, Command>& Registry() {
+    static std::map<std::string, Command> commands;
+    return commands;
+}
+}  // namespace
+
+bool RegisterCommand(const Command& command) {
+    Registry()[command.name] = command;
+    return true;
+}
+
+std::vector<Command> Commands() {
+    std::vector<Command> out;
+    for (const auto& [name, command] : Registry())
+        out.push_back(command);
+    return out;
+}
+
+}  // namespace cli
 
 namespace {
 
 void PrintUsage(std::FILE* out) {
     std::fprintf(out,
-                 "Usage: picdex [--help] [--version]\n"
+                 "Usage: picdex COMMAND [OPTIONS] [ARGS...]\n"
+                 "       picdex --help | --version\n"
                  "\n"
                  "Keeps an index of the pictures on this machine and searches it.\n"
                  "\n"
-                 "  --help      show this text\n"
-                 "  --version   print the library's version\n"
+                 "Commands:\n");
+    for (const cli::Command& c : cli::Commands())
+        std::fprintf(out, "  %-10s %s\n", c.name, c.summary);
+    std::fprintf(out,
+                 "\n"
+                 "'picdex COMMAND --help' describes a command.\n"
                  "\n"
                  "Drives: PICDEX_DRIVES maps drive letters to host folders, for example\n"
-                 "  PICDEX_DRIVES='C=/;D=/srv/photos,type=removable'\n");
+                 "  PICDEX_DRIVES='C=/;D=/srv/photos,type=removable'\n"
+                 "\n"
+                 "Exit status: 0 on success, 1 on failure, 2 on a usage error.\n");
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
-        PrintUsage(stdout);
-        return 0;
+    if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0 ||
+        std::strcmp(argv[1], "help") == 0) {
+        if (argc >= 3 && std::strcmp(argv[1], "help") == 0) {
+            // "picdex help COMMAND" is "picdex COMMAND --help".
+            for (const cli::Command& c : cli::Commands())
+                if (std::strcmp(c.name, argv[2]) == 0) return c.run({"--help"});
+            return cli::UsageError("", std::string("unknown command '") + argv[2] + "'");
+        }
+        PrintUsage(argc < 2 ? stderr : stdout);
+        return argc < 2 ? cli::kExitUsage : cli::kExitOk;
     }
     if (std::strcmp(argv[1], "--version") == 0) {
         std::printf("picdex %s\n", picdex::GetVersion());
-        return 0;
+        return cli::kExitOk;
     }
-    std::fprintf(stderr, "picdex: unknown argument '%s'\n\n", argv[1]);
-    PrintUsage(stderr);
-    return 2;
+    for (const cli::Command& c : cli::Commands()) {
+        if (std::strcmp(c.name, argv[1]) == 0) {
+            std::vector<std::string> args(argv + 2, argv + argc);
+            return c.run(args);
+        }
+    }
+    if (argv[1][0] == '-')
+        return cli::UsageError("", std::string("unknown option '") + argv[1] + "'");
+    return cli::UsageError("", std::string("unknown command '") + argv[1] + "'");
 }

@@ -115,7 +115,7 @@ void CNormalIFDEntry<T>::ToString(std::string& out) const {
         AppendOne(out, m_pValues[0], false);
         return;
     }
-    out = "{";
+    out.assign(1, '{');
     for (DWORD i = 0; i < m_dwCount; ++i)
         AppendOne(out, m_pValues[i], true);
     if (out.back() == ',')

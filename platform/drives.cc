@@ -114,15 +114,15 @@ void LoadLocked(Table& t) {
     if (env && *env) {
         std::string error;
         if (ParseDriveTable(env, t.drives, &error)) return;
-        t.envError = "PICDEX_DRIVES: " + error + "; no drives are mapped";
+        t.envError.assign("PICDEX_DRIVES: ").append(error).append("; no drives are mapped");
         std::fprintf(stderr, "picdex: %s\n", t.envError.c_str());
         t.drives.clear();
         return;
     }
     DriveInfo c;
     c.letter = L'C';
-    c.hostFolder = "/";
-    c.realFolder = "/";
+    c.hostFolder.assign(1, '/');
+    c.realFolder.assign(1, '/');
     t.drives.push_back(c);
 }
 

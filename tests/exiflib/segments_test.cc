@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <string>
@@ -24,8 +25,10 @@ Bytes SmallExif() {
 }
 
 Bytes Jfif(unsigned w, unsigned h, size_t thumbBytes) {
-    Bytes b{0x01, 0x02, 0x01, 0x00, 0x48, 0x00, 0x48, std::uint8_t(w), std::uint8_t(h)};
-    b.resize(b.size() + thumbBytes, 0x7F);
+    Bytes b(9 + thumbBytes, 0x7F);
+    const std::uint8_t head[9] = {
+        0x01, 0x02, 0x01, 0x00, 0x48, 0x00, 0x48, std::uint8_t(w), std::uint8_t(h)};
+    std::copy(head, head + 9, b.begin());
     return b;
 }
 

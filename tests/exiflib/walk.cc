@@ -46,11 +46,11 @@ std::string Describe(const ExifLib::CAppSegMgr& mgr, bool withByteOrder) {
         if (auto* exif = dynamic_cast<CExifApp1Seg*>(seg)) {
             out += " exif";
             if (withByteOrder) out += exif->IsBigEndian() ? " MM" : " II";
-            out += "\n" + DescribeIFD(exif->GetIFD0(), 1);
+            out.append(1, '\n').append(DescribeIFD(exif->GetIFD0(), 1));
         } else if (auto* qv = dynamic_cast<CQVApp1Seg*>(seg)) {
             out += " maker";
             if (withByteOrder) out += qv->IsBigEndian() ? " MM" : " II";
-            out += "\n" + DescribeIFD(qv->GetQVIFD0(), 1);
+            out.append(1, '\n').append(DescribeIFD(qv->GetQVIFD0(), 1));
         } else if (auto* iptc = dynamic_cast<CIptc*>(seg)) {
             out += " iptc\n";
             for (const auto& [key, data] : iptc->GetDatasets())

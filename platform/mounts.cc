@@ -9,6 +9,7 @@
 
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <mutex>
 #include <sstream>
 
@@ -357,34 +358,29 @@ void Table::Classify(const std::string& sysRoot) {
             m_mounts[p->second].point == m.point && &m_mounts[p->second] != &m)
             covered[p->second] = 1;
     }
-    // 0 unknown, 1 seen, 2 hidden; parent chains are followed at most as deep as the table.
-    std::vector<char> seen(m_mounts.size(), 0);
-    for (size_t i = 0; i < m_mounts.size(); ++i) {
-        std::vector<size_t> chain;
-        size_t j = i;
-        char verdict = 0;
-        while (chain.size() <= m_mounts.size()) {
-            if (seen[j]) {
-                verdict = seen[j];
-                break;
-            }
-            if (covered[j]) {
-                verdict = 2;
-                chain.push_back(j);
-                break;
-            }
-            chain.push_back(j);
-            auto p = byId.find(m_mounts[j].parent);
-            if (p == byId.end() || p->second == j) {  // the top of this view
-                verdict = 1;
-                break;
-            }
-            j = p->second;
+    // 1 seen, 2 hidden, 0 not known yet. A mount's place is reached when its parent is
+    // seen, or, for a mount on top of another, when that one's place is reached.
+    std::vector<char> seen(m_mounts.size(), 0), reached(m_mounts.size(), 0);
+    std::function<bool(size_t, size_t)> isSeen, isReached;
+    isReached = [&](size_t i, size_t depth) -> bool {
+        if (reached[i]) return reached[i] == 1;
+        bool r = false;
+        auto p = byId.find(m_mounts[i].parent);
+        if (p == byId.end() || p->second == i) {
+            r = true;                          // the top of this view
+        } else if (depth < m_mounts.size()) {  // a cycle reaches nothing
+            r = m_mounts[p->second].point == m_mounts[i].point ? isReached(p->second, depth + 1)
+                                                               : isSeen(p->second, depth + 1);
         }
-        if (!verdict) verdict = 2;  // a cycle: no mount of it is reachable
-        for (size_t k : chain)
-            seen[k] = verdict;
-    }
+        reached[i] = r ? 1 : 2;
+        return r;
+    };
+    isSeen = [&](size_t i, size_t depth) -> bool {
+        if (!seen[i]) seen[i] = !covered[i] && isReached(i, depth) ? 1 : 2;
+        return seen[i] == 1;
+    };
+    for (size_t i = 0; i < m_mounts.size(); ++i)
+        isSeen(i, 0);
     for (size_t i = 0; i < m_mounts.size(); ++i)
         if (seen[i] == 1) m_visible[m_mounts[i].point] = i;  // later lines win on a tie
 

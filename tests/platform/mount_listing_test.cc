@@ -2,10 +2,12 @@
 // mount points of every kind; and the skipped mounts a host is told about.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <set>
 #include <sstream>
+#include <thread>
 
 #include "common/drive_table.h"
 #include "common/temp_dir.h"
@@ -165,6 +167,30 @@ TEST_F(MountListing, ATableThatChangesIsSeenAtTheNextListing) {
     plat::mounts::UseSources(dir_ / "missing", sys_.root());
     EXPECT_EQ(List(L"E:\\").size(), 12u);  // every folder of the tree's top
     EXPECT_EQ(Skipped(L"E:\\"), std::vector<std::string>{});
+}
+
+TEST_F(MountListing, ListingsOnManyThreadsWhileTheTableChanges) {
+    std::ofstream(dir_ / "plain") << "1 0 8:1 / / rw - ext4 /dev/sda1 rw\n";
+    const std::set<std::string> withMounts = List(L"E:\\");
+    plat::mounts::UseSources(dir_ / "plain", sys_.root());
+    const std::set<std::string> without = List(L"E:\\");
+    ASSERT_NE(withMounts, without);
+    std::atomic<int> odd{0}, done{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&] {
+            for (int i = 0; i < 100; ++i) {
+                std::set<std::string> got = List(L"E:\\");
+                if (got != withMounts && got != without) ++odd;
+                picdex::GetSkippedMounts(L"E:\\");
+            }
+            ++done;
+        });
+    for (int i = 0; done.load() < 4; ++i)
+        plat::mounts::UseSources(dir_ / (i % 2 ? "plain" : "mountinfo"), sys_.root());
+    for (auto& t : threads)
+        t.join();
+    EXPECT_EQ(odd.load(), 0);
 }
 
 }  // namespace

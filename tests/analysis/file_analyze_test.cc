@@ -9,6 +9,7 @@
 #include "analysis/file_analyze.h"
 #include "analysis/image_data.h"
 #include "db/db_test_util.h"
+#include "picdex/file_info.h"
 #include "picdex/host_paths.h"
 #include "pictures.h"
 #include "platform/file.h"
@@ -271,6 +272,39 @@ TEST_F(AnalyserTest, CancelDropsQueuedFilesOnly) {
     EXPECT_TRUE(analyser.m_mapPending.empty());
     EXPECT_EQ(1u, analyser.m_setFinished.size());
     EXPECT_EQ(0, analyser.m_saveQueue.GetQueued(kSaveFileDetails));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(AnalysePictureFile, StatusesAndFieldsAsTheScanStores) {
+    testutil::TempDir dir;
+    std::vector<picdex::FileField> fields;
+    EXPECT_EQ(picdex::FileStatus::Missing,
+              picdex::AnalysePictureFile(Lib(dir / "none.jpg"), false, &fields));
+    EXPECT_EQ(picdex::FileStatus::Unreadable,
+              picdex::AnalysePictureFile(Lib(dir.MakeDir("f")), false, &fields));
+    std::filesystem::resize_file(dir.WriteFile("big.jpg", ""), CFileAnalyze::kMaxReadSize + 9);
+    ASSERT_EQ(picdex::FileStatus::TooLarge,
+              picdex::AnalysePictureFile(Lib(dir / "big.jpg"), true, &fields));
+    auto value = [&](const std::string& key) {
+        for (const auto& f : fields)
+            if ((f.part.empty() ? "" : f.part + ".") + f.name == key)
+                return f.kind == picdex::FileField::Text ? f.text : std::to_string(f.number);
+        return std::string("<none>");
+    };
+    EXPECT_EQ("0", value("file.strMD5"));  // not read, so no digest
+    EXPECT_EQ(std::to_string(CFileAnalyze::kMaxReadSize + 9), value("file.iFileSize"));
+    ASSERT_EQ(picdex::FileStatus::Ok,
+              picdex::AnalysePictureFile(Lib(FixtureDir() + "/camera.jpg"), false, &fields));
+    EXPECT_EQ(49u, fields.size());
+    EXPECT_EQ("iFileID", fields.front().name);  // record order: file, exif, iptc, gps, folder
+    EXPECT_EQ("tGpsTime", fields[fields.size() - 2].name);
+    EXPECT_EQ("PicdexCam", value("exif.strManufacturer"));
+    EXPECT_EQ("174636", value("gps.iLatitude"));
+    EXPECT_EQ("Marseille", value("iptc.strCity"));
+    EXPECT_EQ(WideToUtf8(Lib(FixtureDir())) + "\\", value("strFolder"));
 }
 
 }  // namespace

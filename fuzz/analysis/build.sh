@@ -11,17 +11,17 @@ mkdir -p "$out/obj"
 cxx=${CXX:-clang++}
 flags="-std=c++20 -g -O1 -fno-omit-frame-pointer -fsanitize=address,undefined
        -fno-sanitize-recover=undefined -I$root -I$root/include -I$root/tests
-       -I$root/tests/exiflib -DANALYSIS_FIXTURES=\"\" -DPICDEX_VERSION=\"fuzz\""
-# The library's sources, compiled once each (in parallel on the machine's cores).
-# shellcheck disable=SC2086
+       -I$root/tests/exiflib -DPICDEX_VERSION=\"fuzz\" -include compare"
+# The library's sources, each compiled once (again only when changed).
 for src in "$root"/platform/*.cc "$root"/engine/*.cc "$root"/scan/*.cc "$root"/analysis/*.cc \
     "$root"/exiflib/*.cc "$root"/db/*.cc "$root/tests/exiflib/builders.cc" \
     "$root/tests/analysis/pictures.cc"; do
     obj="$out/obj/$(echo "${src#"$root"/}" | tr / _).o"
     if [ ! -e "$obj" ] || [ "$src" -nt "$obj" ]; then
-        echo "$cxx $flags -fsanitize=fuzzer-no-link -c $src -o $obj"
+        # shellcheck disable=SC2086
+        $cxx $flags -DANALYSIS_FIXTURES='""' -fsanitize=fuzzer-no-link -c "$src" -o "$obj"
     fi
-done | xargs -P "$(nproc)" -I{} sh -c "{}"
+done
 # shellcheck disable=SC2086
 $cxx $flags -fsanitize=fuzzer -o "$out/fuzz_analysis" "$root/fuzz/analysis/fuzz_extract.cc" \
     "$out"/obj/*.o -lsqlite3 -ljpeg -lpng -lgif -ltiff -lpthread -ldl

@@ -215,7 +215,15 @@ TEST_F(SaveQueueTest, FailingDrainKeepsTheRestQueuedAndLosesNothingWritten) {
     EXPECT_EQ("v", Scalar(check, "select strCfgValue from tb_config_info where strCfgKey = 'k'"));
 }
 
-TEST_F(SaveQueueTest, ACommitThatFailsIsLeftToTheNextDrain) {
+// A drain commits the transaction it began, or one whose commit failed in an earlier
+// drain; a transaction someone else opened stays theirs.
+TEST_F(SaveQueueTest, ADrainCommitsOnlyItsOwnTransaction) {
+    Mng().BeginTransaction();
+    queue.QueueSetConfig(L"mine", L"1");
+    EXPECT_EQ(1, queue.Drain(nullptr));
+    EXPECT_TRUE(Mng().IsInTransaction());
+    Mng().CommitTransaction();
+
     dbtest::ShortBusyTimeout(Mng());
     queue.QueueSetConfig(L"k", L"v");
     {

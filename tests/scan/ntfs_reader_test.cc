@@ -583,11 +583,11 @@ TEST_F(NtfsReaderTest, DamagedVolumesFailCleanly) {
          pictureRecord(
              "a.jpg",
              [](auto& r) { Put32(&r[NtfsImage::FindAttribute(r, 0x30) + 4], 0x7FFFFFF0); }),
-         7},
+         6},
         {"attribute length 0",
          pictureRecord("a.jpg",
                        [](auto& r) { Put32(&r[NtfsImage::FindAttribute(r, 0x10) + 4], 0); }),
-         7},
+         6},
         {"name longer than its attribute",
          pictureRecord("a.jpg", [](auto& r) { r[NtfsImage::FindAttribute(r, 0x30) + 0x58] = 255; }),
          7},

@@ -563,3 +563,29 @@ TEST_F(NtfsReaderTest, DamagedVolumesFailCleanly) {
 }
 
 }  // namespace
+
+namespace {
+
+// Inputs kept from fuzzing (tests/scan/ntfs_regress: the start of a damaged volume
+// each), read as drive N:. Each must come back with sane folder paths only.
+TEST(NtfsReaderRegressTest, KeptFuzzInputs) {
+    CCommonFunc::InitPicExt({});
+    testutil::TempDir dir;
+    auto folder = std::filesystem::path(__FILE__).parent_path() / "ntfs_regress";
+    int inputs = 0;
+    size_t pictures = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        SCOPED_TRACE(entry.path().string());
+        ++inputs;
+        for (const Delivery& d : ReadImage(dir, entry.path().string())) {
+            ++pictures;
+            EXPECT_EQ(d.folder.rfind("N:\\", 0), 0u);
+            EXPECT_TRUE(d.folder == "N:\\" || d.folder.back() != '\\') << d.folder;
+            EXPECT_LT(d.folder.size(), 1024u);
+        }
+    }
+    EXPECT_GE(inputs, 5);
+    EXPECT_GT(pictures, 0u);
+}
+
+}  // namespace

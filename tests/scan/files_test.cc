@@ -1,19 +1,18 @@
 // Files and drives on a drive table of temporary folders: folders and volumes, folder and
-// file creation, the module path, folder listings, file digests, and the scan scope (the
-// drives by file system, the default lists, the host's registry value and settings file).
+// file creation, folder listings, file digests, and the scan scope (the drives by file
+// system, the default lists, the host's registry value and settings file).
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <memory>
+#include <numeric>
 #include <string>
 #include <vector>
 
 #include "common/drive_table.h"
 #include "common/temp_dir.h"
-#include "picdex/sync.h"
-#include "platform/drives.h"
 #include "platform/kernel_object.h"
 #include "scan/common_func.h"
 #include "scan/md5_checksum.h"
@@ -24,8 +23,7 @@ namespace fs = std::filesystem;
 using Set = std::set<CString>;
 using Details = std::set<_tagSimpleFileInfo>;
 
-// A waitable stop signal that is clear for its first `clear` polls and set from then
-// on, so a listing can be stopped before any chosen entry without racing a thread.
+// A stop signal clear for its first `clear` polls and set from then on (no thread races).
 struct StopAfter : plat::kernel::Object {
     explicit StopAfter(int n) : clear(n) {}
     bool IsSignalled(std::uint64_t) const override { return ++polls > clear; }
@@ -33,10 +31,9 @@ struct StopAfter : plat::kernel::Object {
     mutable int polls = 0;
 };
 
-// C (ext4) and D (FAT32) fixed, N fixed NTFS, L fixed "ntfs", E a removable stick, R a
-// CD, M fixed but its folder is missing. Only C has Windows and Program Files folders (E
-// has a Windows folder that must never be listed). Application data, documents and the
-// temporary folder lie on C; the registry is a file of the test.
+// C (ext4) and D (FAT32) fixed, N fixed NTFS, L fixed "ntfs", E a removable stick, R a CD,
+// M fixed but missing. Only C and E have a Windows folder, only C Program Files. The
+// special and temporary folders lie on C; the registry is a file of the test.
 class FilesTest : public ::testing::Test {
 protected:
     FilesTest() {
@@ -76,7 +73,7 @@ protected:
     testutil::ScopedEnv m_registry{"PICDEX_REGISTRY", Host("registry.txt")};
 };
 
-TEST_F(FilesTest, DirectoriesVolumesAndTheModulePath) {
+TEST_F(FilesTest, DirectoriesAndVolumes) {
     m_dir.WriteFile("c/sub/a.jpg", "x");
     // Path, IsDirectory, IsInNTFS ("ntfs" on L is not "NTFS").
     const std::tuple<const wchar_t*, int, int> cases[] = {
@@ -87,26 +84,20 @@ TEST_F(FilesTest, DirectoriesVolumesAndTheModulePath) {
         EXPECT_EQ(std::pair(folder, ntfs),
                   std::pair(CCommonFunc::IsDirectory(path), CCommonFunc::IsInNTFS(path)))
             << path;
-    EXPECT_EQ(CString(L"."), CCommonFunc::GetCurModulePath());  // on no mapped drive
-    testutil::ScopedDriveTable root("C=/");
-    CString folder;
-    ASSERT_TRUE(plat::ToLibraryPath(fs::read_symlink("/proc/self/exe").parent_path(), folder));
-    EXPECT_EQ(folder + L"\\", CCommonFunc::GetCurModulePath());
 }
 
 TEST_F(FilesTest, CreatePathAndFile) {
-    EXPECT_EQ(1, CCommonFunc::CreatePathR(L"C:\\a\\b\\c\\"));
-    EXPECT_TRUE(fs::is_directory(m_c + "/a/b/c"));
-    m_dir.WriteFile("c/file", "x");  // a level blocked by a file
-    for (const wchar_t* path : {L"C:\\file\\sub\\", L"Q:\\a\\", L""})
-        EXPECT_EQ(0, CCommonFunc::CreatePathR(path)) << path;
-    EXPECT_EQ(1, CCommonFunc::CreateFileIfNotExist(L"C:\\data\\db\\index.db"));
-    EXPECT_EQ(0u, fs::file_size(m_c + "/data/db/index.db"));
-    m_dir.WriteFile("c/data/db/index.db", "kept");
-    EXPECT_EQ(1, CCommonFunc::CreateFileIfNotExist(L"C:\\data\\db\\index.db"));
-    EXPECT_EQ(4u, fs::file_size(m_c + "/data/db/index.db"));
-    for (const wchar_t* path : {L"C:\\file\\index.db", L"Q:\\index.db", L"C:index.db"})
-        EXPECT_EQ(0, CCommonFunc::CreateFileIfNotExist(path)) << path;
+    m_dir.WriteFile("c/file", "kept");  // kept as it is, and a level that blocks folders
+    EXPECT_EQ(std::tuple(1, 1, 1, 0, 0, 0),
+              (std::tuple{CCommonFunc::CreatePathR(L"C:\\a\\b\\c\\"),
+                          CCommonFunc::CreateFileIfNotExist(L"C:\\data\\db\\index.db"),
+                          CCommonFunc::CreateFileIfNotExist(L"C:\\file"),
+                          CCommonFunc::CreatePathR(L"C:\\file\\sub\\"),
+                          CCommonFunc::CreateFileIfNotExist(L"C:\\file\\index.db"),
+                          CCommonFunc::CreateFileIfNotExist(L"C:index.db")}));
+    EXPECT_EQ(std::tuple(true, 0u, 4u),
+              std::tuple(fs::is_directory(m_c + "/a/b/c"), fs::file_size(m_c + "/data/db/index.db"),
+                         fs::file_size(m_c + "/file")));
 }
 
 // Pictures by name, sub-folders by full path; the sets are not cleared first. The stop
@@ -131,11 +122,8 @@ TEST_F(FilesTest, ListingNamesDetailsSubFoldersAndTheStop) {
     ASSERT_NE(details.end(), found);
     EXPECT_EQ(std::tuple(size_t(2), ULONGLONG(4), CTime(1199183415), subFolders),
               std::tuple(details.size(), found->iFileSize, found->tFileModify, folders));
-    for (const wchar_t* folder : {L"C:\\nothing\\", L"C:\\tree\\a.jpg\\"}) {
-        EXPECT_EQ(0, CCommonFunc::EnumFolderChild(folder, names, folders)) << folder;
-        EXPECT_EQ(0, CCommonFunc::EnumFolderChild(folder, details, folders, nullptr)) << folder;
-    }
-    EXPECT_EQ(std::tuple(pics, subFolders, size_t(2)), std::tuple(names, folders, details.size()));
+    EXPECT_EQ(0, CCommonFunc::EnumFolderChild(L"C:\\nothing\\", details, folders, nullptr));
+    EXPECT_EQ(std::pair(size_t(2), subFolders), std::pair(details.size(), folders));  // unchanged
 
     constexpr int kEntries = 8;  // ".", "..", six entries
     for (int clear = 0; clear <= kEntries; ++clear) {
@@ -148,40 +136,31 @@ TEST_F(FilesTest, ListingNamesDetailsSubFoldersAndTheStop) {
                   std::tuple(result == 1, stop->polls));
         EXPECT_LE(details.size() + folders.size(), size_t(std::max(clear - 2, 0)));
     }
-    CEvent stopped(TRUE);  // a real event, set before the call
-    EXPECT_EQ(0, CCommonFunc::EnumFolderChild(L"C:\\tree\\", details = {}, folders, stopped));
-    EXPECT_TRUE(details.empty());
 }
 
 TEST_F(FilesTest, Digests) {
-    EXPECT_EQ(CString(L"F96B697D7CB7938D525A2F31AAF161D0"),
-              CCommonFunc::GetMD5("message digest", 14));
-    EXPECT_EQ(CString(), CCommonFunc::GetMD5(nullptr, 10));  // unreadable buffer
-    CFile closed;                                            // a read that fails is no digest
-    EXPECT_EQ(CString(), CMD5Checksum::GetMD5(closed));
+    EXPECT_EQ(
+        std::pair(CString(L"F96B697D7CB7938D525A2F31AAF161D0"), CString()),
+        std::pair(CCommonFunc::GetMD5("message digest", 14), CCommonFunc::GetMD5(nullptr, 10)));
     // Files that cannot be digested leave the text untouched.
+    CString digest = L"unchanged";
     m_dir.MakeDir("c/folder.jpg");
-    for (const wchar_t* path : {L"C:\\missing.jpg", L"C:\\folder.jpg", L"Q:\\a.jpg"}) {
-        CString digest = L"unchanged";
-        EXPECT_EQ(std::pair(0, CString(L"unchanged")),
-                  (std::pair{CCommonFunc::GetMD5(CString(path), digest), digest}))
-            << path;
-    }
-    // Files of bytes i % 251 around the padding boundaries and the 1024-byte reads, and
-    // several MiB (digests from md5sum).
+    EXPECT_EQ(std::tuple(0, 0, CString(L"unchanged")),
+              (std::tuple{CCommonFunc::GetMD5(CString(L"C:\\missing.jpg"), digest),
+                          CCommonFunc::GetMD5(CString(L"C:\\folder.jpg"), digest), digest}));
+    // Files of bytes 0, 1, 2 ... around the padding boundaries and the 1024-byte reads,
+    // and of several MiB (digests from md5sum).
     const std::pair<size_t, const wchar_t*> files[] = {
         {0, L"D41D8CD98F00B204E9800998ECF8427E"},
         {55, L"6912EE65FFF2D9F9CE2508CDDF8BCDA0"},
         {56, L"51FDD1ACDA72405DFDFA03FCB85896D7"},
         {64, L"B2D3F56BC197FD985D5965079B5E7148"},
-        {1025, L"3F3789452B88CB32B8CBFBAFE715E29A"},
-        {6291579, L"644544D9D30691FBEA66357259B0C07F"}};
+        {1025, L"AE41AE4B0742B8739031F6F94CB84827"},
+        {6291579, L"BE5D68B3D6BD0DA6AC7A520D9582B8B3"}};
     for (auto [length, expected] : files) {
         std::string bytes(length, '\0');
-        for (size_t i = 0; i < length; ++i)
-            bytes[i] = char(i % 251);
+        std::iota(bytes.begin(), bytes.end(), '\0');
         m_dir.WriteFile("c/f.jpg", bytes);
-        CString digest;
         EXPECT_EQ(std::pair(1, CString(expected)),
                   (std::pair{CCommonFunc::GetMD5(CString(L"C:\\f.jpg"), digest), digest}));
     }
@@ -193,7 +172,7 @@ TEST_F(FilesTest, Digests) {
     EXPECT_EQ(CString(L"F3A8799D64129A6FD8A5AA56F199AC54"), md5.Final());
 }
 
-TEST_F(FilesTest, DrivesAndFixedBlackList) {
+TEST_F(FilesTest, DrivesFixedBlackListAndWhiteList) {
     Set ntfs, other, none, fixed{L"C:\\kept\\"};
     CCommonFunc::GetAllDrivers(ntfs, 7, 1, 0);
     CCommonFunc::GetAllDrivers(other, 7, 0, 1);
@@ -205,6 +184,13 @@ TEST_F(FilesTest, DrivesAndFixedBlackList) {
         (Set{L"C:\\kept\\", L"C:\\System Volume Information\\", L"D:\\System Volume Information\\",
              L"L:\\System Volume Information\\", L"N:\\System Volume Information\\"}),
         fixed);
+    Set white, whiteWithWindows;
+    CCommonFunc::GetDefaultWhiteList(white);  // the Windows folder (/usr) is unmapped
+    testutil::ScopedDriveTable withRoot("C=" + m_c + ";W=/");
+    CCommonFunc::GetDefaultWhiteList(whiteWithWindows);
+    EXPECT_EQ(std::pair(Set{L"C:\\Users\\me\\Documents\\"},
+                        Set{L"W:\\usr\\Web\\", L"C:\\Users\\me\\Documents\\"}),
+              std::pair(white, whiteWithWindows));
 }
 
 TEST_F(FilesTest, BlackListWithTheHostsTemporaryFolders) {
@@ -225,30 +211,6 @@ TEST_F(FilesTest, BlackListWithTheHostsTemporaryFolders) {
     EXPECT_EQ(Set{L"C:\\HOST\\TEMP\\"}, BlackListExtras({L"C:\\Temp\\"}));
     WriteSettings("c/SystemFilePath.ini", "", "C:\\WX");
     EXPECT_EQ((Set{L"C:\\WINDOWS\\", L"C:\\WX\\"}), BlackListExtras({L"C:\\Temp\\"}));
-}
-
-// The temporary folder counts below 260 characters; special and temporary folders on
-// no mapped drive are left out.
-TEST_F(FilesTest, BlackListTemporaryFolderLimits) {
-    const std::string deep = "c/" + std::string(100, 'a') + "/" + std::string(154, 'b');
-    testutil::ScopedEnv temp("TMPDIR", Host(deep));  // "C:\" + 255 + "\": 259 characters
-    CString expected = L"C:\\" + CString(deep.begin() + 2, deep.end()) + L"\\";
-    std::replace(expected.begin(), expected.end(), L'/', L'\\');
-    EXPECT_EQ(Set{expected}, BlackListExtras({L"C:\\Temp\\"}));
-    testutil::ScopedEnv longer("TMPDIR", Host(deep + "b"));
-    EXPECT_EQ(Set{}, BlackListExtras({L"C:\\Temp\\"}));
-    testutil::ScopedEnv data("XDG_DATA_HOME", Host("unmapped/data"));
-    EXPECT_EQ(Set{}, BlackListExtras({L"C:\\Temp\\", L"C:\\AppData\\TarvoPicData\\"}));
-}
-
-TEST_F(FilesTest, WhiteListHasDocumentsAndTheWallpapersWhenNamed) {
-    Set folders;
-    CCommonFunc::GetDefaultWhiteList(folders);  // the Windows folder (/usr) is unmapped
-    EXPECT_EQ(Set{L"C:\\Users\\me\\Documents\\"}, folders);
-    testutil::ScopedDriveTable withRoot("C=" + m_c + ";W=/");
-    folders.clear();
-    CCommonFunc::GetDefaultWhiteList(folders);
-    EXPECT_EQ((Set{L"W:\\usr\\Web\\", L"C:\\Users\\me\\Documents\\"}), folders);
 }
 
 }  // namespace

@@ -15,25 +15,23 @@ namespace exiftest {
 std::string Describe(const ExifLib::CAppSegMgr& mgr, bool withByteOrder = true);
 std::string DescribeIFD(const ExifLib::CIFD* ifd, int depth = 0);
 
-// The sub-directory of a pointer entry, or null.
-ExifLib::CIFD* Sub(const ExifLib::CIFD* ifd, WORD tag);
-// The entry's ToString text, or "(none)".
-std::string Text(const ExifLib::CIFD* ifd, WORD tag);
-
-// Writes the comment and every segment the manager kept into a new JPEG file; `complete`
-// is cleared when a segment could not be written.
-Bytes RewriteSegments(const ExifLib::CAppSegMgr& mgr, bool* complete);
+// The kinds of the kept segments in order, each followed by a blank: "jfif ", "jfxx ",
+// "exif ", "iptc ", "maker " or "raw ".
+std::string Kinds(const ExifLib::CAppSegMgr& mgr);
+ExifLib::CIFD* Sub(const ExifLib::CIFD* ifd, WORD tag);  // a pointer's directory, or null
+std::string Text(const ExifLib::CIFD* ifd, WORD tag);    // ToString, or "(none)"
 
 // Initialises the library and parses `data` through a read-only memory stream.
 bool ParseBytes(const Bytes& data, ExifLib::CAppSegMgr& mgr);
-
-// Parses `data`, walks everything kept and writes every kept segment back. When all of
-// them could be written, the rewritten file must parse to the same content: false (with
-// both descriptions in `report`) when it does not.
-bool ParseWalkRewrite(const std::uint8_t* data, std::size_t size, std::string* report);
-
-// Writes `seg` into a buffer (exactly GetLength() + 2 bytes are expected); empty when
-// the write fails or its size disagrees with the length.
+// Writes `seg` into a buffer; empty when the write fails or its size is not
+// GetLength() + 2.
 Bytes WriteSegment(ExifLib::IMarkerSegment* seg);
+// The comment and every kept segment written into a new JPEG file; `complete` is
+// cleared when a segment could not be written.
+Bytes RewriteSegments(const ExifLib::CAppSegMgr& mgr, bool* complete);
+// Parses `data`, walks everything kept and writes it back. When every segment could be
+// written, the new file must parse to the same content: false (with both descriptions
+// in `report`) when it does not.
+bool ParseWalkRewrite(const std::uint8_t* data, std::size_t size, std::string* report);
 
 }  // namespace exiftest

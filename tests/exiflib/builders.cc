@@ -63,26 +63,25 @@ TiffBuilder& TiffBuilder::Ascii(int ifd, std::uint16_t tag, const std::string& t
     return Typed(ifd, tag, 2, std::uint32_t(v.size()), v);
 }
 
-TiffBuilder& TiffBuilder::Shorts(int ifd, std::uint16_t tag, const std::vector<std::uint16_t>& v) {
+TiffBuilder& TiffBuilder::Numbers(int ifd, std::uint16_t tag, std::uint16_t type, int size,
+                                  std::uint32_t count, const std::vector<std::int64_t>& v) {
     Bytes b;
     for (auto x : v)
-        Put(b, x, 2);
-    return Typed(ifd, tag, 3, std::uint32_t(v.size()), b);
+        Put(b, std::uint32_t(x), size);
+    return Typed(ifd, tag, type, count, b);
+}
+
+TiffBuilder& TiffBuilder::Shorts(int ifd, std::uint16_t tag, const std::vector<std::uint16_t>& v) {
+    return Numbers(ifd, tag, 3, 2, std::uint32_t(v.size()), {v.begin(), v.end()});
 }
 
 TiffBuilder& TiffBuilder::Longs(int ifd, std::uint16_t tag, const std::vector<std::uint32_t>& v) {
-    Bytes b;
-    for (auto x : v)
-        Put(b, x, 4);
-    return Typed(ifd, tag, 4, std::uint32_t(v.size()), b);
+    return Numbers(ifd, tag, 4, 4, std::uint32_t(v.size()), {v.begin(), v.end()});
 }
 
 TiffBuilder& TiffBuilder::Rationals(int ifd, std::uint16_t tag, const std::vector<std::int64_t>& nd,
                                     std::uint16_t type) {
-    Bytes b;
-    for (auto x : nd)
-        Put(b, std::uint32_t(x), 4);
-    return Typed(ifd, tag, type, std::uint32_t(nd.size() / 2), b);
+    return Numbers(ifd, tag, type, 4, std::uint32_t(nd.size() / 2), nd);
 }
 
 TiffBuilder& TiffBuilder::RawField(int ifd, std::uint16_t tag, std::uint16_t type,
@@ -154,31 +153,6 @@ Bytes TiffBuilder::Build(bool bare) const {
         out.resize(out.size() + (d.thumbnail.size() & 1), 0);
     }
     return out;
-}
-
-Bytes SampleThumbnail() {
-    Bytes b{0xFF, 0xD8};
-    for (int i = 0; i < 101; ++i)
-        b.push_back(std::uint8_t(i));
-    return b;
-}
-
-Bytes SampleTiff(bool bigEndian) {
-    const std::string date = "2008:05:01 10:20:30";
-    TiffBuilder t(bigEndian);
-    int exif = t.Add(), gps = t.Add(), ifd1 = t.Add();
-    t.Ascii(0, 0x010F, "Canon").Ascii(0, 0x0110, "EOS 5D").Shorts(0, 0x0112, {6});
-    t.Rationals(0, 0x011A, {72, 1}).Ascii(0, 0x0132, date);
-    t.Rationals(0, 0x013E, {313, 1000, 329, 1000});
-    t.Pointer(0, 0x8769, exif).Pointer(0, 0x8825, gps).Next(0, ifd1);
-    t.Rationals(exif, 0x829A, {1, 125}).Shorts(exif, 0x8827, {400}).Ascii(exif, 0x9003, date);
-    t.Rationals(exif, 0x9204, {-2, 3}, 10).Typed(exif, 0x9000, 7, 4, Str("0230"));
-    t.Shorts(exif, 0xA002, {640}).Longs(exif, 0xA003, {480}).Shorts(exif, 0xA214, {10, 20});
-    t.Typed(exif, 0x9286, 7, 12, Str(std::string("ASCII\0\0\0hey!", 12)));
-    t.Typed(gps, 0, 1, 4, {2, 2, 0, 0}).Ascii(gps, 1, "N").Rationals(gps, 2, {48, 1, 30, 1, 36, 1});
-    t.Typed(gps, 5, 1, 1, {0}).Rationals(gps, 6, {35, 1}).Ascii(gps, 18, "WGS-84");
-    t.Shorts(ifd1, 0x0103, {6}).Thumbnail(ifd1, SampleThumbnail());
-    return t.Build();
 }
 
 Bytes ResourceBlock(std::uint16_t id, const Bytes& data, const std::string& name) {

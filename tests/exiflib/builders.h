@@ -73,15 +73,11 @@ private:
         int next = -1;
         Bytes thumbnail;
     };
-    void Put(Bytes& out, std::uint32_t v, int size) const;
+    void Put(Bytes& out, std::uint32_t v, int size) const;  // `size` bytes, in byte order
+    TiffBuilder& Numbers(int ifd, std::uint16_t tag, std::uint16_t type, int size,
+                         std::uint32_t count, const std::vector<std::int64_t>& v);
     std::vector<Dir> m_dirs;
 };
-
-// IFD0 -> EXIF, GPS; IFD0 -> IFD1 with a thumbnail. Values of most field types, inside and
-// outside their entries.
-Bytes SampleTiff(bool bigEndian);
-// A 103-byte JPEG-like thumbnail (an odd size, so the writer's padding is exercised).
-Bytes SampleThumbnail();
 
 // One Photoshop image resource block ("8BIM", id, name, size, data padded to even).
 Bytes ResourceBlock(std::uint16_t id, const Bytes& data, const std::string& name = "");

@@ -70,24 +70,27 @@ TEST(Segments, WhenTheWalkEndsAndWhatParseReturns) {
     EXPECT_EQ(std::pair(true, 0), (std::pair{ParseBytes(scanFirst, mgr), mgr.GetCount()}));
 }
 
-// A JFIF segment whose thumbnail size disagrees with its length, an empty JFXX, and a
-// maker segment without a byte-order mark are dropped and the walk goes on; a segment
-// whose length runs past the data ends the walk, keeping what came before.
-TEST(Segments, DamagedSegmentsKeepWhatCameBefore) {
+// Dropped, and the walk goes on: a JFIF segment whose thumbnail size disagrees with its
+// length, an empty JFXX, a maker segment without a byte-order mark, EXIF segments whose
+// header is not TIFF or is cut short, whose IFD0 lies outside the data or has no entries.
+// A segment whose length runs past the data ends the walk, keeping what came before.
+TEST(Segments, DamagedSegmentsAreDroppedOrEndTheWalk) {
     Bytes maker = TiffBuilder(false).Ascii(0, 3, "QV-R61").Build(true);
     maker[0] = maker[1] = 'X';
+    JpegBuilder jpeg;
+    jpeg.App(0xE0, kJfif, Jfif(2, 2, 11)).App(0xE0, kJfif, Jfif(2, 1, 6));
+    jpeg.App(0xE0, kJfxx, {0x10, 1, 2, 3}).App(0xE0, kJfxx, {0x10});
+    jpeg.App(0xE1, std::string("QVIMGDATA\0", 10), maker);
+    jpeg.Exif(Bytes(kSmallExif.begin(), kSmallExif.begin() + 7)).Exif(TiffBuilder(false).Build());
+    for (auto [at, byte] :
+         {std::pair<size_t, std::uint8_t>{2, 0x2B}, {0, 'M'}, {4, 4}, {7, 0x80}}) {
+        Bytes bad = kSmallExif;
+        bad[at] = byte;
+        jpeg.Exif(bad);
+    }
+    jpeg.Exif(kSmallExif).Raw({0xFF, 0xE1, 0x40, 0x00}).Exif(kSmallExif);
     CAppSegMgr mgr;
-    Bytes data = JpegBuilder()
-                     .App(0xE0, kJfif, Jfif(2, 2, 11))
-                     .App(0xE0, kJfif, Jfif(2, 1, 6))
-                     .App(0xE0, kJfxx, Bytes{0x10, 1, 2, 3})
-                     .App(0xE0, kJfxx, Bytes{0x10})
-                     .App(0xE1, std::string("QVIMGDATA\0", 10), maker)
-                     .Exif(kSmallExif)
-                     .Raw({0xFF, 0xE1, 0x40, 0x00})
-                     .Exif(kSmallExif)
-                     .Finish();
-    ASSERT_TRUE(ParseBytes(data, mgr));
+    ASSERT_TRUE(ParseBytes(jpeg.Finish(), mgr));
     EXPECT_EQ("jfif jfxx exif ", Kinds(mgr));
     auto* jfif = static_cast<CJFIFApp0Seg*>(mgr.GetSegment(0));
     auto* jfxx = static_cast<CJFIFApp0ExSeg*>(mgr.GetSegment(1));

@@ -1,9 +1,20 @@
 #include "walk.h"
 
-namespace exiftest {
+using namespace ExifLib;
 
-std::string DescribeIFD(const ExifLib::CIFD* ifd, int depth) {
-    using namespace ExifLib;
+namespace exiftest {
+namespace {
+
+// `seg` written; empty when the write fails or its size is not GetLength() + 2.
+Bytes WriteSegment(IMarkerSegment* seg) {
+    Bytes out(size_t(seg->GetLength()) + 2 + 16, 0xEE);  // room to spot overlong writes
+    CMemIO io(out.data(), int(out.size()));
+    if (!seg->Write(&io) || io.Tell() != seg->GetLength() + 2) return {};
+    out.resize(size_t(io.Tell()));
+    return out;
+}
+
+std::string DescribeIFD(const CIFD* ifd, int depth) {
     std::string out, indent(size_t(depth) * 2, ' '), text;
     for (; ifd != nullptr; ifd = ifd->GetNext()) {
         out += indent + "ifd";
@@ -22,8 +33,9 @@ std::string DescribeIFD(const ExifLib::CIFD* ifd, int depth) {
     return out;
 }
 
-std::string Describe(const ExifLib::CAppSegMgr& mgr, bool withByteOrder) {
-    using namespace ExifLib;
+}  // namespace
+
+std::string Describe(const CAppSegMgr& mgr, bool withByteOrder) {
     std::string out;
     if (CRawSeg* com = mgr.GetComment())
         out += "comment " + std::string(com->GetBody(), com->GetBody() + com->GetBodyLength());
@@ -46,8 +58,7 @@ std::string Describe(const ExifLib::CAppSegMgr& mgr, bool withByteOrder) {
     return out;
 }
 
-std::string Kinds(const ExifLib::CAppSegMgr& mgr) {
-    using namespace ExifLib;
+std::string Kinds(const CAppSegMgr& mgr) {
     std::string out;
     for (IMarkerSegment* s : mgr.GetSegments())
         out += dynamic_cast<CJFIFApp0Seg*>(s)     ? "jfif "
@@ -59,36 +70,28 @@ std::string Kinds(const ExifLib::CAppSegMgr& mgr) {
     return out;
 }
 
-ExifLib::CIFD* Sub(const ExifLib::CIFD* ifd, WORD tag) {
-    auto* e = dynamic_cast<ExifLib::CIFDIFDEntry*>(ifd ? ifd->GetEntry(tag) : nullptr);
+CIFD* Sub(const CIFD* ifd, WORD tag) {
+    auto* e = dynamic_cast<CIFDIFDEntry*>(ifd ? ifd->GetEntry(tag) : nullptr);
     return e ? e->GetIFD() : nullptr;
 }
 
-std::string Text(const ExifLib::CIFD* ifd, WORD tag) {
+std::string Text(const CIFD* ifd, WORD tag) {
     std::string s = "(none)";
-    if (ExifLib::IIFDEntry* e = ifd ? ifd->GetEntry(tag) : nullptr) e->ToString(s);
+    if (IIFDEntry* e = ifd ? ifd->GetEntry(tag) : nullptr) e->ToString(s);
     return s;
 }
 
-bool ParseBytes(const Bytes& data, ExifLib::CAppSegMgr& mgr) {
-    ExifLib::InitExifLib();
-    ExifLib::CMemReadIO io(data.data(), int(data.size()));
+bool ParseBytes(const Bytes& data, CAppSegMgr& mgr) {
+    InitExifLib();
+    CMemReadIO io(data.data(), int(data.size()));
     return mgr.Parse(&io);
 }
 
-Bytes WriteSegment(ExifLib::IMarkerSegment* seg) {
-    Bytes out(size_t(seg->GetLength()) + 2 + 16, 0xEE);  // room to spot overlong writes
-    ExifLib::CMemIO io(out.data(), int(out.size()));
-    if (!seg->Write(&io) || io.Tell() != seg->GetLength() + 2) return {};
-    out.resize(size_t(io.Tell()));
-    return out;
-}
-
-Bytes RewriteSegments(const ExifLib::CAppSegMgr& mgr, bool* complete) {
+Bytes RewriteSegments(const CAppSegMgr& mgr, bool* complete) {
     JpegBuilder rewritten;
     *complete = true;
     if (mgr.GetComment()) rewritten.Raw(WriteSegment(mgr.GetComment()));
-    for (ExifLib::IMarkerSegment* seg : mgr.GetSegments()) {
+    for (IMarkerSegment* seg : mgr.GetSegments()) {
         Bytes bytes = WriteSegment(seg);
         *complete = *complete && !bytes.empty();
         rewritten.Raw(bytes);
@@ -97,9 +100,9 @@ Bytes RewriteSegments(const ExifLib::CAppSegMgr& mgr, bool* complete) {
 }
 
 bool ParseWalkRewrite(const std::uint8_t* data, std::size_t size, std::string* report) {
-    ExifLib::InitExifLib();
-    ExifLib::CMemReadIO io(data, size > 0x7FFFFFFF ? 0x7FFFFFFF : int(size));
-    ExifLib::CAppSegMgr mgr, again;
+    InitExifLib();
+    CMemReadIO io(data, size > 0x7FFFFFFF ? 0x7FFFFFFF : int(size));
+    CAppSegMgr mgr, again;
     mgr.Parse(&io);
     bool complete;
     Bytes rewritten = RewriteSegments(mgr, &complete);

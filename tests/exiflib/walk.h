@@ -1,6 +1,7 @@
 // Walks everything a parse kept (every segment, directory, entry, dataset) and returns
-// it as text: one line per item, entries with their tag, type, count and ToString text.
-// Shared by the tests and the fuzz target, which only needs the walk to touch it all.
+// it as text: entries with their tag, type, count and ToString text, other segments as
+// their bytes. Shared by the tests and the fuzz target, which needs the walk to touch
+// everything kept.
 #pragma once
 
 #include <string>
@@ -10,11 +11,9 @@
 
 namespace exiftest {
 
-// With `withByteOrder` false, the byte order of TIFF segments is left out, so a file and
-// its mirror in the other byte order describe the same.
+// Without `withByteOrder` the byte order of TIFF segments is left out, so a file and its
+// mirror in the other byte order describe the same.
 std::string Describe(const ExifLib::CAppSegMgr& mgr, bool withByteOrder = true);
-std::string DescribeIFD(const ExifLib::CIFD* ifd, int depth = 0);
-
 // The kinds of the kept segments in order, each followed by a blank: "jfif ", "jfxx ",
 // "exif ", "iptc ", "maker " or "raw ".
 std::string Kinds(const ExifLib::CAppSegMgr& mgr);
@@ -23,11 +22,8 @@ std::string Text(const ExifLib::CIFD* ifd, WORD tag);    // ToString, or "(none)
 
 // Initialises the library and parses `data` through a read-only memory stream.
 bool ParseBytes(const Bytes& data, ExifLib::CAppSegMgr& mgr);
-// Writes `seg` into a buffer; empty when the write fails or its size is not
-// GetLength() + 2.
-Bytes WriteSegment(ExifLib::IMarkerSegment* seg);
 // The comment and every kept segment written into a new JPEG file; `complete` is
-// cleared when a segment could not be written.
+// cleared when a segment could not be written, or not at its length.
 Bytes RewriteSegments(const ExifLib::CAppSegMgr& mgr, bool* complete);
 // Parses `data`, walks everything kept and writes it back. When every segment could be
 // written, the new file must parse to the same content: false (with both descriptions

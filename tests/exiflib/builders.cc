@@ -84,14 +84,6 @@ TiffBuilder& TiffBuilder::Rationals(int ifd, std::uint16_t tag, const std::vecto
     return Numbers(ifd, tag, type, 4, std::uint32_t(nd.size() / 2), nd);
 }
 
-TiffBuilder& TiffBuilder::RawField(int ifd, std::uint16_t tag, std::uint16_t type,
-                                   std::uint32_t count, std::uint32_t field) {
-    Entry e{tag, type, count, {}, kField};
-    Put(e.value, field, 4);
-    m_dirs[size_t(ifd)].entries.push_back(e);
-    return *this;
-}
-
 TiffBuilder& TiffBuilder::Pointer(int ifd, std::uint16_t tag, int sub) {
     m_dirs[size_t(ifd)].entries.push_back(Entry{tag, 4, 1, {}, kSub, sub});
     return *this;

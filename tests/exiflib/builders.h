@@ -34,9 +34,9 @@ private:
 
 // A TIFF structure: header, IFD0 at offset 8, then every other directory with its values
 // and thumbnail after it. Directories are numbered as Add() returns them (IFD0 is 0).
-// Values are given as numbers, or (Typed) as bytes in the structure's byte order; a
-// RawField entry's 4-byte value field holds `field` as is (an offset, say); Build(true)
-// puts only the byte-order mark before IFD0, as the vendor maker segment does.
+// Values are given as numbers, or (Typed) as bytes in the structure's byte order: up to
+// 4 of them are the entry's value field as is (an offset, say), whatever the count.
+// Build(true) puts only the byte-order mark before IFD0, as the maker segment does.
 class TiffBuilder {
 public:
     explicit TiffBuilder(bool bigEndian) : big(bigEndian), m_dirs(1) {}
@@ -50,8 +50,6 @@ public:
                            std::uint16_t type = 5);
     TiffBuilder& Typed(int ifd, std::uint16_t tag, std::uint16_t type, std::uint32_t count,
                        const Bytes& value);
-    TiffBuilder& RawField(int ifd, std::uint16_t tag, std::uint16_t type, std::uint32_t count,
-                          std::uint32_t field);
     TiffBuilder& Pointer(int ifd, std::uint16_t tag, int sub);  // LONG offset of `sub`
     TiffBuilder& Next(int ifd, int next);
     // IFD1's JPEGInterchangeFormat (pointing at the bytes) and, optionally, its length.
@@ -60,7 +58,7 @@ public:
     bool big;
 
 private:
-    enum Kind { kValue, kField, kSub, kThumbnail };
+    enum Kind { kValue, kSub, kThumbnail };
     struct Entry {
         std::uint16_t tag, type;
         std::uint32_t count;

@@ -14,6 +14,8 @@ using namespace exiftest;
 
 namespace {
 
+const Bytes kFar{0x7F, 0xFF, 0xFF, 0xF0};  // a value field: an offset far outside the data
+
 // Parses a JPEG with one EXIF segment built from `tiff`; IFD0, or null when none was kept.
 CIFD* ParseIfd0(CAppSegMgr& mgr, const Bytes& tiff) {
     EXPECT_TRUE(ParseBytes(JpegBuilder().Exif(tiff).Finish(), mgr));
@@ -23,14 +25,16 @@ CIFD* ParseIfd0(CAppSegMgr& mgr, const Bytes& tiff) {
 }  // namespace
 
 // Entries of the wrong type or count are left out, as is a repeated tag (the first wins).
-// SHORT with count 3 holds an offset: in big-endian data the field is turned round as a
-// 32-bit number before its first two bytes are read.
+// A value field of 4 bytes is given as stored. SHORT with count 3 holds an offset: in big-endian
+// data the field is turned round as a 32-bit number before its first two bytes are read.
 TEST(Exif, EntriesOfTheWrongTypeOrCountAndRepeatedTagsAreLeftOut) {
     for (bool big : {false, true}) {
         TiffBuilder t(big);
         int exif = t.Add(), gps = t.Add();
         t.Ascii(0, 0x010F, "First").Ascii(0, 0x010F, "Second").Typed(0, 0x0110, 2, 0, {});
-        t.Longs(0, 0x0112, {3}).RawField(0, 0x0128, 3, 3, 0x0102).Ascii(0, 0x1234, "unknown");
+        t.Longs(0, 0x0112, {3})
+            .Typed(0, 0x0128, 3, 3, big ? Bytes{0, 0, 1, 2} : Bytes{2, 1, 0, 0})
+            .Ascii(0, 0x1234, "unknown");
         t.Pointer(0, 0x8769, exif).Pointer(0, 0x8825, gps);
         t.Rationals(exif, 0x829A, {1, 60}, 10).Rationals(exif, 0x829A, {1, 30});  // first dropped
         t.Rationals(exif, 0x829D, {28, 10, 1, 1}).Longs(exif, 0x8827, {100});
@@ -63,7 +67,7 @@ TEST(Exif, SubDirectoriesThatCannotBeReadLeaveNoPointer) {
     TiffBuilder t(false);
     int interop = t.Add(), empty = t.Add();
     t.Ascii(0, 0x010F, "Make").Pointer(0, 0xA005, interop).Pointer(0, 0x8769, empty);
-    t.RawField(0, 0x8825, 4, 1, 0x7FFFFFF0).Ascii(interop, 0x0001, "R98");
+    t.Typed(0, 0x8825, 4, 1, kFar).Ascii(interop, 0x0001, "R98");
     CAppSegMgr mgr;
     CIFD* ifd0 = ParseIfd0(mgr, t.Build());
     EXPECT_EQ(1, ifd0 ? ifd0->GetEntryCount() : -1);
@@ -74,7 +78,7 @@ TEST(Exif, SubDirectoriesThatCannotBeReadLeaveNoPointer) {
     for (WORD tag : {0x8769, 0x8825}) {
         s.Shorts(0, tag, {26});
         for (int i = tag == 0x8769 ? 1 : 2; i < kMaxPointerTries; ++i)
-            s.RawField(0, tag, 4, 1, 0x7FFFFFF0);
+            s.Typed(0, tag, 4, 1, kFar);
     }
     ifd0 = ParseIfd0(mgr, s.Pointer(0, 0x8769, exif).Pointer(0, 0x8825, gps).Build());
     ASSERT_NE(ifd0, nullptr);
@@ -84,24 +88,22 @@ TEST(Exif, SubDirectoriesThatCannotBeReadLeaveNoPointer) {
 // IFD1 needs both offsets and a thumbnail inside the data; IFD0 is kept without it, and
 // an IFD0 without entries is kept for its IFD1.
 TEST(Exif, IFD1NeedsBothOffsetsAndAThumbnailInsideTheData) {
-    const std::function<void(TiffBuilder&, int)> fills[] = {
-        [](TiffBuilder& t, int d) { t.Thumbnail(d, Bytes(103, 0xD8), false); },
-        [](TiffBuilder& t, int d) { t.Shorts(d, 0x0103, {6}).Longs(d, 0x0202, {10}); },
-        [](TiffBuilder& t, int d) { t.Longs(d, 0x0201, {8}).Longs(d, 0x0202, {0}); },
-        [](TiffBuilder& t, int d) { t.Longs(d, 0x0201, {8}).Longs(d, 0x0202, {100000}); },
-    };
     CAppSegMgr mgr;
-    for (const auto& fill : fills) {
+    for (int c = 0; c < 5; ++c) {
         TiffBuilder t(true);
-        fill(t.Ascii(0, 0x010F, "Make").Next(0, t.Add()), 1);
-        CIFD* ifd0 = ParseIfd0(mgr, t.Build());
+        int d = t.Add();
+        if (c < 4) t.Ascii(0, 0x010F, "Make");
+        if (c == 0) t.Thumbnail(d, Bytes(103, 0xD8), false);             // no length
+        if (c == 1) t.Shorts(d, 0x0103, {6}).Longs(d, 0x0202, {10});     // no offset
+        if (c == 2) t.Longs(d, 0x0201, {8}).Longs(d, 0x0202, {0});       // empty
+        if (c == 3) t.Longs(d, 0x0201, {8}).Longs(d, 0x0202, {100000});  // past the data
+        if (c == 4) t.Thumbnail(d, Bytes(103, 0xD8));
+        CIFD* ifd0 = ParseIfd0(mgr, t.Next(0, d).Build());
         ASSERT_NE(ifd0, nullptr);
-        EXPECT_EQ(std::pair((CIFD*)nullptr, 1), std::pair(ifd0->GetNext(), ifd0->GetEntryCount()));
+        EXPECT_EQ(std::pair(c == 4, c < 4 ? 1 : 0),
+                  std::pair(ifd0->GetNext() != nullptr, ifd0->GetEntryCount()))
+            << c;
     }
-    TiffBuilder t(false);
-    CIFD* ifd0 = ParseIfd0(mgr, t.Next(0, t.Add()).Thumbnail(1, Bytes(103, 0xD8)).Build());
-    ASSERT_NE(ifd0, nullptr);
-    EXPECT_TRUE(ifd0->GetEntryCount() == 0 && ifd0->GetNext());
 }
 
 // A value is read only from the segment's own bytes: Make points past the end of the
@@ -110,7 +112,7 @@ TEST(Exif, IFD1NeedsBothOffsetsAndAThumbnailInsideTheData) {
 TEST(Exif, ValuesAreReadOnlyFromTheSegmentAndUpToItsSize) {
     CAppSegMgr mgr;
     Bytes outside =
-        TiffBuilder(false).Ascii(0, 0x0110, "Model").RawField(0, 0x010F, 2, 8, 200).Build();
+        TiffBuilder(false).Ascii(0, 0x0110, "Model").Typed(0, 0x010F, 2, 8, {200, 0, 0, 0}).Build();
     ASSERT_TRUE(
         ParseBytes(JpegBuilder().Exif(outside).App(0xE3, "", Bytes(300, 'A')).Finish(), mgr));
     ASSERT_NE(mgr.GetExif(), nullptr);
@@ -119,7 +121,7 @@ TEST(Exif, ValuesAreReadOnlyFromTheSegmentAndUpToItsSize) {
     TiffBuilder shared(false);
     shared.Typed(0, 0x010E, 2, 4000, Bytes(4000, 'd'));
     for (WORD tag : {0x010F, 0x0110, 0x0131, 0x013B, 0x8298})
-        shared.RawField(0, tag, 2, 4000, 8 + 2 + 12 * 6 + 4);
+        shared.Typed(0, tag, 2, 4000, {8 + 2 + 12 * 6 + 4, 0, 0, 0});
     CIFD* ifd0 = ParseIfd0(mgr, shared.Build());
     ASSERT_NE(ifd0, nullptr);
     EXPECT_EQ(std::pair(1, 4000u),

@@ -17,7 +17,7 @@ using namespace exiftest;
 
 // Application segments are kept in order, only the first comment; a frame header is
 // skipped by its component table (1 component), not by its length field (2); tables,
-// TEM and other codes are skipped. The EXIF offsets are recomputed when written: the
+// TEM and other codes are skipped. The EXIF offsets are recomputed when written, so the
 // thumbnail still reads back whole.
 TEST(RoundTrip, EverySegmentKeptWrittenBackParsesToTheSameContent) {
     for (bool big : {false, true}) {
@@ -47,22 +47,18 @@ TEST(RoundTrip, EverySegmentKeptWrittenBackParsesToTheSameContent) {
                          .Segment(0xDD, {0, 4})
                          .App(0xE2, "ICC", Bytes(33, 4))
                          .Finish();
-        CAppSegMgr first, second;
-        ASSERT_TRUE(ParseBytes(data, first));
-        ASSERT_EQ("jfif jfxx exif raw maker iptc raw ", Kinds(first));
-        EXPECT_TRUE(first.GetExif() == first.GetSegment(2) &&
-                    first.GetIptc() == first.GetSegment(5));
-        auto* qv = static_cast<CQVApp1Seg*>(first.GetSegment(4));
+        CAppSegMgr mgr;
+        ASSERT_TRUE(ParseBytes(data, mgr));
+        ASSERT_EQ("jfif jfxx exif raw maker iptc raw ", Kinds(mgr));
+        EXPECT_TRUE(mgr.GetExif() == mgr.GetSegment(2) && mgr.GetIptc() == mgr.GetSegment(5));
+        auto* qv = static_cast<CQVApp1Seg*>(mgr.GetSegment(4));
         EXPECT_EQ(std::pair(big, 2),
                   std::pair(qv->IsBigEndian(), qv->GetQVIFD0()->GetEntryCount()));
+        EXPECT_EQ(0u, Describe(mgr).find("comment a comment\n"));
+        std::string report;
         bool complete = false;
-        Bytes again = RewriteSegments(first, &complete);
+        EXPECT_TRUE(ParseWalkRewrite(data.data(), data.size(), &report, &complete)) << report;
         EXPECT_TRUE(complete);
-        ASSERT_TRUE(ParseBytes(again, second));
-        EXPECT_EQ(Describe(first), Describe(second));
-        EXPECT_EQ(0u, Describe(second).find("comment a comment\n"));
-        EXPECT_NE(std::string::npos, Describe(second).find("thumbnail \xFF\xFF"));
-        EXPECT_EQ(RewriteSegments(second, &complete), again);  // a second round changes no byte
     }
 }
 

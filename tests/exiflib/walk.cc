@@ -87,29 +87,25 @@ bool ParseBytes(const Bytes& data, CAppSegMgr& mgr) {
     return mgr.Parse(&io);
 }
 
-Bytes RewriteSegments(const CAppSegMgr& mgr, bool* complete) {
-    JpegBuilder rewritten;
-    *complete = true;
-    if (mgr.GetComment()) rewritten.Raw(WriteSegment(mgr.GetComment()));
-    for (IMarkerSegment* seg : mgr.GetSegments()) {
-        Bytes bytes = WriteSegment(seg);
-        *complete = *complete && !bytes.empty();
-        rewritten.Raw(bytes);
-    }
-    return rewritten.Finish();
-}
-
-bool ParseWalkRewrite(const std::uint8_t* data, std::size_t size, std::string* report) {
+bool ParseWalkRewrite(const std::uint8_t* data, std::size_t size, std::string* report,
+                      bool* complete) {
     InitExifLib();
     CMemReadIO io(data, size > 0x7FFFFFFF ? 0x7FFFFFFF : int(size));
     CAppSegMgr mgr, again;
     mgr.Parse(&io);
-    bool complete;
-    Bytes rewritten = RewriteSegments(mgr, &complete);
+    JpegBuilder rewritten;
+    bool all = true;
+    if (mgr.GetComment()) rewritten.Raw(WriteSegment(mgr.GetComment()));
+    for (IMarkerSegment* seg : mgr.GetSegments()) {
+        Bytes bytes = WriteSegment(seg);
+        all = all && !bytes.empty();
+        rewritten.Raw(bytes);
+    }
+    if (complete) *complete = all;
     // Described after the write, which fills in the thumbnail offset it chose.
     std::string before = Describe(mgr);
-    if (!complete) return true;
-    ParseBytes(rewritten, again);
+    if (!all) return true;
+    ParseBytes(rewritten.Finish(), again);
     std::string after = Describe(again);
     if (before == after) return true;
     if (report) *report = "--- read:\n" + before + "\n--- read again:\n" + after;

@@ -22,12 +22,10 @@ std::string Text(const ExifLib::CIFD* ifd, WORD tag);    // ToString, or "(none)
 
 // Initialises the library and parses `data` through a read-only memory stream.
 bool ParseBytes(const Bytes& data, ExifLib::CAppSegMgr& mgr);
-// The comment and every kept segment written into a new JPEG file; `complete` is
-// cleared when a segment could not be written, or not at its length.
-Bytes RewriteSegments(const ExifLib::CAppSegMgr& mgr, bool* complete);
-// Parses `data`, walks everything kept and writes it back. When every segment could be
-// written, the new file must parse to the same content: false (with both descriptions
-// in `report`) when it does not.
-bool ParseWalkRewrite(const std::uint8_t* data, std::size_t size, std::string* report);
+// Parses `data`, walks everything kept and writes it back into a new JPEG file. When
+// every segment could be written (`complete`), the new file must parse to the same
+// content: false (with both descriptions in `report`) when it does not.
+bool ParseWalkRewrite(const std::uint8_t* data, std::size_t size, std::string* report,
+                      bool* complete = nullptr);
 
 }  // namespace exiftest

@@ -58,9 +58,7 @@ TiffBuilder& TiffBuilder::Typed(int ifd, std::uint16_t tag, std::uint16_t type, 
 }
 
 TiffBuilder& TiffBuilder::Ascii(int ifd, std::uint16_t tag, const std::string& text) {
-    Bytes v = Str(text);
-    v.push_back(0);
-    return Typed(ifd, tag, 2, std::uint32_t(v.size()), v);
+    return Typed(ifd, tag, 2, std::uint32_t(text.size() + 1), Str(text + '\0'));
 }
 
 TiffBuilder& TiffBuilder::Numbers(int ifd, std::uint16_t tag, std::uint16_t type, int size,
@@ -101,49 +99,38 @@ TiffBuilder& TiffBuilder::Thumbnail(int ifd, const Bytes& jpeg, bool withLength)
 }
 
 Bytes TiffBuilder::Build(bool bare) const {
-    // First pass: where every directory and its thumbnail go; each directory's values
-    // follow its entries, each padded to an even size.
-    auto outside = [](const Entry& e) { return e.kind == kValue && e.value.size() > 4; };
-    auto even = [](size_t n) { return std::uint32_t((n + 1) & ~size_t(1)); };
-    std::vector<std::uint32_t> at(m_dirs.size()), thumbAt(m_dirs.size());
+    // Every directory first, then every value that does not fit its entry and every
+    // thumbnail, each padded to an even size.
+    std::vector<std::uint32_t> at;
     std::uint32_t pos = bare ? 2 : 8;
-    for (size_t i = 0; i < m_dirs.size(); ++i) {
-        at[i] = pos;
-        pos += 6 + 12 * std::uint32_t(m_dirs[i].entries.size());
-        for (const Entry& e : m_dirs[i].entries)
-            if (outside(e)) pos += even(e.value.size());
-        thumbAt[i] = pos;
-        pos += even(m_dirs[i].thumbnail.size());
+    for (const Dir& d : m_dirs) {
+        at.push_back(pos);
+        pos += 6 + 12 * std::uint32_t(d.entries.size());
     }
-    Bytes out = Str(big ? "MM" : "II");
+    Bytes out = Str(big ? "MM" : "II"), values;
     if (!bare) Put(out, 42, 2), Put(out, 8, 4);
-    for (size_t i = 0; i < m_dirs.size(); ++i) {
-        const Dir& d = m_dirs[i];
+    auto place = [&](const Bytes& value) {  // its offset
+        std::uint32_t offset = pos + std::uint32_t(values.size());
+        Append(values, value);
+        values.resize((values.size() + 1) & ~size_t(1), 0);
+        return offset;
+    };
+    for (const Dir& d : m_dirs) {
         Put(out, std::uint32_t(d.entries.size()), 2);
-        Bytes values;
         for (const Entry& e : d.entries) {
             Put(out, e.tag, 2);
             Put(out, e.type, 2);
             Put(out, e.count, 4);
-            Bytes field = e.value;
+            Bytes field = e.kind == kValue && e.value.size() <= 4 ? e.value : Bytes();
+            if (e.kind == kValue && e.value.size() > 4) Put(field, place(e.value), 4);
             if (e.kind == kSub) Put(field, at[size_t(e.sub)], 4);
-            if (e.kind == kThumbnail) Put(field, thumbAt[i], 4);
-            if (outside(e)) {
-                field.clear();
-                Put(field,
-                    at[i] + 6 + 12 * std::uint32_t(d.entries.size()) + std::uint32_t(values.size()),
-                    4);
-                Append(values, e.value);
-                values.resize(even(values.size()), 0);
-            }
+            if (e.kind == kThumbnail) Put(field, place(d.thumbnail), 4);
             field.resize(4, 0);
             Append(out, field);
         }
         Put(out, d.next >= 0 ? at[size_t(d.next)] : 0, 4);
-        Append(out, values);
-        Append(out, d.thumbnail);
-        out.resize(out.size() + (d.thumbnail.size() & 1), 0);
     }
+    Append(out, values);
     return out;
 }
 

@@ -116,8 +116,9 @@ TEST(Exif, ValuesAreReadOnlyFromTheSegmentAndUpToItsSize) {
     ASSERT_TRUE(
         ParseBytes(JpegBuilder().Exif(outside).App(0xE3, "", Bytes(300, 'A')).Finish(), mgr));
     ASSERT_NE(mgr.GetExif(), nullptr);
-    EXPECT_EQ("(none)", Text(mgr.GetExif()->GetIFD0(), 0x010F));
-    EXPECT_EQ(1, mgr.GetExif()->GetIFD0()->GetEntryCount());
+    EXPECT_EQ(std::pair(std::string("(none)"), 1),
+              std::pair(Text(mgr.GetExif()->GetIFD0(), 0x010F),
+                        mgr.GetExif()->GetIFD0()->GetEntryCount()));
     TiffBuilder shared(false);
     shared.Typed(0, 0x010E, 2, 4000, Bytes(4000, 'd'));
     for (WORD tag : {0x010F, 0x0110, 0x0131, 0x013B, 0x8298})

@@ -1,6 +1,8 @@
-// What a parse keeps, written back and read again, gives the same content: every kind of
-// segment, real files, and the inputs kept from fuzzing (tests/exiflib/regress/), which
-// must also pass without any fault under the sanitizers.
+// What a parse keeps, written back, reads back the same: every kind of segment, real files
+// (libjpeg's, tagged by exiftool in either byte order: make_fixtures.sh) and the inputs
+// kept from fuzzing (regress/), also without any fault under the sanitizers. The real
+// files' values as the index stores them are checked against exiftool by the analysis
+// tests; here what the directories hold, and a real thumbnail.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -15,6 +17,19 @@
 using namespace ExifLib;
 using namespace exiftest;
 
+namespace {
+
+Bytes ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+Bytes Fixture(const std::string& name) {
+    return ReadFile(std::string(EXIFLIB_FIXTURES) + "/" + name);
+}
+
+}  // namespace
+
 // Application segments are kept in order, only the first comment; a frame header is
 // skipped by its component table (1 component), not by its length field (2); tables,
 // TEM and other codes are skipped. The EXIF offsets are recomputed when written, so the
@@ -24,29 +39,23 @@ TEST(RoundTrip, EverySegmentKeptWrittenBackParsesToTheSameContent) {
         Bytes iim = Dataset(2, 25, "keyword");
         Append(iim, Dataset(2, 5, "odd"));
         Append(iim, Dataset(2, 25, "kept instead"));  // the data is longer than what is kept
-        // The maker's directory follows the byte-order mark at once, offsets count from the
-        // mark; it keeps tags 0 to 5 only.
+        // The maker's directory follows the byte-order mark; it keeps tags 0 to 5 only.
         TiffBuilder maker(big);
         maker.Ascii(0, 1, "2008:05:01 10:20:30").Ascii(0, 5, "0123").Ascii(0, 9, "x");
         TiffBuilder tiff(big);
         int exif = tiff.Add(), ifd1 = tiff.Add();
         tiff.Ascii(0, 0x010F, "Canon").Pointer(0, 0x8769, exif).Next(0, ifd1);
         tiff.Longs(exif, 0xA003, {480}).Thumbnail(ifd1, Bytes(103, 0xFF));  // odd: padded
-        Bytes data = JpegBuilder()
-                         .App(0xE0, std::string("JFIF\0", 5),
-                              {1, 2, 1, 0, 72, 0, 72, 2, 1, 1, 2, 3, 4, 5, 6})
-                         .App(0xE0, std::string("JFXX\0", 5), {0x13, 9, 8, 7})
-                         .Segment(0xFE, Str("a comment"))
-                         .Exif(tiff.Build())
-                         .Segment(0xDB, Bytes(65, 1))
-                         .App(0xE1, std::string("http://ns.adobe.com/xap/1.0/\0", 29), Str("<x/>"))
-                         .App(0xE1, std::string("QVIMGDATA\0", 10), maker.Build(true))
-                         .Segment(0xFE, Str("second"))
-                         .Raw({0xFF, 0xC0, 0, 2, 8, 0, 16, 0, 16, 1, 1, 0x11, 0, 0xFF, 0x01})
-                         .App(0xED, std::string("Photoshop 3.0\0", 14), ResourceBlock(0x0404, iim))
-                         .Segment(0xDD, {0, 4})
-                         .App(0xE2, "ICC", Bytes(33, 4))
-                         .Finish();
+        JpegBuilder jpeg;
+        jpeg.App(0xE0, std::string("JFIF\0", 5), {1, 2, 1, 0, 72, 0, 72, 2, 1, 1, 2, 3, 4, 5, 6});
+        jpeg.App(0xE0, std::string("JFXX\0", 5), {0x13, 9, 8, 7}).Segment(0xFE, Str("a comment"));
+        jpeg.Exif(tiff.Build()).Segment(0xDB, Bytes(65, 1));
+        jpeg.App(0xE1, std::string("http://ns.adobe.com/xap/1.0/\0", 29), Str("<x/>"));
+        jpeg.App(0xE1, std::string("QVIMGDATA\0", 10), maker.Build(true));
+        jpeg.Segment(0xFE, Str("second")).Raw({0xFF, 0xC0, 0, 2, 8, 0, 16, 0, 16, 1, 1, 0x11, 0});
+        jpeg.Raw({0xFF, 0x01})
+            .App(0xED, std::string("Photoshop 3.0\0", 14), ResourceBlock(0x0404, iim));
+        const Bytes data = jpeg.Segment(0xDD, {0, 4}).App(0xE2, "ICC", Bytes(33, 4)).Finish();
         CAppSegMgr mgr;
         ASSERT_TRUE(ParseBytes(data, mgr));
         ASSERT_EQ("jfif jfxx exif raw maker iptc raw ", Kinds(mgr));
@@ -67,12 +76,36 @@ TEST(RoundTrip, FuzzInputsAndRealFilesParseWalkAndRewrite) {
     for (const char* dir : {EXIFLIB_REGRESS_DIR, EXIFLIB_FIXTURES}) {
         for (const auto& entry : std::filesystem::directory_iterator(dir)) {
             if (entry.path().extension() != ".jpg") continue;
-            std::ifstream in(entry.path(), std::ios::binary);
-            Bytes data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            Bytes data = ReadFile(entry.path());
             std::string report;
             EXPECT_TRUE(ParseWalkRewrite(data.data(), data.size(), &report)) << entry << report;
             ++files;
         }
     }
     EXPECT_GT(files, 10);
+}
+
+TEST(RealFiles, BothByteOrdersGiveTheSameEntriesAndTheThumbnailIsRead) {
+    CAppSegMgr big, little;
+    ASSERT_TRUE(ParseBytes(Fixture("big.jpg"), big) && ParseBytes(Fixture("little.jpg"), little));
+    ASSERT_TRUE(big.GetExif() && little.GetExif() && big.GetIptc());
+    EXPECT_EQ(std::pair(true, false),
+              std::pair(big.GetExif()->IsBigEndian(), little.GetExif()->IsBigEndian()));
+    EXPECT_EQ(Describe(big, false), Describe(little, false));
+    CIFD* ifd0 = big.GetExif()->GetIFD0();
+    CIFD *exif = Sub(ifd0, 0x8769), *gps = Sub(ifd0, 0x8825);
+    ASSERT_TRUE(dynamic_cast<CJPEGExifIFD*>(exif) && dynamic_cast<CJPEGGpsIFD*>(gps));
+    EXPECT_EQ(
+        std::tuple("{50X,69X,63X,64X,65X,78X,43X,61X,6dX,00X}", "1/125", "400", "-2/3",
+                   "{000aX,0014X}", "640", "{48/1,30/1,45/1}", "{02X,03X,00X,00X}"),
+        std::tuple(Text(ifd0, 0x010F), Text(exif, 0x829A), Text(exif, 0x8827), Text(exif, 0x9204),
+                   Text(exif, 0xA214), Text(exif, 0xA002), Text(gps, 2), Text(gps, 0)));
+    EXPECT_TRUE(exif->HasEntry(0x9286) && exif->HasEntry(0x9000));
+
+    CAppSegMgr thumb;
+    ASSERT_TRUE(ParseBytes(Fixture("thumb.jpg"), thumb) && thumb.GetExif());
+    auto* ifd1 = dynamic_cast<CJPEGIFD1*>(thumb.GetExif()->GetIFD0()->GetNext());
+    ASSERT_NE(ifd1, nullptr);
+    EXPECT_EQ(Bytes(ifd1->GetThumbnail(), ifd1->GetThumbnail() + ifd1->GetThumbnailLength()),
+              Fixture("small.jpg"));
 }

@@ -1,7 +1,6 @@
-// Walks everything a parse kept (every segment, directory, entry, dataset) and returns
-// it as text: entries with their tag, type, count and ToString text, other segments as
-// their bytes. Shared by the tests and the fuzz target, which needs the walk to touch
-// everything kept.
+// Walks everything a parse kept and returns it as text: entries with their tag, type,
+// count and ToString text, datasets, other segments as their bytes. Shared by the tests
+// and the fuzz target, which needs the walk to touch everything kept.
 #pragma once
 
 #include <string>

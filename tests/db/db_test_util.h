@@ -1,6 +1,6 @@
-// Helpers of the database tests: a real database file in a temporary folder, a time
-// zone for the life of an object, a second connection that keeps commits busy, and
-// small readers of the stored rows.
+// Helpers of the database tests: a database file in a temporary folder, a time zone for
+// the life of an object, a second connection that keeps commits busy, a log of the
+// statements run, a recording report sink, and small readers of the stored rows.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -21,8 +21,7 @@
 
 namespace dbtest {
 
-// A temporary folder holding one database file path (the file is made by whoever
-// opens it).
+// A temporary folder holding one database file path (made by whoever opens it).
 class TempDb {
 public:
     TempDb() : m_path(m_dir / "index.db") {}
@@ -40,17 +39,15 @@ public:
     explicit ScopedTimeZone(const char* tz) : m_env("TZ", tz) { tzset(); }
 
 private:
-    // Declared before m_env so that it is destroyed after m_env has restored TZ.
-    struct Reread {
+    struct Reread {  // destroyed after m_env has restored TZ
         ~Reread() { tzset(); }
-    };
-    Reread m_reread;
+    } m_reread;
     testutil::ScopedEnv m_env;
 };
 
-// A machine for the default folder lists: drive C: is a temporary folder holding the
-// application-data, documents and temporary folders, so the default lists name
-// folders on C: only (no registry). Restores the previous drive table and variables.
+// A machine whose drive C: is a temporary folder holding the application-data,
+// documents and temporary folders, so the default folder lists name folders on C:
+// only (no registry). Restores the previous drive table and variables.
 class ScopedMachine {
 public:
     ScopedMachine();
@@ -61,8 +58,8 @@ private:
     testutil::ScopedDriveTable m_drives;
 };
 
-// A second connection to the file holding a shared (read) lock until Release, so that
-// the manager cannot commit a write meanwhile (SQLITE_BUSY).
+// A second connection holding a shared (read) lock until Release, so that a manager's
+// commit fails with SQLITE_BUSY meanwhile (after 50 ms, see ShortBusyTimeout).
 class BusyReader {
 public:
     explicit BusyReader(const std::string& path);
@@ -74,7 +71,6 @@ private:
     sqlite3_stmt* m_stmt = nullptr;
 };
 
-// Makes a busy file fail the manager's statements after 50 ms instead of 60 s.
 inline void ShortBusyTimeout(CDBMng& db) {
     sqlite3_busy_timeout(db.Handle(), 50);
 }
@@ -94,9 +90,8 @@ private:
     std::vector<std::string> m_seen;
 };
 
-// What the database layer reported, recorded (on the draining thread; read it after
-// the drain). The kind-4 and kind-5 actions run the database operations that the
-// service and the scanner run for them.
+// What the database layer reported (on the draining thread; read it after the drain).
+// The kind-4 and kind-5 actions run the operations the service and the scanner run.
 class RecordingSink : public IDbReportSink {
 public:
     explicit RecordingSink(CDbFacade& db) : m_db(db) {}
@@ -120,7 +115,7 @@ private:
     CDbFacade& m_db;
 };
 
-// A database layer object on a fresh file (machine with drive C: only), reporting to a
+// A database layer object on a fresh file (machine with drive C: only) reporting to a
 // recording sink.
 class FacadeTest : public ::testing::Test {
 protected:
@@ -137,14 +132,11 @@ protected:
     RecordingSink sink{db};
 };
 
-// A manager opened on a fresh file with every table of the schema created.
-void OpenWithSchema(CDBMng& db, const std::string& path);
-
-// The first column of every row of a statement, as text ("NULL" for SQL NULL).
+void OpenWithSchema(CDBMng& db, const std::string& path);  // every table of the schema
+// The first column of every row of a statement as text ("NULL" for SQL NULL), of the
+// first row ("<none>" without one), and count(*) of a table with a where clause.
 std::vector<std::string> Column(CDBMng& db, const std::string& sql);
-// The first column of the first row as text, or "NULL"/"<none>".
 std::string Scalar(CDBMng& db, const std::string& sql);
-// count(*) of a table with an optional where clause.
 int CountRows(CDBMng& db, const std::string& table, const std::string& where = "");
 
 }  // namespace dbtest

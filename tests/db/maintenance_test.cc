@@ -98,12 +98,10 @@ TEST_F(MaintenanceTest, RefreshDropsUnseenFilesAndRecounts) {
     AddFile(L"D:\\f\\", L"gone.jpg", 50, kSnap, L"0", kBefore);
     int removed = -1;
     EXPECT_TRUE(db.RefreshFolder(PathID(L"D:\\f\\"), removed));
-    EXPECT_EQ(std::pair(-1, std::string("D:\\f\\|2|150 D:\\|0|0 ")),
-              std::pair(removed, Counts()));
+    EXPECT_EQ(std::pair(-1, std::string("D:\\f\\|2|150 D:\\|0|0 ")), std::pair(removed, Counts()));
     StartRun();
     EXPECT_TRUE(db.RefreshFolder(PathID(L"D:\\f\\"), removed));
-    EXPECT_EQ(std::pair(1, std::string("D:\\f\\|1|100 D:\\|0|0 ")),
-              std::pair(removed, Counts()));
+    EXPECT_EQ(std::pair(1, std::string("D:\\f\\|1|100 D:\\|0|0 ")), std::pair(removed, Counts()));
     AddFile(L"D:\\g\\", L"gone.jpg", 50, kSnap, L"0", kBefore);
     EXPECT_TRUE(db.RefreshAll());
     EXPECT_EQ("D:\\f\\|1|100 D:\\g\\|0|NULL D:\\|0|NULL ", Counts());

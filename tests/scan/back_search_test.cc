@@ -208,7 +208,7 @@ TEST_F(BackSearchTest, CancelThenContinueEndsWithTheUninterruptedIndex) {
         ASSERT_TRUE(h.Continue());
         EXPECT_EQ(expected, DumpIndex(DbPath(c.db)));
         EXPECT_EQ(size_t(folders), walked + h.Sink().SavedFolders().size());
-        EXPECT_EQ(folders, details + s.GetSaveQueue().GetSaved(kSaveFileDetails));
+        EXPECT_EQ(folders, details + h.Scanner().GetSaveQueue().GetSaved(kSaveFileDetails));
     }
 }
 

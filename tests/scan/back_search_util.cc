@@ -9,6 +9,7 @@
 #include <fstream>
 
 #include "db/text_codec.h"
+#include "ntfs_image.h"
 
 namespace scantest {
 
@@ -51,7 +52,8 @@ public:
         std::string args = m_dir / "args";
         std::ofstream(args) << "-q\n-overwrite_original\n"
                                "-Make=Canon\n-Model=Canon EOS 5D\n"
-                               "-DateTimeOriginal=2008:07:14 10:20:30\n-ExposureTime=1/125\n"
+                               "-DateTimeOriginal=2008:07:14 10:20:30\n-CreateDate=2008:07:14 "
+                               "10:20:30\n-ExposureTime=1/125\n"
                                "-FNumber=5.6\n-ISO=200\n-FocalLength=50\n"
                                "-GPSLatitude=48.5\n-GPSLatitudeRef=N\n-GPSLongitude=11.25\n"
                                "-GPSLongitudeRef=E\n-GPSAltitude=520\n-GPSAltitudeRef=0\n"
@@ -60,7 +62,8 @@ public:
                             << (m_dir / "canon.jpg")
                             << "\n-execute\n-q\n-overwrite_original\n"
                                "-Make=NIKON CORPORATION\n-Model=NIKON D90\n"
-                               "-DateTimeOriginal=2010:01:02 03:04:05\n-ExposureTime=1/60\n"
+                               "-DateTimeOriginal=2010:01:02 03:04:05\n-CreateDate=2010:01:02 "
+                               "03:04:05\n-ExposureTime=1/60\n"
                                "-ISO=400\n"
                             << (m_dir / "nikon.jpg") << "\n";
         std::string cmd = "exiftool -@ '" + args + "' >/dev/null 2>&1";
@@ -115,12 +118,10 @@ int WriteTree(const std::string& root, int folders, int perFolder, int fanOut) {
 }
 
 bool MakeNtfsImage(const std::string& tree, const std::string& image, int sizeMiB) {
-    std::string script = (fs::path(__FILE__).parent_path() / "ntfs_make_image.sh").string();
-    std::string cmd =
-        "sh '" + script + "' '" + tree + "' '" + image + "' " + std::to_string(sizeMiB);
-    int rc = std::system(cmd.c_str());
-    EXPECT_EQ(0, rc) << cmd;
-    return rc == 0;
+    std::string log;
+    bool made = ntfstest::MakeImage(tree, image, sizeMiB, 4096, &log);
+    EXPECT_TRUE(made) << log;
+    return made;
 }
 
 ScopedSystemFolders::ScopedSystemFolders(const testutil::TempDir& root)

@@ -179,6 +179,8 @@ protected:
     // The pool's thread function: ThreadProc, kept alive through a failing statement,
     // with thread 1 resting while it has nothing to write.
     static DWORD ScanThreadProc(void* pThis, unsigned int nIndex);
+    // Thread 1, before each flush: waits while there is nothing to write yet.
+    void RestWriter();
 
     void SetScanPath(const CString& path);
     // Moves the phase from `from` to `to`; false (nothing changed) when the phase is no

@@ -45,6 +45,7 @@ protected:
         EXPECT_TRUE(testutil::WaitUntil([&] { return std::time(nullptr) > now; }, 10));
     }
 
+    testutil::ScopedEnv m_fast{"TMPDIR", scantest::FastTempFolder()};
     testutil::TempDir m_root;
     scantest::ScopedSystemFolders m_sys{m_root};
     std::unique_ptr<testutil::ScopedDriveTable> m_drives;

@@ -1,6 +1,7 @@
 #include "back_search_util.h"
 
 #include <sqlite3.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -122,6 +123,12 @@ bool MakeNtfsImage(const std::string& tree, const std::string& image, int sizeMi
     bool made = ntfstest::MakeImage(tree, image, sizeMiB, 4096, &log);
     EXPECT_TRUE(made) << log;
     return made;
+}
+
+std::string FastTempFolder() {
+    std::error_code ec;
+    if (fs::is_directory("/dev/shm", ec) && access("/dev/shm", W_OK) == 0) return "/dev/shm";
+    return fs::temp_directory_path(ec).string();
 }
 
 ScopedSystemFolders::ScopedSystemFolders(const testutil::TempDir& root)

@@ -462,3 +462,44 @@ TEST_F(BackSearchTest, PhasesComeInOrderAndRunningPoolsAreNotRestarted) {
 }
 
 }  // namespace
+
+namespace {
+
+// The walk writes a folder's file list and adds its sub-folders to the walk list before
+// the folder leaves the list, so that a process that dies between two of these writes
+// leaves the folder to be walked again and loses no sub-folder.
+TEST_F(BackSearchTest, WalkWritesAFolderBeforeItLeavesTheList) {
+    scantest::WriteTree(m_root / "c", 12, 2, 4);
+    UseDrives("C=" + (m_root / "c"));
+    scantest::ScanHarness h(DbPath());
+    h.RecordStatements();
+    ASSERT_TRUE(h.RunNew());
+    const std::vector<std::string>& log = h.Statements();
+    auto first = [&](const std::string& a, const std::string& b = "") {
+        for (size_t i = 0; i < log.size(); ++i)
+            if (log[i].find(a) != std::string::npos && log[i].find(b) != std::string::npos)
+                return i;
+        ADD_FAILURE() << "no statement with " << a << " " << b;
+        return size_t(0);
+    };
+    auto folders = scantest::QueryColumn(DbPath(), "select strFullPath, iPathID from tb_path_info");
+    ASSERT_EQ(1u + 3 + 12, folders.size());
+    for (const std::string& row : folders) {
+        std::string folder = row.substr(0, row.find('|')), id = row.substr(row.find('|') + 1);
+        SCOPED_TRACE(folder);
+        size_t done = first("delete from tb_path_task where strPathToSearch = '" + folder + "'");
+        for (const std::string& other : folders) {
+            std::string sub = other.substr(0, other.find('|'));
+            if (sub.size() > folder.size() && sub.compare(0, folder.size(), folder) == 0 &&
+                sub.find('\\', folder.size()) == sub.size() - 1) {
+                EXPECT_LT(first("Replace into tb_path_task", "'" + sub + "'"), done) << sub;
+            }
+        }
+        if (folder.find("album") != std::string::npos) {
+            EXPECT_LT(first("update tb_path_info set iPicCount", "where iPathID = " + id + ";"),
+                      done);
+        }
+    }
+}
+
+}  // namespace

@@ -250,12 +250,10 @@ bool ScanHarness::Continue(double seconds) {
     return WaitFinished(seconds);
 }
 
-void ScanHarness::CountStatements(const std::string& fragment) {
-    m_fragment = fragment;
-    m_nCounted = 0;
-    m_db->GetDbMng().SetStatementObserver([this](const char* sql) {
-        if (std::strstr(sql, m_fragment.c_str())) ++m_nCounted;
-    });
+void ScanHarness::RecordStatements() {
+    m_statements.clear();
+    // Called under the manager's lock, so one statement at a time.
+    m_db->GetDbMng().SetStatementObserver([this](const char* sql) { m_statements.push_back(sql); });
 }
 
 // ---------------------------------------------------------------- reading the file

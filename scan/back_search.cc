@@ -120,7 +120,12 @@ DWORD CBackSearch::ScanThreadProc(void* pThis, unsigned int nIndex) {
     auto* self = static_cast<CBackSearch*>(pThis);
     if (nIndex == 1) self->RestWriter();
     try {
-        return CFileAnalyze::ThreadProc(pThis, nIndex);
+        DWORD r = CFileAnalyze::ThreadProc(pThis, nIndex);
+        // Thread 1 ends once the finished run's queue is written; thread 0, idle since
+        // the run finished, is woken so that the pool ends now rather than after its
+        // idle wait.
+        if (nIndex == 1 && r == 0) self->m_evNotify.SetEvent();
+        return r;
     } catch (...) {
         // A statement that fails inside a drain has already cost its task; the thread
         // goes on with the next ones rather than ending and leaving the run stuck.

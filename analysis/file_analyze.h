@@ -41,11 +41,14 @@ public:
     static constexpr LONG kBatchRecords = 100;
     // Milliseconds the oldest waiting record may wait.
     static constexpr DWORD kBatchWaitMs = 3000;
+    // Milliseconds the flushing thread waits between looks at an empty save queue.
+    static constexpr DWORD kIdleLookMs = 50;
 
     // Two pool threads at priority -3; empty containers; scan state 0. The database
     // layer object may be given later with SetFacade, before the pool starts.
     explicit CFileAnalyze(CDbFacade* db = nullptr);
-    // Cancels the pool and waits for it before the members go.
+    // Cancels the pool and waits for it before the members go. A derived class whose
+    // threads run its own AnalyseNext cancels in its own destructor first.
     ~CFileAnalyze() override;
 
     void SetFacade(CDbFacade* db);

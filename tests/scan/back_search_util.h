@@ -38,7 +38,8 @@ bool MakeNtfsImage(const std::string& tree, const std::string& image, int sizeMi
 
 // A folder for the tests' temporary files where a database commit costs no disk
 // flush (/dev/shm when there is one), so that runs that commit once per folder stay
-// fast; the current temporary folder otherwise.
+// fast; the current temporary folder otherwise (or when /dev/shm has less than 1 GiB
+// free).
 std::string FastTempFolder();
 
 // The folders a test machine needs besides its drives: the application-data,

@@ -180,8 +180,8 @@ protected:
     int WaitForDrain();
     // Wakes thread 1 when thread 0 enters a phase that waits for the queue.
     void EnterPhase(LONG from, LONG to);
-    // The pool's thread function: ThreadProc, kept alive through a failing statement,
-    // with thread 1 resting while it has nothing to write.
+    // The pool's thread function: ThreadProc on thread 0, the flush on thread 1 (resting
+    // while it has nothing to write); a failing statement does not end a thread.
     static DWORD ScanThreadProc(void* pThis, unsigned int nIndex);
     // Thread 1, before each flush: waits while there is nothing to write yet.
     void RestWriter();

@@ -1,5 +1,6 @@
 #include "db/cppsqlite3.h"
 
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -16,6 +17,7 @@ const char kNullVm[] = "Null Virtual Machine pointer";
 const char kBadFieldIndex[] = "Invalid field index requested";
 const char kBadFieldName[] = "Invalid field name requested";
 const char kBadScalar[] = "Invalid scalar query";
+const char kNotReadOnly[] = "Not a single read-only statement";
 
 }  // namespace
 
@@ -123,7 +125,12 @@ CppSQLite3Query::CppSQLite3Query(CppSQLite3Query&& other) noexcept
       m_pStmt(std::exchange(other.m_pStmt, nullptr)),
       m_bEof(std::exchange(other.m_bEof, true)),
       m_nCols(std::exchange(other.m_nCols, 0)),
-      m_bOwnStmt(std::exchange(other.m_bOwnStmt, false)) {}
+      m_bOwnStmt(std::exchange(other.m_bOwnStmt, false)),
+      m_names(std::move(other.m_names)),
+      m_hasName(std::move(other.m_hasName)) {
+    other.m_names.clear();
+    other.m_hasName.clear();
+}
 
 CppSQLite3Query& CppSQLite3Query::operator=(CppSQLite3Query&& other) noexcept {
     if (this != &other) {
@@ -136,6 +143,10 @@ CppSQLite3Query& CppSQLite3Query::operator=(CppSQLite3Query&& other) noexcept {
         m_bEof = std::exchange(other.m_bEof, true);
         m_nCols = std::exchange(other.m_nCols, 0);
         m_bOwnStmt = std::exchange(other.m_bOwnStmt, false);
+        m_names = std::move(other.m_names);
+        m_hasName = std::move(other.m_hasName);
+        other.m_names.clear();
+        other.m_hasName.clear();
     }
     return *this;
 }
@@ -165,9 +176,19 @@ int CppSQLite3Query::ColumnCount() const {
 int CppSQLite3Query::ColumnIndex(const char* name) const {
     CheckStatement();
     if (name) {
+        // A statement's column names never change, and readers ask for the same names
+        // on every row: they are copied once, so that a lookup takes neither the
+        // connection's mutex nor a call into SQLite per column.
+        if (m_names.empty() && m_nCols > 0) {
+            m_names.reserve(size_t(m_nCols));
+            for (int i = 0; i < m_nCols; ++i) {
+                const char* col = sqlite3_column_name(m_pStmt, i);
+                m_names.emplace_back(col ? col : "");
+                m_hasName.push_back(col != nullptr);
+            }
+        }
         for (int i = 0; i < m_nCols; ++i) {
-            const char* col = sqlite3_column_name(m_pStmt, i);
-            if (col && std::strcmp(name, col) == 0) return i;
+            if (m_hasName[size_t(i)] && m_names[size_t(i)] == name) return i;
         }
     }
     throw CppSQLite3Exception(CPPSQLITE_ERROR, kBadFieldName);
@@ -291,6 +312,32 @@ CppSQLite3Query CppSQLite3DB::Query(const char* sql) {
     CheckDB();
     sqlite3_stmt* stmt = Prepare(sql);
     int rc = sqlite3_step(stmt);
+    if (rc == SQLITE_DONE) return CppSQLite3Query(m_pDB, stmt, true);
+    if (rc == SQLITE_ROW) return CppSQLite3Query(m_pDB, stmt, false);
+    rc = sqlite3_finalize(stmt);
+    throw CppSQLite3Exception(rc, sqlite3_errmsg(m_pDB));
+}
+
+CppSQLite3Query CppSQLite3DB::QueryReadOnly(const char* sql) {
+    CheckDB();
+    sqlite3_stmt* stmt = nullptr;
+    const char* tail = nullptr;
+    int rc = sqlite3_prepare(m_pDB, sql, -1, &stmt, &tail);
+    if (rc != SQLITE_OK) {
+        sqlite3_finalize(stmt);
+        throw CppSQLite3Exception(rc, "");
+    }
+    // Only blanks and semicolons may follow the statement: a second statement is never
+    // run, and its presence means the text is not what its builder meant to write.
+    bool onlyOne = true;
+    for (const char* p = tail; p && *p; ++p) {
+        if (*p != ';' && !std::isspace(static_cast<unsigned char>(*p))) onlyOne = false;
+    }
+    if (!stmt || !onlyOne || !sqlite3_stmt_readonly(stmt)) {
+        sqlite3_finalize(stmt);
+        throw CppSQLite3Exception(CPPSQLITE_ERROR, kNotReadOnly);
+    }
+    rc = sqlite3_step(stmt);
     if (rc == SQLITE_DONE) return CppSQLite3Query(m_pDB, stmt, true);
     if (rc == SQLITE_ROW) return CppSQLite3Query(m_pDB, stmt, false);
     rc = sqlite3_finalize(stmt);

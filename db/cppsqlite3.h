@@ -14,6 +14,9 @@
 
 #include <sqlite3.h>
 
+#include <string>
+#include <vector>
+
 // The one exception type of the database layer. Thrown and caught by value; a copy
 // owns its own copy of the message (allocated by SQLite's formatter, freed with it).
 class CppSQLite3Exception {
@@ -79,6 +82,9 @@ private:
     bool m_bEof = true;
     int m_nCols = 0;
     bool m_bOwnStmt = false;
+    // The column names, copied on the first lookup by name.
+    mutable std::vector<std::string> m_names;
+    mutable std::vector<bool> m_hasName;
 };
 
 // One connection. Closed at construction; Open makes it usable.
@@ -102,6 +108,9 @@ public:
     int Execute(const char* sql);
     // Prepares and steps once: the query is at end or holds the first row.
     CppSQLite3Query Query(const char* sql);
+    // As Query, for exactly one statement that cannot change the database; anything else
+    // (a write, a second statement, an empty text) throws code 1000 without running.
+    CppSQLite3Query QueryReadOnly(const char* sql);
     // The first column of the first row read as a decimal integer (count(*) queries).
     int QueryScalar(const char* sql);
     // The row id of the last successful insert on this connection (0 when closed).

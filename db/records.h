@@ -98,6 +98,9 @@ struct _tagTimePath {
     CTime tPathPicTime;
     int iPicCountT = 0;
     LONGLONG iPicSizeT = 0;
+    // The folder's full path, carried with the row by the lookups that join the folder
+    // (the month-row lists handed to the host); empty elsewhere and never written.
+    CString strFullPath;
 };
 
 // The file-detail record: one analysed picture with its metadata blocks and folder,

@@ -37,6 +37,7 @@ struct Delivery {
     std::uint64_t size = 0;
     std::uint64_t modified = 0;
     std::uint64_t record = 0;
+    const wchar_t* folderText = nullptr;  // where the folder path lives
 };
 
 void Collect(_tagMftEntry* e, int reserved, void* context) {
@@ -51,6 +52,7 @@ void Collect(_tagMftEntry* e, int reserved, void* context) {
     d.size = e->nFileSize;
     d.modified = e->nLastModifyTime;
     d.record = e->nRecordNumber;
+    d.folderText = e->szFolderPath;
     EXPECT_EQ(reserved, 0);
     EXPECT_EQ(e->bDirectory, 0u);
     out->push_back(d);
@@ -212,6 +214,8 @@ TEST_F(NtfsReaderTest, ListsEveryPictureWithItsFolderAtEveryClusterSize) {
         const Delivery* b = FindPath(ds, "N:\\Photos\\2008\\B.PNG");
         ASSERT_TRUE(b);
         EXPECT_EQ(b->size, 100000u);  // non-resident data
+        // A folder's path is built once and handed to each of its pictures.
+        EXPECT_EQ(b->folderText, a->folderText);
         // Both names of the hard-linked file are the same record.
         const Delivery* link = FindPath(ds, "N:\\Links\\a-link.jpg");
         ASSERT_TRUE(link);
@@ -327,7 +331,9 @@ TEST_F(NtfsReaderTest, PatchedRecordsNamesAndParents) {
 // characters and the terminator) is delivered, one character more and its pictures are
 // left out, with everything below.
 TEST_F(NtfsReaderTest, FolderPathsThatDoNotFitTheBufferAreLeftOut) {
-    // N:\ + 200 + \ + 200 + \ + 200 + \ + 200 + \ + 216 = 1023 characters.
+    // N:\ + 200 + \ + 200 + \ + 200 + \ + 200 + \ + 216 = 1023 characters. Names this
+    // long cross the end of their record's first sector: they read right only after the
+    // fix-up.
     std::string a(200, 'a'), b(200, 'b'), c(200, 'c'), d(200, 'd');
     std::string fits(216, 'e'), over(217, 'f');
     std::string base = "long/" + a + "/" + b + "/" + c + "/" + d;

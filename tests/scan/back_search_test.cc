@@ -250,7 +250,11 @@ TEST_F(BackSearchTest, PauseAndResumeThroughoutTheRun) {
         if (s.Pause(1)) {
             EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
             pausedIn.insert(s.GetPhase());
-            EXPECT_EQ(1, s.Resume());
+            // A pool whose last thread ended while the pause was being acknowledged has
+            // nothing left to resume.
+            if (s.Resume() != 1) {
+                EXPECT_TRUE(s.IsFinish());
+            }
         }
         // Let the run make progress before the next pause.
         LONG items = s.GetSaveQueue().GetQueued(kSaveAllItems), phase = s.GetPhase();

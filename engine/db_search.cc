@@ -258,8 +258,10 @@ DWORD CDbSearch::QuickStep(void* pParam, unsigned int) {
         try {
             self->m_pDb->AddSearch(self->m_quickRequest.strText);
         } catch (const CppSQLite3Exception&) {
-            // Left to choose: the history is a convenience for the host; a busy or
-            // failing database is the search statement's to report, by finding nothing.
+            // A step that fails ends the search where it stands: nothing more is
+            // delivered, as when the statement itself is rejected.
+            self->m_mapResults.clear();
+            return 0;
         }
     }
     return self->CommonStep();
@@ -272,14 +274,16 @@ DWORD CDbSearch::FieldStep(void* pParam, unsigned int) {
 DWORD CDbSearch::CommonStep() {
     if (!m_bQueried) {
         m_bQueried = 1;
+        bool found;
         try {
-            RunQuery();
+            found = RunQuery();
         } catch (const CppSQLite3Exception&) {
             // A rejected statement ends the search without results and without message.
             m_mapResults.clear();
             return 0;
         }
-        if (!m_mapResults.empty()) return 1;
+        // Rows count as found even when none of them had a usable path.
+        if (found) return 1;
     }
     if (m_mapResults.empty()) return 0;
     if (m_bVerify) {
@@ -299,8 +303,8 @@ DWORD CDbSearch::CommonStep() {
     return 1;
 }
 
-void CDbSearch::RunQuery() {
-    if (!m_pDb) return;
+bool CDbSearch::RunQuery() {
+    if (!m_pDb) return false;
     CDBMng& db = m_pDb->GetDbMng();
     const std::string sql = BuildResultSql(m_strSqlTail);
     // The statement is text built from what a host passed in, and a field search writes
@@ -311,7 +315,7 @@ void CDbSearch::RunQuery() {
     CppSQLite3Query q = db.QueryReadOnly(sql.c_str());
     int rows = 0;
     for (; !q.IsEnd(); q.Next()) {
-        if (++rows % kRowsPerCancelCheck == 0 && IsUserCancel()) return;
+        if (++rows % kRowsPerCancelCheck == 0 && IsUserCancel()) return true;
         const char* path = q.GetText("strFullPathName", "");
         CString fullPath = Utf8ToWide(path);
         if (fullPath.size() < 3) continue;
@@ -324,6 +328,7 @@ void CDbSearch::RunQuery() {
         m_mapResults.emplace_hint(m_mapResults.end(), std::move(fullPath),
                                   std::make_pair(size, ReadTime(q, "tFileModify")));
     }
+    return rows > 0;
 }
 
 bool CDbSearch::IsUnchangedOnDisk(const CString& path, const std::pair<LONGLONG, CTime>& stored) {

@@ -307,4 +307,28 @@ TEST_F(DbSearchTest, ClosedDatabaseEndsTheSearchWithoutResults) {
     EXPECT_TRUE(sink->Deliveries().empty());
 }
 
+// Rows that come back without a usable path still count as found: the query's step
+// reports work and the search ends one step later, so a quick text is counted twice.
+TEST_F(DbSearchTest, RowsWithoutAPathCountAsFound) {
+    index.db.GetDbMng().Execute("delete from tb_path_info where strFullPath = 'C:\\New\\';");
+    ASSERT_TRUE(Run(Quick(L"n1", 1)));
+    EXPECT_TRUE(sink->Deliveries().empty());
+    EXPECT_EQ(2, HistoryCount(L"n1"));
+    ASSERT_TRUE(Run(Quick(L"no-such-name", 1)));
+    EXPECT_EQ(1, HistoryCount(L"no-such-name"));
+}
+
+// A quick search whose history write fails ends there, without results; a field search
+// writes nothing and still finds its files.
+TEST_F(DbSearchTest, FailedHistoryWriteEndsAQuickSearch) {
+    index.db.GetDbMng().Execute("PRAGMA query_only = 1;");
+    ASSERT_TRUE(Run(Quick(L"IMG", 1)));
+    EXPECT_TRUE(sink->Deliveries().empty());
+    ASSERT_TRUE(Run(Field({{-12, 1, L"IMG"}})));
+    EXPECT_EQ(Paths({L"IMG_0001.JPG", L"IMG_0002.JPG"}), sink->Paths());
+    index.db.GetDbMng().Execute("PRAGMA query_only = 0;");
+    ASSERT_TRUE(Run(Quick(L"IMG", 1)));
+    EXPECT_EQ(Paths({L"IMG_0001.JPG", L"IMG_0002.JPG"}), sink->Paths());
+}
+
 }  // namespace

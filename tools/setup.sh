@@ -9,6 +9,7 @@ PICDEX_PACKAGES=(
   libexiv2-dev libimage-exiftool-perl
   clang libclang-rt-14-dev
   e2fsprogs
+  ntfs-3g wimtools
 )
 
 picdex_install_deps() {

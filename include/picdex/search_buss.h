@@ -133,8 +133,7 @@ public:
     virtual int HasIndexedSubfolder(const CString& folder) = 0;
     // 32. Folder rows: the children (or, recursive, everything at or below) of
     //     `folder`; an empty folder means the top level (or, recursive, every folder).
-    virtual int GetFolders(const CString& folder, int bRecursive,
-                           std::list<_tagPathInfo>& out) = 0;
+    virtual int GetFolders(const CString& folder, int bRecursive, std::list<_tagPathInfo>& out) = 0;
     // 33 to 36. Month rows (each with its folder's path) of a calendar month, of a time
     //     range, of one folder (exact path, no backslash added), of the whole index.
     virtual int GetMonthFoldersOfMonth(int year, int month, std::list<_tagTimePath>& out) = 0;
@@ -155,8 +154,7 @@ public:
     virtual int GetFilesBySnapTime(const CString& folder, int bRecursive, CTime from, CTime to,
                                    std::set<CString>& out) = 0;
     // 43. Files of the folder or of its tree.
-    virtual int GetFolderFiles(const CString& folder, int bRecursive,
-                               std::set<CString>& out) = 0;
+    virtual int GetFolderFiles(const CString& folder, int bRecursive, std::set<CString>& out) = 0;
     // 44. Files taken in a calendar month, anywhere.
     virtual int GetFilesOfMonth(int year, int month, std::set<CString>& out) = 0;
 

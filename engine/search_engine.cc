@@ -85,7 +85,7 @@ int CSearchEngine::Initialize(const CString& dbPath, const CString& str2, const 
     m_strDbPath = dbPath;
     m_strInit2 = str2;
     m_strInit3 = str3;
-    InitExifLib();
+    ExifLib::InitExifLib();
     if (!m_db.Initialize(dbPath)) return 0;
     if (this == &g_engine) {
         static std::once_flag once;

@@ -94,11 +94,12 @@ TEST_F(ServiceNotifier, SendersGoInPriorityOrderOneKindPerPass) {
     for (size_t i = 0; i < msgs.size(); ++i) {
         SCOPED_TRACE(i);
         EXPECT_EQ(want[i].hWnd, msgs[i].hWnd);
-        if (want[i].wParam) EXPECT_EQ(want[i].wParam, msgs[i].wParam);
-        if (msgs[i].wParam == kReportWParam)
-            EXPECT_EQ(kReportLParam, msgs[i].lParam);
-        else
-            EXPECT_EQ(ComplementOf(msgs[i].wParam), msgs[i].lParam);
+        if (want[i].wParam) {
+            EXPECT_EQ(want[i].wParam, msgs[i].wParam);
+        }
+        LPARAM lParam = msgs[i].wParam == kReportWParam ? kReportLParam
+                                                        : ComplementOf(msgs[i].wParam);
+        EXPECT_EQ(lParam, msgs[i].lParam);
         // One thread sends everything, and it is not the test's.
         EXPECT_EQ(notifier, msgs[i].thread);
         EXPECT_NE(std::this_thread::get_id(), msgs[i].thread);

@@ -1,5 +1,6 @@
 #include "db/cppsqlite3.h"
 
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -16,6 +17,7 @@ const char kNullVm[] = "Null Virtual Machine pointer";
 const char kBadFieldIndex[] = "Invalid field index requested";
 const char kBadFieldName[] = "Invalid field name requested";
 const char kBadScalar[] = "Invalid scalar query";
+const char kNotReadOnly[] = "Not a single read-only statement";
 
 }  // namespace
 
@@ -291,6 +293,32 @@ CppSQLite3Query CppSQLite3DB::Query(const char* sql) {
     CheckDB();
     sqlite3_stmt* stmt = Prepare(sql);
     int rc = sqlite3_step(stmt);
+    if (rc == SQLITE_DONE) return CppSQLite3Query(m_pDB, stmt, true);
+    if (rc == SQLITE_ROW) return CppSQLite3Query(m_pDB, stmt, false);
+    rc = sqlite3_finalize(stmt);
+    throw CppSQLite3Exception(rc, sqlite3_errmsg(m_pDB));
+}
+
+CppSQLite3Query CppSQLite3DB::QueryReadOnly(const char* sql) {
+    CheckDB();
+    sqlite3_stmt* stmt = nullptr;
+    const char* tail = nullptr;
+    int rc = sqlite3_prepare(m_pDB, sql, -1, &stmt, &tail);
+    if (rc != SQLITE_OK) {
+        sqlite3_finalize(stmt);
+        throw CppSQLite3Exception(rc, "");
+    }
+    // Only blanks and semicolons may follow the statement: a second statement is never
+    // run, and its presence means the text is not what its builder meant to write.
+    bool onlyOne = true;
+    for (const char* p = tail; p && *p; ++p) {
+        if (*p != ';' && !std::isspace(static_cast<unsigned char>(*p))) onlyOne = false;
+    }
+    if (!stmt || !onlyOne || !sqlite3_stmt_readonly(stmt)) {
+        sqlite3_finalize(stmt);
+        throw CppSQLite3Exception(CPPSQLITE_ERROR, kNotReadOnly);
+    }
+    rc = sqlite3_step(stmt);
     if (rc == SQLITE_DONE) return CppSQLite3Query(m_pDB, stmt, true);
     if (rc == SQLITE_ROW) return CppSQLite3Query(m_pDB, stmt, false);
     rc = sqlite3_finalize(stmt);

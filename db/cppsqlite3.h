@@ -102,6 +102,9 @@ public:
     int Execute(const char* sql);
     // Prepares and steps once: the query is at end or holds the first row.
     CppSQLite3Query Query(const char* sql);
+    // As Query, for exactly one statement that cannot change the database; anything else
+    // (a write, a second statement, an empty text) throws code 1000 without running.
+    CppSQLite3Query QueryReadOnly(const char* sql);
     // The first column of the first row read as a decimal integer (count(*) queries).
     int QueryScalar(const char* sql);
     // The row id of the last successful insert on this connection (0 when closed).

@@ -16,9 +16,12 @@
 // Statement failures are thrown (CppSQLite3Exception) and pass to the caller, except
 // where an operation says otherwise. Implementations are spread over db_facade.cc
 // (start-up, configuration, task lists, baselines), db_maintenance.cc (refreshes,
-// rebuilds, clean-ups, deletes and moves) and db_writer.cc (what the save tasks write).
+// rebuilds, clean-ups, deletes and moves), db_writer.cc (what the save tasks write) and
+// db_statistics.cc (the statistics and lookups).
 #pragma once
 
+#include <list>
+#include <map>
 #include <set>
 #include <string>
 #include <utility>
@@ -35,6 +38,7 @@
 #include "db/search_history.h"
 #include "db/time_path_dao.h"
 #include "picdex/common_func.h"
+#include "picdex/search_types.h"
 
 class CDbFacade {
 public:
@@ -133,6 +137,63 @@ public:
     bool SetIncludedFilters(const std::set<CString>& wanted) {
         return m_pathFilter.SetIncludedFilters(wanted);
     }
+
+    // ------------------------------------------------------------- statistics and lookups
+    // One statement each (GetDuplicateFiles: one, then one per digest), run on the
+    // caller's thread. They answer from the counters and month rows as the last
+    // maintenance pass left them. A closed database or a rejected statement throws
+    // CppSQLite3Exception, also when nothing would be found; containers keep what was
+    // added before a failure. Counts are 0 when there is no row. Sums and counts are
+    // read as 64-bit numbers and returned as 32-bit ones.
+    //
+    // Subtree bounds of a folder F: P = F with a trailing backslash, U = P with its last
+    // character replaced by ']'; P <= strFullPath < U holds exactly for the paths that
+    // begin with P ("]" follows "\" in every collation the index uses), and the index
+    // on strFullPath serves the range.
+
+    // Pictures directly in the folder (a trailing backslash is added).
+    int GetFolderPicCount(const CString& folder);
+    // Pictures of the folder and every folder below it.
+    int GetTreePicCount(const CString& folder);
+    // Pictures taken in a year or month (local calendar). A year below 1900, a month
+    // outside 1..12 or a date the calendar cannot represent throws
+    // std::invalid_argument before any statement runs.
+    int GetYearPicCount(int year);
+    int GetMonthPicCount(int year, int month);
+    // Year -> pictures taken in it; 1 (an empty index leaves `out` empty).
+    int GetYearTotals(std::map<int, int>& out);
+    // Month 1..12 -> pictures taken in it, for one year (checked as above); 1.
+    int GetMonthTotalsOfYear(int year, std::map<int, int>& out);
+    // Month rows with pictures (each with its folder's strFullPath) appended to `out`:
+    // months from..to, every month, or the months of one folder (its exact path, no
+    // backslash added). 1.
+    int GetMonthFolders(CTime from, CTime to, std::list<_tagTimePath>& out);
+    int GetAllMonthFolders(std::list<_tagTimePath>& out);
+    int GetMonthFoldersOfFolder(const CString& folder, std::list<_tagTimePath>& out);
+    // Folder rows appended to `out`: with bRecursive, every folder whose path begins
+    // with `folder` as written (every folder when it is empty); without, the direct
+    // children of `folder` (the top-level folders when it is empty). 1; 0 with `out`
+    // unchanged when a non-empty `folder` is not indexed and bRecursive is 0.
+    int GetFolders(const CString& folder, int bRecursive, std::list<_tagPathInfo>& out);
+    // Full paths of the files taken from..to (both included): in the folder's subtree
+    // with bRecursive (anywhere when `folder` is empty), else directly in the folder. 1.
+    int GetFilesBySnapTime(const CString& folder, int bRecursive, CTime from, CTime to,
+                           std::set<CString>& out);
+    // Full paths of the files in the folder's subtree (bRecursive) or in the folder. 1.
+    int GetFolderFiles(const CString& folder, int bRecursive, std::set<CString>& out);
+    // Full paths of the files with this digest. 1.
+    int GetFilesByMD5(const CString& md5, std::set<CString>& out);
+    // Every digest held by more than one file -> the full paths of those files. 1.
+    int GetDuplicateFiles(std::map<CString, std::set<CString>>& out);
+    // The number of files a quick search with this request finds, its text taken as it
+    // is (no wildcard conversion).
+    int CountQuickSearch(const _tagQuickSearch& request);
+
+    // The first second (day 1, 00:00:00, local time) of a calendar month and the last
+    // second before the next month; std::invalid_argument for a year below 1900, a
+    // month outside 1..12 or a date the calendar cannot represent.
+    static CTime MonthFirstSecond(int year, int month);
+    static CTime MonthLastSecond(int year, int month);
 
     // ------------------------------------------------------------- the save tasks' writes
     // Records a folder's picture list: new files get a row (no digest), changed ones

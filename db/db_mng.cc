@@ -52,6 +52,12 @@ CppSQLite3Query CDBMng::Query(const char* sql) {
     return CppSQLite3DB::Query(sql);
 }
 
+CppSQLite3Query CDBMng::QueryReadOnly(const char* sql) {
+    CSingleLock lock(&m_cs, TRUE);
+    Observe(sql);
+    return CppSQLite3DB::QueryReadOnly(sql);
+}
+
 int CDBMng::QueryScalar(const char* sql) {
     CSingleLock lock(&m_cs, TRUE);
     Observe(sql);

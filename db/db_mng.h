@@ -39,6 +39,8 @@ public:
     // Also reads the last inserted row id under the same lock (0 without a handle).
     int ExecuteGetRowId(const char* sql, int& rowId);
     CppSQLite3Query Query(const char* sql);
+    // Query for one read-only statement only (see CppSQLite3DB::QueryReadOnly).
+    CppSQLite3Query QueryReadOnly(const char* sql);
     int QueryScalar(const char* sql);
 
     // 1 when a transaction is open afterwards (already, or begun now); 0 when the begin

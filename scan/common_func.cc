@@ -1,5 +1,6 @@
 #include "scan/common_func.h"
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -281,4 +282,87 @@ int CCommonFunc::GetMD5(const CString& file, CString& digest) {
 
 CString CCommonFunc::GetMD5(const char* buffer, DWORD length) {
     return CMD5Checksum::GetMD5(reinterpret_cast<const BYTE*>(buffer), length);
+}
+
+// ---- Searchable fields ------------------------------------------------------------------
+
+namespace {
+
+struct FieldRow {
+    int id;
+    int type;
+    const wchar_t* name;
+    const char* table;
+    const char* column;
+    int flag;
+};
+
+// The searchable fields in the order the table is built. File facts have negative ids,
+// EXIF and GPS fields their tag numbers, IPTC fields 512 plus the dataset number. The
+// column expressions are SQL over the joined tables of a search statement.
+const FieldRow kFieldRows[] = {
+    {-1, kFieldText, L"文件全名", "tb_file_info", "(strFullPath || strFileName)", 1},
+    {-12, kFieldText, L"文件名", "tb_file_info", "strFileName", 1},
+    {-2, kFieldInteger, L"文件大小", "tb_file_info", "iFileSize", 1},
+    {-3, kFieldText, L"扩展名", "tb_file_info", "strExt", 1},
+    {-4, kFieldText, L"MD5特征码", "tb_file_info", "strMD5", 1},
+    {-13, kFieldTime, L"拍照时间", "tb_file_info", "tSnapTime", 1},
+    {-5, kFieldTime, L"创建时间", "tb_file_info", "tFileCreate", 1},
+    {-6, kFieldTime, L"修改时间", "tb_file_info", "tFileModify", 1},
+    {-7, kFieldInteger, L"索引时间", "tb_file_info", "tFileSearch", 1},
+    {-8, kFieldInteger, L"图片高度", "tb_file_info", "iHeight", 1},
+    {-9, kFieldInteger, L"图片宽度", "tb_file_info", "iWidth", 1},
+    {-10, kFieldInteger, L"象素位数", "tb_file_info", "iBPP", 1},
+    {-11, kFieldInteger, L"页数", "tb_file_info", "iPageCount", 1},
+    {-14, kFieldText, L"快速匹配", "tb_file_info", "strFileName", 0},
+    {2, kFieldInteger, L"GPS纬度", "tb_gps_info", "iLatitude", 1},
+    {4, kFieldInteger, L"GPS经度", "tb_gps_info", "iLongitute", 1},
+    {6, kFieldInteger, L"GPS海拔", "tb_gps_info", "iAltitute", 1},
+    {7, kFieldTime, L"卫星时间", "tb_gps_info", "tGpsTime", 1},
+    {13, kFieldInteger, L"GPS速度", "tb_gps_info", "iGpsSpeed", 1},
+    {527, kFieldText, L"类别", "tb_iptc_info", "strClass", 1},
+    {537, kFieldText, L"关健字", "tb_iptc_info", "strKeyWord", 1},
+    {632, kFieldText, L"标题", "tb_iptc_info", "strTitle", 1},
+    {602, kFieldText, L"城市", "tb_iptc_info", "strCity", 1},
+    {604, kFieldText, L"位置", "tb_iptc_info", "strLocation", 1},
+    {613, kFieldText, L"国家", "tb_iptc_info", "strCountry", 1},
+    {628, kFieldText, L"版权", "tb_iptc_info", "strCopyRight", 1},
+    {634, kFieldText, L"作者", "tb_iptc_info", "strWriter", 1},
+    {271, kFieldText, L"相机厂商", "tb_exif_info", "strManufacturer", 1},
+    {272, kFieldText, L"相机型号", "tb_exif_info", "strModel", 1},
+    {34855, kFieldInteger, L"ISO速率", "tb_exif_info", "iISO", 1},
+    {33434, kFieldFraction, L"快门", "tb_exif_info", "iExposureTimeL / iExposureTimeR", 1},
+    {33437, kFieldFraction, L"光圈", "tb_exif_info", "iApertureL / iApertureR", 1},
+    {36867, kFieldTime, L"原始时间", "tb_exif_info", "tOrgTime", 1},
+    {36868, kFieldTime, L"数字化时间", "tb_exif_info", "tDigitTime", 1},
+    {37380, kFieldFraction, L"曝光补偿", "tb_exif_info", "iExposureCompL / iExposureCompR", 1},
+    {37381, kFieldFraction, L"最大光圈", "tb_exif_info", "iWTL / iWTR", 1},
+    {37386, kFieldFraction, L"焦距", "tb_exif_info", "iFocalLenL / iFocalLenR", 1},
+};
+
+CString Widen(const char* ascii) {
+    return CString(ascii, ascii + std::char_traits<char>::length(ascii));
+}
+
+// Built once per process on first use and never rebuilt; the function-local static
+// also makes a first use from two threads at once safe.
+const std::map<int, _tagFieldInfo>& FieldTable() {
+    static const std::map<int, _tagFieldInfo> table = [] {
+        std::map<int, _tagFieldInfo> t;
+        for (const FieldRow& row : kFieldRows)
+            t.emplace(row.id, _tagFieldInfo{row.id, row.type, row.name, Widen(row.table),
+                                            Widen(row.column), row.flag});
+        return t;
+    }();
+    return table;
+}
+
+}  // namespace
+
+int CCommonFunc::GetFieldInfo(int iFieldID, _tagFieldInfo& info) {
+    const auto& table = FieldTable();
+    auto it = table.find(iFieldID);
+    if (it == table.end()) return 0;
+    info = it->second;
+    return 1;
 }

@@ -13,6 +13,7 @@
 
 #include "picdex/ctime.h"
 #include "picdex/export.h"
+#include "picdex/search_types.h"
 #include "picdex/types.h"
 
 // One picture found in a folder by the folder walk or the NTFS reader. A set of them is
@@ -104,4 +105,9 @@ public:
     static CString GetHostInstallFolder();
     // A value of the host's path settings file, or "".
     static CString GetHostPathSetting(const wchar_t* key, const CString& settingsFile);
+
+    // --- Searchable fields -----------------------------------------------------------
+    // Copies the entry of the field table with this id into `info`: 1 when found, 0
+    // otherwise (`info` untouched). The table (37 entries) is built on first use.
+    static int GetFieldInfo(int iFieldID, _tagFieldInfo& info);
 };

@@ -14,14 +14,11 @@ CString Folder(CString folder) {
     return folder;
 }
 
-// The first and the last second of a calendar month, local time. A year below 1900 or
-// a month outside 1..12 is refused as the calendar refuses it.
+// The first and the last second of a calendar month, local time; a year below 1900 or
+// a month outside 1..12 throws std::invalid_argument.
 void MonthBounds(int year, int month, CTime& first, CTime& last) {
-    if (year < 1900) throw std::invalid_argument("year below 1900");
-    if (month < 1 || month > 12) throw std::invalid_argument("month outside 1..12");
-    first = CTime(year, month, 1, 0, 0, 0);
-    CTime next = month == 12 ? CTime(year + 1, 1, 1, 0, 0, 0) : CTime(year, month + 1, 1, 0, 0, 0);
-    last = next - 1;
+    first = CDbFacade::MonthFirstSecond(year, month);
+    last = CDbFacade::MonthLastSecond(year, month);
 }
 
 // A configuration time value as its start; 0 when missing or not a time.

@@ -32,10 +32,8 @@
 #include "picdex/export.h"
 #include "picdex/host_messages.h"
 #include "picdex/records.h"
+#include "picdex/search_types.h"
 #include "picdex/types.h"
-
-struct _tagQuickSearch;
-struct _tagFieldSearch;
 
 class PICDEX_API ISearchBuss {
 protected:

@@ -186,6 +186,9 @@ DWORD CSearchEngine::NotifierProc(void* pParam, unsigned int /*nIndex*/) {
 }
 
 void CSearchEngine::NotifyPass() {
+    // A pass that the pool still starts after a cancel (it leaves only between two
+    // calls) sends nothing: the service is shutting down.
+    if (IsUserCancel()) return;
     // Reset before the work rather than just before the wait, so that a wake-up that
     // arrives during the pass is not lost.
     m_evNotify.ResetEvent();

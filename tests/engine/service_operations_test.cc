@@ -258,12 +258,6 @@ TEST_F(ServiceOperations, LastScanIsUnfinishedWhenItsFinishIsOlderThanItsStart) 
 // handler may call every operation but StopWork(0) and Shutdown, and none of them may
 // wait for the notifier. Inside the other messages StopWork(0) is allowed too.
 TEST_F(ServiceOperations, HandlersMayCallTheOperations) {
-    // Index one folder so that the lookups have something to read.
-    CSaveQueue queue(&m_engine.Db());
-    m_dir.WriteFile("Pics/a.jpg", "x");
-    queue.QueueFolderFiles(L"C:\\Pics\\", {{L"a.jpg", 1, CTime(2008, 5, 5, 0, 0, 0)}}, 1);
-    queue.Drain(nullptr);
-
     std::vector<OpCase> ops = AllOperations();
     auto callAll = [&](bool stopSearch, std::vector<std::string>& failures) {
         for (const OpCase& op : ops) {
@@ -293,11 +287,14 @@ TEST_F(ServiceOperations, HandlersMayCallTheOperations) {
     m_engine.RecordResults(results);
     ASSERT_TRUE(testutil::WaitUntil([&] { return doneResults.load() == 1; }, 120));
     EXPECT_TRUE(inResults.empty()) << inResults.front();
-    // The saved-folder report of the drain above is already pending or sent.
-    m_engine.RecordFolderSaved(L"C:\\Pics\\", 1);
+    // A folder saved with its pictures, as the folder walk saves it.
+    CSaveQueue queue(&m_engine.Db());
+    m_dir.WriteFile("Pics/a.jpg", "x");
+    queue.QueueFolderFiles(L"C:\\Pics\\", {{L"a.jpg", 1, CTime(2008, 5, 5, 0, 0, 0)}}, 1);
+    queue.Drain(nullptr);
     ASSERT_TRUE(testutil::WaitUntil([&] { return doneFolders.load() == 1; }, 120));
     EXPECT_TRUE(inFolders.empty()) << inFolders.front();
-    // The scan a handler started was stopped by the handler.
+    // The scans the handlers started were stopped by the handlers.
     ASSERT_TRUE(testutil::WaitUntil([&] { return m_engine.BackSearch().IsFinish() == 1; }, 120));
 }
 

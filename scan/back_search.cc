@@ -27,6 +27,7 @@
 //   finds the lists empty.
 #include "scan/back_search.h"
 
+#include <algorithm>
 #include <iterator>
 
 #include "db/db_facade.h"
@@ -49,8 +50,10 @@ bool IsStarted(const CString& value) {
 
 // Milliseconds thread 0 waits per call in a phase that waits for the save queue.
 constexpr DWORD kDrainPollMs = 2;
-// Milliseconds thread 1 rests per call while there is nothing to write.
+// Milliseconds thread 1 rests per call while there is nothing to write, and at most
+// per look while a batch fills.
 constexpr DWORD kIdleWriterMs = 50;
+constexpr DWORD kWriterSliceMs = 300;
 
 bool IsDrainPhase(LONG phase) {
     return phase == kPhaseNtfsDrain || phase == kPhaseFolderDrain || phase == kPhaseAnalyseDrain ||
@@ -115,22 +118,40 @@ int CBackSearch::ContinueRun() {
 
 DWORD CBackSearch::ScanThreadProc(void* pThis, unsigned int nIndex) {
     auto* self = static_cast<CBackSearch*>(pThis);
-    if (nIndex == 1) {
-        // Left to choose: thread 1 has nothing to do while the queue is empty and the
-        // run does not wait for it; it rests until thread 0 enters a waiting phase (or
-        // a short time passes) instead of polling without pause.
-        self->m_evPhase.ResetEvent();
-        if (self->m_saveQueue.GetPending() == 0 && !IsDrainPhase(self->GetPhase())) {
-            HANDLE wait[2] = {self->m_evPhase, self->GetCancelHandle()};
-            WaitForMultipleObjects(2, wait, FALSE, kIdleWriterMs);
-        }
-    }
+    if (nIndex == 1) self->RestWriter();
     try {
-        return CFileAnalyze::ThreadProc(pThis, nIndex);
+        DWORD r = CFileAnalyze::ThreadProc(pThis, nIndex);
+        // Thread 1 ends once the finished run's queue is written; thread 0, idle since
+        // the run finished, is woken so that the pool ends now rather than after its
+        // idle wait.
+        if (nIndex == 1 && r == 0) self->m_evNotify.SetEvent();
+        return r;
     } catch (...) {
         // A statement that fails inside a drain has already cost its task; the thread
         // goes on with the next ones rather than ending and leaving the run stuck.
         return 1;
+    }
+}
+
+void CBackSearch::RestWriter() {
+    // Left to choose: thread 1 has nothing to write while the queue is empty and the
+    // run does not wait for it, or while the waiting batch is neither full nor old. It
+    // rests until one of those changes, thread 0 enters a phase that waits for the
+    // queue (m_evPhase, reset before the phase is looked at, so that no entry is
+    // missed), or the pool is paused or cancelled; then the flush runs as usual.
+    HANDLE wait[2] = {m_evPhase, GetCancelHandle()};
+    for (;;) {
+        m_evPhase.ResetEvent();
+        if (IsDrainPhase(GetPhase()) || IsUserPause() || IsUserCancel()) return;
+        DWORD ms = kIdleWriterMs;
+        if (m_saveQueue.GetPending() != 0) {
+            DWORD first = m_saveQueue.GetFirstTick();
+            DWORD age = first ? GetTickCount() - first : kBatchWaitMs;
+            if (m_saveQueue.GetPending() >= kBatchRecords || age >= kBatchWaitMs) return;
+            ms = std::min<DWORD>(kBatchWaitMs - age, kWriterSliceMs);
+        }
+        if (WaitForMultipleObjects(2, wait, FALSE, ms) != WAIT_TIMEOUT) return;
+        if (m_saveQueue.GetPending() == 0) return;
     }
 }
 

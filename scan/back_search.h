@@ -145,6 +145,8 @@ public:
     // figures and stores the finish time.
     void FinishAction();
 
+    // The save queue of the run, with its queued and saved counters.
+    CSaveQueue& GetSaveQueue() { return m_saveQueue; }
     // The current phase.
     LONG GetPhase() const { return m_nScanState.load(); }
 
@@ -177,6 +179,8 @@ protected:
     // The pool's thread function: ThreadProc, kept alive through a failing statement,
     // with thread 1 resting while it has nothing to write.
     static DWORD ScanThreadProc(void* pThis, unsigned int nIndex);
+    // Thread 1, before each flush: waits while there is nothing to write yet.
+    void RestWriter();
 
     void SetScanPath(const CString& path);
     // Moves the phase from `from` to `to`; false (nothing changed) when the phase is no

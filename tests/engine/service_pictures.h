@@ -67,16 +67,18 @@ inline void Put32(std::string& out, std::uint32_t v) {
 }
 
 // A little-endian TIFF structure: IFD0 with Make, Model and the EXIF pointer, the EXIF
-// directory with DateTimeOriginal; texts follow the directories.
+// directory with DateTimeOriginal and DateTimeDigitized (the same time); texts longer than four
+// bytes follow the directories, shorter ones sit in their entry's value field.
 inline std::string ExifTiff(const std::string& make, const std::string& model,
                             const std::string& taken) {
-    const std::uint32_t ifd0 = 8, exif = ifd0 + 2 + 3 * 12 + 4, data = exif + 2 + 12 + 4;
+    const std::uint32_t ifd0 = 8, exif = ifd0 + 2 + 3 * 12 + 4, data = exif + 2 + 2 * 12 + 4;
     std::string texts[3] = {make + '\0', model + '\0', taken + '\0'};
-    std::uint32_t at[3];
-    std::uint32_t next = data;
+    std::uint32_t at[3] = {};
+    std::string tail;
     for (int i = 0; i < 3; ++i) {
-        at[i] = next;
-        next += std::uint32_t(texts[i].size());
+        if (texts[i].size() <= 4) continue;
+        at[i] = data + std::uint32_t(tail.size());
+        tail += texts[i];
     }
     std::string t = "II";
     Put16(t, 42);
@@ -87,17 +89,26 @@ inline std::string ExifTiff(const std::string& make, const std::string& model,
         Put32(t, count);
         Put32(t, value);
     };
+    auto text = [&](unsigned tag, int i) {
+        if (texts[i].size() > 4) {
+            entry(tag, 2, std::uint32_t(texts[i].size()), at[i]);
+            return;
+        }
+        Put16(t, tag);
+        Put16(t, 2);
+        Put32(t, std::uint32_t(texts[i].size()));
+        t += texts[i] + std::string(4 - texts[i].size(), '\0');
+    };
     Put16(t, 3);
-    entry(0x010F, 2, std::uint32_t(texts[0].size()), at[0]);  // Make
-    entry(0x0110, 2, std::uint32_t(texts[1].size()), at[1]);  // Model
-    entry(0x8769, 4, 1, exif);                                // EXIF directory
+    text(0x010F, 0);            // Make
+    text(0x0110, 1);            // Model
+    entry(0x8769, 4, 1, exif);  // EXIF directory
     Put32(t, 0);
-    Put16(t, 1);
-    entry(0x9003, 2, std::uint32_t(texts[2].size()), at[2]);  // DateTimeOriginal
+    Put16(t, 2);
+    text(0x9003, 2);  // DateTimeOriginal
+    text(0x9004, 2);  // DateTimeDigitized, which the capture time is taken from
     Put32(t, 0);
-    for (const std::string& s : texts)
-        t += s;
-    return t;
+    return t + tail;
 }
 
 }  // namespace detail

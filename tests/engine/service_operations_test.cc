@@ -3,7 +3,9 @@
 // from inside a message handler (none may wait for the notifier that is sending).
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <stdexcept>
 #include <string>
 
@@ -156,6 +158,41 @@ TEST(ServiceUnopened, EveryOperationAnswersOrThrowsTheDatabaseError) {
     ASSERT_TRUE(testutil::WaitUntil([&] { return engine.IsBusy(TRUE) == 0; }));
     EXPECT_EQ(0u, host.Count(WM_PD_SEARCH_RESULTS));
     EXPECT_EQ(0, engine.StartQuickSearch(nullptr));
+    engine.Shutdown();
+}
+
+// An index that cannot be opened: the database layer's exception reaches the host, and
+// after Shutdown the service opens a good file as if nothing had happened.
+TEST(ServiceInitialize, BadIndexFilesThenAGoodOne) {
+    testutil::TempDir dir;
+    testutil::ScopedDriveTable drives("C=" + dir.path());
+    std::string garbage = dir.WriteFile("garbage.db", std::string(4096, 'x'));
+    CSearchEngine engine;
+    struct Case {
+        const char* name;
+        CString path;
+        bool throws;
+    };
+    const Case cases[] = {
+        {"empty path", L"", false},
+        {"a folder", Utf8ToWide(dir.path()), true},
+        {"not a database", Utf8ToWide(garbage), true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.throws)
+            EXPECT_THROW(engine.Initialize(c.path, L"", L"", 0), CppSQLite3Exception);
+        else
+            EXPECT_EQ(0, engine.Initialize(c.path, L"", L"", 0));
+        EXPECT_EQ(1, engine.IsFinish());  // no notifier without an index
+        engine.Shutdown();
+    }
+    // The damaged file was not overwritten.
+    std::ifstream in(garbage, std::ios::binary);
+    EXPECT_EQ(std::string(4096, 'x'), std::string(std::istreambuf_iterator<char>(in), {}));
+    ASSERT_EQ(1, engine.Initialize(Utf8ToWide(dir / "index.db"), L"", L"", 0));
+    EXPECT_EQ(0, engine.IsFinish());
+    EXPECT_EQ(0, engine.GetTreePicCount(L"C:\\"));
     engine.Shutdown();
 }
 

@@ -37,16 +37,29 @@ bool ParseStoredTime(const char* text, CTime& out) {
     if (year < 1971 || year > 2035 || month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 ||
         minute > 59 || second > 59)
         return false;
-    const long long asUtc =
-        DaysFromCivil(year, month, day) * 86400LL + hour * 3600 + minute * 60 + second;
-    // The zone's offset at a first guess, then at the instant that guess gives: two
-    // tries find every local time that exists, and the fields must then read back.
-    thread_local long offset = 0;
+    const long long days = DaysFromCivil(year, month, day);
+    const long long asUtc = days * 86400LL + hour * 3600 + minute * 60 + second;
     auto readsBack = [&](std::time_t t, std::tm& local) {
         return localtime_r(&t, &local) && local.tm_year + 1900 == year &&
                local.tm_mon + 1 == month && local.tm_mday == day && local.tm_hour == hour &&
                local.tm_min == minute && local.tm_sec == second;
     };
+    // The last day read, and its offset when the zone keeps one offset from the day
+    // before to the day after: times of that day then need one check each.
+    thread_local long long cachedDay = -1;
+    thread_local long cachedOffset = 0;
+    thread_local bool steady = false;
+    if (steady && cachedDay == days) {
+        const std::time_t t = static_cast<std::time_t>(asUtc - cachedOffset);
+        std::tm local{};
+        if (readsBack(t, local)) {
+            out = CTime(static_cast<std::int64_t>(t));
+            return true;
+        }
+    }
+    // The zone's offset at a first guess, then at the instant that guess gives: two
+    // tries find every local time that exists, and the fields must then read back.
+    long offset = cachedOffset;
     for (int attempt = 0; attempt < 2; ++attempt) {
         const std::time_t t = static_cast<std::time_t>(asUtc - offset);
         std::tm local{};
@@ -54,14 +67,19 @@ bool ParseStoredTime(const char* text, CTime& out) {
             // A local time that a change of the zone's offset repeats is the date
             // parser's to decide: look for a second reading with the offset in force a
             // day before or after.
+            bool same = true;
             for (std::time_t near : {t - 86400, t + 86400}) {
                 std::tm other{};
-                if (!localtime_r(&near, &other) || other.tm_gmtoff == local.tm_gmtoff) continue;
+                if (!localtime_r(&near, &other)) return false;
+                if (other.tm_gmtoff == local.tm_gmtoff) continue;
+                same = false;
                 std::tm twin{};
                 if (readsBack(static_cast<std::time_t>(asUtc - other.tm_gmtoff), twin))
                     return false;
             }
-            offset = local.tm_gmtoff;
+            cachedDay = days;
+            cachedOffset = local.tm_gmtoff;
+            steady = same;
             out = CTime(static_cast<std::int64_t>(t));
             return true;
         }

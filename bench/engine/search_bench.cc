@@ -7,6 +7,8 @@
 // at least 3), best of 3 batches. The shell gets a script of the recorded statements
 // repeated K times (rows to /dev/null); its time is the best of 3 runs less the best
 // of 3 runs of a script that only opens the file and reads the schema, divided by K.
+// Both wall and processor time are shown (the processor time of the shell process,
+// and of all threads of this one), the latter being the steadier on a busy machine.
 // Finally the query plan of each operation's first statement is printed: a "SCAN" of a
 // table is a statement that the schema's indexes cannot serve.
 //
@@ -14,7 +16,9 @@
 //                                       [--shell PATH] [--no-shell] [--only TEXT]
 #include <spawn.h>
 #include <sqlite3.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <time.h>
 
 #include <fcntl.h>
 #include <algorithm>
@@ -44,6 +48,18 @@ double MsSince(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
+// Milliseconds of processor time used by this process (all its threads) so far.
+double CpuMs() {
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
+}
+
+// Wall and processor milliseconds of one measurement.
+struct Timing {
+    double wall = -1, cpu = -1;
+};
+
 // The search, with a wait for its worker's end that does not poll.
 class TimedSearch : public CDbSearch {
 public:
@@ -57,8 +73,8 @@ public:
     std::atomic<long> count{0};
 };
 
-// Runs the shell on a script; wall milliseconds, or -1 when it failed.
-double RunShell(const std::string& shell, const std::string& db, const std::string& script) {
+// Runs the shell on a script; its wall and processor time, or -1 when it failed.
+Timing RunShell(const std::string& shell, const std::string& db, const std::string& script) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, script.c_str(), O_RDONLY, 0);
@@ -69,19 +85,26 @@ double RunShell(const std::string& shell, const std::string& db, const std::stri
     pid_t pid = 0;
     int rc = posix_spawn(&pid, shell.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) return -1;
+    if (rc != 0) return {};
     int status = 0;
-    waitpid(pid, &status, 0);
-    double ms = MsSince(start);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? ms : -1;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    Timing t;
+    t.wall = MsSince(start);
+    t.cpu = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
+            (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return {};
+    return t;
 }
 
-double BestShell(const std::string& shell, const std::string& db, const std::string& script) {
-    double best = -1;
+// The best of three runs, for wall and processor time separately.
+Timing BestShell(const std::string& shell, const std::string& db, const std::string& script) {
+    Timing best;
     for (int i = 0; i < 3; ++i) {
-        double ms = RunShell(shell, db, script);
-        if (ms < 0) return -1;
-        best = best < 0 ? ms : std::min(best, ms);
+        Timing t = RunShell(shell, db, script);
+        if (t.wall < 0) return {};
+        best.wall = best.wall < 0 ? t.wall : std::min(best.wall, t.wall);
+        best.cpu = best.cpu < 0 ? t.cpu : std::min(best.cpu, t.cpu);
     }
     return best;
 }
@@ -186,13 +209,15 @@ int main(int argc, char** argv) {
     std::filesystem::create_directories(dir);
     const std::string baseScript = dir + "/base.sql";
     std::ofstream(baseScript) << "select count(*) from sqlite_master;\n";
-    double base = withShell ? BestShell(shell, path, baseScript) : -1;
-    if (withShell && base < 0) {
+    Timing base = withShell ? BestShell(shell, path, baseScript) : Timing();
+    if (withShell && base.wall < 0) {
         std::fprintf(stderr, "cannot run %s; use --no-shell\n", shell.c_str());
         withShell = false;
     }
-    std::printf("%-40s %9s %6s %5s %11s %11s %7s\n", "operation", "results", "stmts", "runs",
-                "library ms", "shell ms", "ratio");
+    std::printf("%-40s %8s %6s %5s | %9s %9s %6s | %9s %9s %6s\n", "", "", "", "", "wall ms", "",
+                "", "cpu ms", "", "");
+    std::printf("%-40s %8s %6s %5s | %9s %9s %6s | %9s %9s %6s\n", "operation", "results", "stmts",
+                "runs", "library", "shell", "ratio", "library", "shell", "ratio");
 
     std::vector<std::string> firstStatements;
     for (size_t n = 0; n < ops.size(); ++n) {
@@ -215,17 +240,20 @@ int main(int argc, char** argv) {
                 first = sql;
         firstStatements.push_back(first);
 
-        int runs = std::clamp(int(std::ceil(400.0 / std::max(once, 0.01))), 3, 2000);
-        double library = 0;
+        const int runs = std::clamp(int(std::ceil(400.0 / std::max(once, 0.01))), 3, 2000);
+        Timing library;
         for (int batch = 0; batch < 3; ++batch) {
             Clock::time_point start = Clock::now();
+            double cpu = CpuMs();
             for (int r = 0; r < runs; ++r)
                 op.run();
-            double mean = MsSince(start) / runs;
-            library = batch == 0 ? mean : std::min(library, mean);
+            double wall = MsSince(start) / runs;
+            cpu = (CpuMs() - cpu) / runs;
+            library.wall = batch == 0 ? wall : std::min(library.wall, wall);
+            library.cpu = batch == 0 ? cpu : std::min(library.cpu, cpu);
         }
 
-        double shellMs = -1;
+        Timing other;
         if (withShell) {
             const std::string script = dir + "/op" + std::to_string(n) + ".sql";
             {
@@ -240,16 +268,26 @@ int main(int argc, char** argv) {
                     }
                 }
             }
-            double total = BestShell(shell, path, script);
-            if (total >= 0) shellMs = std::max(0.0, total - base) / runs;
+            Timing total = BestShell(shell, path, script);
+            if (total.wall >= 0) {
+                other.wall = std::max(0.0, total.wall - base.wall) / runs;
+                other.cpu = std::max(0.0, total.cpu - base.cpu) / runs;
+            }
         }
-        char shellText[32] = "-", ratio[32] = "-";
-        if (shellMs >= 0) {
-            std::snprintf(shellText, sizeof shellText, "%.3f", shellMs);
-            if (shellMs > 0) std::snprintf(ratio, sizeof ratio, "%.2f", library / shellMs);
-        }
-        std::printf("%-40s %9ld %6zu %5d %11.3f %11s %7s\n", op.name, results, seen.size(), runs,
-                    library, shellText, ratio);
+        auto cell = [](double v) {
+            char buf[32] = "-";
+            if (v >= 0) std::snprintf(buf, sizeof buf, "%.3f", v);
+            return std::string(buf);
+        };
+        auto ratio = [](double lib, double sh) {
+            char buf[32] = "-";
+            if (sh > 0 && lib >= 0) std::snprintf(buf, sizeof buf, "%.2f", lib / sh);
+            return std::string(buf);
+        };
+        std::printf("%-40s %8ld %6zu %5d | %9s %9s %6s | %9s %9s %6s\n", op.name, results,
+                    seen.size(), runs, cell(library.wall).c_str(), cell(other.wall).c_str(),
+                    ratio(library.wall, other.wall).c_str(), cell(library.cpu).c_str(),
+                    cell(other.cpu).c_str(), ratio(library.cpu, other.cpu).c_str());
         std::fflush(stdout);
     }
 

@@ -98,6 +98,7 @@ int CBackSearch::ContinueRun() {
         m_strLastAnalysed.clear();
         m_setLastAnalysed.clear();
         m_nQueryFailures = 0;
+        m_setStuckFolders.clear();
     }
     EmptyLists();
     // Everything a run starts from is set before the pool starts: a pool started while
@@ -621,12 +622,28 @@ int CBackSearch::NextFatFolder() {
 int CBackSearch::NextAnalyseFolder() {
     if (m_bAnalyseExhausted.load()) return 0;
     CDbFacade* db = GetFacade();
+    if (!db) return 0;
     CSingleLock lock(&m_csPending, TRUE);
     CString folder;
     std::set<CString> names;
     bool found = false;
     try {
-        found = db && db->GetFolderToAnalyse(folder, names);
+        found = m_setStuckFolders.empty() ? db->GetFolderToAnalyse(folder, names)
+                                          : FindFolderToAnalyse(folder, names);
+        // Left to choose: the same folder with the same files right after they were
+        // analysed means their records cannot make them count as analysed (a file that
+        // cannot be stored or removed). As the index gives its folders in table order,
+        // asking again would give the same folder for ever: it is left for this run,
+        // and the folders after it are asked for without it.
+        if (found && folder == m_strLastAnalysed && names == m_setLastAnalysed) {
+            int id = db->GetPathDao().GetPathID(folder, false);
+            found = id > 0 && m_setStuckFolders.insert(id).second;
+            if (found) {
+                folder.clear();
+                names.clear();
+                found = FindFolderToAnalyse(folder, names);
+            }
+        }
     } catch (const CppSQLite3Exception&) {
         // Left to choose: a query that fails twice in a row ends the analysis of this
         // run (the files stay marked and are chosen by the next run) rather than
@@ -634,15 +651,11 @@ int CBackSearch::NextAnalyseFolder() {
         if (++m_nQueryFailures < 2) return -1;
         found = false;
     }
-    if (found) m_nQueryFailures = 0;
-    // Left to choose: the same folder with the same files right after they were
-    // analysed means their records cannot be stored (or the folder cannot be
-    // removed); the analysis of this run ends there instead of looping on them.
-    if (found && folder == m_strLastAnalysed && names == m_setLastAnalysed) found = false;
     if (!found) {
         InterlockedExchange(&m_bAnalyseExhausted, 1);
         return 0;
     }
+    m_nQueryFailures = 0;
     m_strLastAnalysed = folder;
     m_setLastAnalysed = names;
     if (db->GetFilterType(folder) != 1) {
@@ -652,6 +665,41 @@ int CBackSearch::NextAnalyseFolder() {
         db->DeleteFolderTree(folder);
     }
     return 1;
+}
+
+bool CBackSearch::FindFolderToAnalyse(CString& folder, std::set<CString>& names) {
+    CDbFacade* db = GetFacade();
+    if (!db || !db->IsOpen()) return false;
+    CString start = L"1971-01-01 08:00:00";
+    db->GetConfig(kStartTimeKey, start);
+    const std::string startLiteral = SqlText(start);
+    std::string sql = sqltext::kFileToAnalyseHead;
+    sql += startLiteral;
+    sql += ") AND tb_file_info.iPathID NOT IN (";
+    for (int id : m_setStuckFolders) {
+        if (id != *m_setStuckFolders.begin()) sql += ",";
+        sql += SqlInt(id);
+    }
+    sql += ") LIMIT 1;";
+    CDBMng& mng = db->GetDbMng();
+    int pathID = 0;
+    {
+        CSingleLock lock(&mng.GetLock(), TRUE);
+        CppSQLite3Query q = mng.Query(sql.c_str());
+        if (q.IsEnd()) return false;
+        pathID = q.GetInt("iPathID", 0);
+        const char* text = q.GetText("strFullPath", "");
+        if (pathID <= 0) return false;
+        folder = Utf8ToWide(text);
+    }
+    sql = sqltext::kFileNamesToAnalyseHead;
+    sql += startLiteral;
+    sql += sqltext::kFileNamesToAnalyseMid;
+    sql += SqlInt(pathID);
+    CSingleLock lock(&mng.GetLock(), TRUE);
+    for (CppSQLite3Query q = mng.Query(sql.c_str()); !q.IsEnd(); q.Next())
+        names.insert(Utf8ToWide(q.GetText("strFileName", "")));
+    return true;
 }
 
 int CBackSearch::StepRunEnd() {

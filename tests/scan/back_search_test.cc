@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <thread>
 
+#include <sys/stat.h>
+
 #include "back_search_util.h"
 #include "db/sql_literal.h"
 #include "db/text_codec.h"
@@ -500,6 +502,31 @@ TEST_F(BackSearchTest, WalkWritesAFolderBeforeItLeavesTheList) {
                       done);
         }
     }
+}
+
+}  // namespace
+
+namespace {
+
+// A picture whose record the index refuses to store (a trigger drops it) stays chosen
+// for analysis however often it is analysed: the run leaves its folder, still analyses
+// every other folder, and ends. A picture that cannot be opened (a FIFO named .jpg)
+// is stored with its name only and does not hold up the run either.
+TEST_F(BackSearchTest, FilesThatCannotBeAnalysedDoNotHoldUpTheRun) {
+    std::string first = m_root.MakeDir("c/a first");
+    scantest::WritePicture(first + "/refused.jpg", Picture::kCanon);
+    scantest::WritePicture(first + "/ok.jpg", Picture::kCanon);
+    ASSERT_EQ(0, mkfifo((m_root / "c/a first/pipe.jpg").c_str(), 0644));
+    int pictures = 1 + scantest::WriteTree(m_root / "c", 6, 3);
+    UseDrives("C=" + (m_root / "c"));
+    scantest::ScanHarness h(DbPath());
+    h.Db().GetDbMng().Execute(
+        "create trigger refuse before insert on tb_file_info when new.strFileName = "
+        "'refused.jpg' and new.strMD5 = '0' begin select raise(ignore); end;");
+    ASSERT_TRUE(h.RunNew(120));
+    EXPECT_EQ(kPhaseFinished, h.Scanner().GetPhase());
+    EXPECT_EQ(pictures, Count(DbPath(), "tb_file_info where iWidth = 8"));
+    EXPECT_EQ(1, Count(DbPath(), "tb_file_info where strFileName = 'refused.jpg' and strMD5 = ''"));
 }
 
 }  // namespace

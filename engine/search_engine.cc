@@ -47,6 +47,13 @@ CSearchEngine::~CSearchEngine() {
 // ---------------------------------------------------------------- lifecycle
 
 void CSearchEngine::StopAll() {
+    {
+        // Any balancing pass has ended when this lock is had, and later ones see the
+        // flag; the waits below then run without the lock, which a host's message
+        // handler may need meanwhile.
+        CSingleLock control(&m_csControl, TRUE);
+        InterlockedExchange(&m_bStopping, 1);
+    }
     // The scanner first: its cancel writes what it still has queued, and those writes
     // report to this object. Then the search, then the notifier, then the database.
     m_backSearch.Cancel(TRUE);
@@ -54,6 +61,7 @@ void CSearchEngine::StopAll() {
     Cancel(TRUE);
     m_db.Close();
     ClearPending();
+    InterlockedExchange(&m_bStopping, 0);
 }
 
 void CSearchEngine::ClearPending() {
@@ -214,6 +222,13 @@ void CSearchEngine::NotifyPass() {
 }
 
 void CSearchEngine::Balance() {
+    if (m_bStopping.load()) return;
+    // A host operation that controls the workers right now: balance in the next pass.
+    if (!m_csControl.TryLock()) return;
+    struct Release {
+        CCriticalSection& cs;
+        ~Release() { cs.Unlock(); }
+    } release{m_csControl};
     // Running and paused are the pool tests: a live thread, and a reset run gate.
     bool searchRunning = !m_dbSearch.IsFinish();
     bool scanRunning = !m_backSearch.IsFinish();

@@ -218,7 +218,9 @@ void CSearchEngine::NotifyPass() {
         DWORD since = GetTickCount() - m_dwLastResultTick;
         if (since < kResultSpacingMs) wait = kResultSpacingMs - since;
     }
-    WaitForSingleObject(m_evNotify, wait);
+    // A cancel ends the wait too, so that Shutdown does not wait out an idle pass.
+    HANDLE wake[2] = {m_evNotify, GetCancelHandle()};
+    WaitForMultipleObjects(2, wake, FALSE, wait);
 }
 
 void CSearchEngine::Balance() {

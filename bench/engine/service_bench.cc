@@ -221,6 +221,9 @@ int main(int argc, char** argv) {
     Print("scanning, all four scopes", Measure(engine, window, text, 15, o.runs));
     engine.GetScanStatus(0, &state, &drive, &c[0], &c[1], &c[2], &c[3], &c[4]);
     std::printf("scan %s, phase %d\n", engine.IsBusy(TRUE) ? "still running" : "finished", state);
+    auto stop = Clock::now();
     engine.Shutdown();
+    std::printf("Shutdown took %.1f ms\n",
+                std::chrono::duration<double, std::milli>(Clock::now() - stop).count());
     return 0;
 }

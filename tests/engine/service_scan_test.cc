@@ -65,6 +65,9 @@ protected:
                 testutil::JpegWithExif("PicdexCam", p.drive[0] == 'c' ? "C-1" : "N-1", taken));
         }
         m_dir.WriteFile("c/Photos/notes.txt", "not a picture");
+        // Folders without pictures make the walk last long enough to be seen.
+        for (int i = 0; i < 300; ++i)
+            m_dir.MakeDir("c/Empty/e" + std::to_string(i));
         // The NTFS volume is a copy of the n tree; the analysis reads the files through
         // the drive's host folder, which holds the same tree.
         std::string script =

@@ -194,9 +194,13 @@ DWORD CSearchEngine::NotifierProc(void* pParam, unsigned int /*nIndex*/) {
 }
 
 void CSearchEngine::NotifyPass() {
-    // A pass that the pool still starts after a cancel (it leaves only between two
-    // calls) sends nothing: the service is shutting down.
-    if (IsUserCancel()) return;
+    // Once Shutdown has begun nothing more is sent, also by a pass that the pool still
+    // starts as it is cancelled (a cancel lifts a pause before it is seen); such a pass
+    // waits for the cancel instead of spinning.
+    if (m_bStopping.load() || IsUserCancel()) {
+        WaitForSingleObject(GetCancelHandle(), kIdleWaitMs);
+        return;
+    }
     // Reset before the work rather than just before the wait, so that a wake-up that
     // arrives during the pass is not lost.
     m_evNotify.ResetEvent();

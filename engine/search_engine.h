@@ -184,7 +184,8 @@ private:
     // Left to the implementer: the pools' controls are not safe against each other on
     // this platform, so they are taken under one lock of their own.
     CCriticalSection m_csControl;
-    // Set while Shutdown stops the workers: the notifier leaves them alone.
+    // Set while Shutdown stops the workers: the notifier leaves them alone and sends
+    // nothing more.
     InterlockedLong m_bStopping{0};
     std::atomic<DWORD> m_dwLastResultTick;
     std::atomic<int> m_nHostFlag{0};

@@ -3,6 +3,7 @@
 // from inside a message handler (none may wait for the notifier that is sending).
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -127,6 +128,77 @@ std::vector<OpCase> AllOperations() {
         // A continued run starts without a database and finds nothing to do.
         {"ContinueBackSearch", Expect::One, [](ISearchBuss& s) { return s.ContinueBackSearch(); }},
     };
+}
+
+// The place of a virtual function in the table of virtual functions (the Itanium C++
+// ABI encodes a pointer to a virtual member as 1 + its byte offset in the table).
+template <typename F>
+std::ptrdiff_t Slot(F f) {
+    static_assert(sizeof(F) == 2 * sizeof(void*));
+    std::ptrdiff_t raw;
+    std::memcpy(&raw, &f, sizeof raw);
+    return (raw - 1) / std::ptrdiff_t(sizeof(void*));
+}
+
+// Hosts call the operations by their place: the destructor first (two entries in this
+// ABI), then the 49 operations in their fixed order.
+TEST(ServiceInterface, OperationsKeepTheirPlaces) {
+    using I = ISearchBuss;
+    const std::ptrdiff_t slots[] = {
+        Slot(&I::Shutdown),
+        Slot(&I::SetHostFlag),
+        Slot(&I::Initialize),
+        Slot(&I::SetFolderNotifyWnd),
+        Slot(&I::SetStatsNotifyWnd),
+        Slot(&I::SetResultNotifyWnd),
+        Slot(&I::GetScanStatus),
+        Slot(&I::SetBlackList),
+        Slot(&I::SetWhiteList),
+        Slot(&I::GetBlackList),
+        Slot(&I::GetWhiteList),
+        Slot(&I::AddBlackFolder),
+        Slot(&I::AddWhiteFolder),
+        Slot(&I::RemoveBlackFolder),
+        Slot(&I::RemoveWhiteFolder),
+        Slot(&I::StartBackSearch),
+        Slot(&I::ContinueBackSearch),
+        Slot(&I::StartQuickSearch),
+        Slot(&I::StartFieldSearch),
+        Slot(&I::IsLastScanUnfinished),
+        Slot(&I::IsBusy),
+        Slot(&I::StopWork),
+        Slot(&I::GetScanningPath),
+        Slot(&I::GetSearchHistory),
+        Slot(&I::GetFolderPicCount),
+        Slot(&I::CountQuickSearch),
+        Slot(&I::ClearSearchHistory),
+        Slot(&I::GetMonthPicCount),
+        Slot(&I::GetYearPicCount),
+        Slot(&I::GetTreePicCount),
+        Slot(&I::HasIndexedSubfolder),
+        Slot(&I::GetFolders),
+        Slot(&I::GetMonthFoldersOfMonth),
+        Slot(&I::GetMonthFolders),
+        Slot(&I::GetMonthFoldersOfFolder),
+        Slot(&I::GetAllMonthFolders),
+        Slot(&I::GetYearTotals),
+        Slot(&I::GetMonthTotalsOfYear),
+        Slot(&I::GetFilesByMD5),
+        Slot(&I::GetDuplicateFiles),
+        Slot(&I::GetFolderFilesOfMonth),
+        Slot(&I::GetFilesBySnapTime),
+        Slot(&I::GetFolderFiles),
+        Slot(&I::GetFilesOfMonth),
+        Slot(&I::InvalidateFile),
+        Slot(&I::RenameFile),
+        Slot(&I::DeleteFile),
+        Slot(&I::RenameFolder),
+        Slot(&I::RemoveFolder),
+    };
+    ASSERT_EQ(49u, std::size(slots));
+    for (size_t i = 0; i < std::size(slots); ++i)
+        EXPECT_EQ(std::ptrdiff_t(i) + 2, slots[i]) << i + 1;
+    EXPECT_EQ(static_cast<ISearchBuss*>(&CSearchEngine::Instance()), ISearchBuss::GetInstance());
 }
 
 TEST(ServiceUnopened, EveryOperationAnswersOrThrowsTheDatabaseError) {

@@ -47,7 +47,8 @@ public:
     // Two pool threads at priority -3; empty containers; scan state 0. The database
     // layer object may be given later with SetFacade, before the pool starts.
     explicit CFileAnalyze(CDbFacade* db = nullptr);
-    // Cancels the pool and waits for it before the members go.
+    // Cancels the pool and waits for it before the members go. A derived class whose
+    // threads run its own AnalyseNext cancels in its own destructor first.
     ~CFileAnalyze() override;
 
     void SetFacade(CDbFacade* db);

@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <ctime>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -11,6 +12,7 @@
 
 #include "cli/args.h"
 #include "cli/command.h"
+#include "cli/mount_notice.h"
 #include "cli/output.h"
 #include "picdex/drive_list.h"
 #include "picdex/host_paths.h"
@@ -31,6 +33,9 @@ const char kHelp[] =
     "                last-write time, UTC)\n"
     "  --host-paths  paths in the host's form (/Photos/2008/a.jpg)\n"
     "  -h, --help    this text\n"
+    "\n"
+    "The mounts that a folder walk leaves out (network shares, removable media, ...) are\n"
+    "named once on standard error.\n"
     "\n"
     "Drives come from the drive table (PICDEX_DRIVES). Exit status: 0 when every drive\n"
     "was listed, 1 when one could not be (unknown drive, unreadable device, not NTFS\n"
@@ -121,14 +126,28 @@ int RunList(const std::vector<std::string>& args) {
     out.hostPaths = parsed.Has("host-paths");
     int status = kExitOk;
     ProgressLine progress;
+    // Every drive is opened first, so that what cannot be listed, and the mounts that
+    // folder walks leave out, are said before the listing starts.
+    std::vector<std::unique_ptr<picdex::DriveLister>> listers;
+    std::vector<char> opened;
+    std::vector<CString> walkedRoots;
     for (char letter : letters) {
-        picdex::DriveLister lister;
-        if (!lister.Open(wchar_t(letter), &error)) {
-            progress.Log("picdex: " + error);
+        auto lister = std::make_unique<picdex::DriveLister>();
+        if (!lister->Open(wchar_t(letter), &error)) {
+            PrintError(error);
             status = kExitFailure;
             continue;
         }
-        if (!lister.Note().empty()) progress.Log("picdex: " + lister.Note());
+        if (!lister->Note().empty()) PrintError(lister->Note());
+        if (lister->Route() == picdex::DriveRoute::kFolderWalk)
+            walkedRoots.push_back(CString(1, wchar_t(letter)) + L":\\");
+        listers.push_back(std::move(lister));
+        opened.push_back(letter);
+    }
+    if (!walkedRoots.empty()) NoteSkippedMounts(walkedRoots);
+
+    for (size_t i = 0; i < listers.size(); ++i) {
+        picdex::DriveLister& lister = *listers[i];
         if (!progress.Active()) {
             lister.Run(PrintPicture, &out);
             continue;
@@ -148,7 +167,7 @@ int RunList(const std::vector<std::string>& args) {
             std::unique_lock<std::mutex> g(lock);
             while (!finished) {
                 g.unlock();
-                progress.Update(ProgressText(letter, lister.Progress()));
+                progress.Update(ProgressText(opened[i], lister.Progress()));
                 g.lock();
                 done.wait_for(g, std::chrono::milliseconds(100), [&] { return finished; });
             }

@@ -183,7 +183,7 @@ std::string CDbSearch::BuildQuickSql(const _tagQuickSearch& request) {
 std::string CDbSearch::BuildFieldSql(const _tagFieldSearch& request) {
     std::string clause;
     if (!request.setPathTexts.empty()) {
-        clause = "(";
+        clause.push_back('(');
         bool first = true;
         for (const CString& text : request.setPathTexts) {
             if (!first) clause += " OR ";

@@ -38,7 +38,9 @@ struct _tagMftEntry {
     DWORD bDirectory = 0;           // 1 for directories
     ULONGLONG nFileSize = 0;        // bytes of the unnamed data; 0 for directories
     ULONGLONG nLastModifyTime = 0;  // FILETIME in UTC (100 ns units since 1601)
-    BYTE bPathKnown = 0;            // directories: 1 once szFolderPath holds their path
+    // Directories: 1 once szFolderPath holds their path; another non-zero value once the
+    // folder pass has found that no path can be built for them.
+    BYTE bPathKnown = 0;
 };
 
 // Called once per picture: (entry, 0, m_pContext). The entry and its texts are valid

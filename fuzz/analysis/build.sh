@@ -11,7 +11,7 @@ mkdir -p "$out/obj"
 cxx=${CXX:-clang++}
 flags="-std=c++20 -g -O1 -fno-omit-frame-pointer -fsanitize=address,undefined
        -fno-sanitize-recover=undefined -I$root -I$root/include -I$root/tests
-       -I$root/tests/exiflib -I$root/tests/analysis -DPICDEX_VERSION=\"fuzz\" -include compare"
+       -I$root/tests/exiflib -I$root/tests/analysis -DPICDEX_VERSION=\"fuzz\""
 # The library's sources, each compiled once (again only when changed).
 for src in "$root"/platform/*.cc "$root"/engine/*.cc "$root"/scan/*.cc "$root"/analysis/*.cc \
     "$root"/exiflib/*.cc "$root"/db/*.cc "$root/tests/exiflib/builders.cc" \

@@ -11,7 +11,7 @@ out=${1:-$root/fuzz-out/ntfs}
 mkdir -p "$out/seeds" "$out/corpus" "$out/artifacts"
 cxx=${CXX:-clang++}
 flags="-std=c++20 -g -O1 -fno-omit-frame-pointer -fsanitize=fuzzer,address,undefined
-       -fno-sanitize-recover=undefined -DPICDEX_BUILDING_LIBRARY=1 -DPICDEX_VERSION=\"fuzz\" -include compare -I$root -I$root/include"
+       -fno-sanitize-recover=undefined -DPICDEX_BUILDING_LIBRARY=1 -DPICDEX_VERSION=\"fuzz\" -I$root -I$root/include"
 # shellcheck disable=SC2086
 $cxx $flags -o "$out/fuzz_ntfs" "$root/fuzz/ntfs/fuzz_ntfs.cc" "$root"/scan/*.cc \
     "$root"/platform/*.cc -lpthread

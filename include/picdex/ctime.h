@@ -5,6 +5,7 @@
 // (30 February is 1 March); callers that must reject such fields check them first.
 #pragma once
 
+#include <compare>
 #include <cstdint>
 
 #include "picdex/export.h"

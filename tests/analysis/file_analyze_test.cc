@@ -103,6 +103,8 @@ TEST(AnalyseFile, EveryPictureGivesItsWholeDataRecord) {
 // The analyser with its protected state reachable.
 class Analyser : public CFileAnalyze {
 public:
+    // Its threads call the virtual AnalyseNext: they stop before this class goes.
+    ~Analyser() override { CLongThread::Cancel(TRUE); }
     void Queue(const CString& folder, std::initializer_list<const wchar_t*> names) {
         CSingleLock lock(&m_csPending, TRUE);
         for (const wchar_t* n : names)

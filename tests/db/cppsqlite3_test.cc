@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <tuple>
 
 #include "db/cppsqlite3.h"
 #include "db/text_codec.h"
@@ -70,10 +71,6 @@ TEST(CppSQLite3ExceptionTest, CodeNamesMessagesAndCopies) {
 
 TEST(CppSQLite3DBTest, OpeningAndClosedConnections) {
     CppSQLite3DB db;
-    const std::string notOpen = "CPPSQLITE_ERROR[1000]: Database not open";
-    ExpectError([&] { db.Execute("select 1;"); }, 1000, notOpen);
-    ExpectError([&] { db.Query("select 1;"); }, 1000, notOpen);
-    ExpectError([&] { db.QueryScalar("select 1;"); }, 1000, notOpen);
     db.Open(nullptr);  // a null path does nothing
     EXPECT_FALSE(db.IsOpen());
 
@@ -114,44 +111,46 @@ TEST_F(WrapperTest, StepsThroughRowsAndReadsByName) {
     ExpectError([&] { q.IsEnd(); }, 1000, "CPPSQLITE_ERROR[1000]: Null Virtual Machine pointer");
 }
 
-TEST_F(WrapperTest, ColumnLookupErrors) {
+TEST_F(WrapperTest, ErrorsCarryTheirCodeAndMessage) {
+    db.Execute(
+        "create table empty_t (a int); create table u (k int unique); insert into u values (1);"
+        "create table big (v int); insert into big values (1), (9223372036854775807);");
+    CppSQLite3DB closed;
     CppSQLite3Query q = db.Query("select * from t;");
-    const std::string badName = "CPPSQLITE_ERROR[1000]: Invalid field name requested";
-    const std::string badIndex = "CPPSQLITE_ERROR[1000]: Invalid field index requested";
-    ExpectError([&] { q.GetText("missing", ""); }, 1000, badName);
-    ExpectError([&] { q.GetText("strmd5", ""); }, 1000, badName);  // names are case-sensitive
-    ExpectError([&] { q.ColumnIndex(nullptr); }, 1000, badName);
-    ExpectError([&] { q.ColumnText(3); }, 1000, badIndex);
-    ExpectError([&] { q.ColumnType(-1); }, 1000, badIndex);
-}
-
-TEST_F(WrapperTest, ScalarQueries) {
-    db.Execute("create table empty_t (a int);");
+    const std::string notOpen = "CPPSQLITE_ERROR[1000]: Database not open",
+                      badName = "CPPSQLITE_ERROR[1000]: Invalid field name requested",
+                      badIndex = "CPPSQLITE_ERROR[1000]: Invalid field index requested";
+    const std::tuple<std::function<void()>, int, std::string> cases[] = {
+        {[&] { closed.Execute("select 1;"); }, 1000, notOpen},
+        {[&] { closed.Query("select 1;"); }, 1000, notOpen},
+        {[&] { closed.QueryScalar("select 1;"); }, 1000, notOpen},
+        {[&] { q.GetText("missing", ""); }, 1000, badName},
+        {[&] { q.GetText("strmd5", ""); }, 1000, badName},  // names are case-sensitive
+        {[&] { q.ColumnIndex(nullptr); }, 1000, badName},
+        {[&] { q.ColumnText(3); }, 1000, badIndex},
+        {[&] { q.ColumnType(-1); }, 1000, badIndex},
+        {[&] { db.QueryScalar("select a from empty_t;"); }, 1000,
+         "CPPSQLITE_ERROR[1000]: Invalid scalar query"},
+        {[&] { db.Query("selec * from t;"); }, 1, "SQLITE_ERROR[1]: "},
+        {[&] { db.Execute("selec * from t;"); }, 1,
+         "SQLITE_ERROR[1]: near \"selec\": syntax error"},
+        // abs() of the smallest integer fails while stepping; the code and text are those
+        // the finalize reports. A constraint failure found by the step keeps its own code.
+        {[&] { db.Query("select abs(-v - 1) from big where v > 1;"); }, 1,
+         "SQLITE_ERROR[1]: integer overflow"},
+        {[&] { db.Query("insert into u values (1);"); }, SQLITE_CONSTRAINT,
+         "SQLITE_CONSTRAINT[19]: UNIQUE constraint failed: u.k"},
+    };
+    for (const auto& [fn, code, message] : cases)
+        ExpectError(fn, code, message);
     EXPECT_EQ(0, db.QueryScalar("select count(*) from empty_t"));
     EXPECT_EQ(2, db.QueryScalar("select count(*) from t"));
-    ExpectError([&] { db.QueryScalar("select a from empty_t;"); }, 1000,
-                "CPPSQLITE_ERROR[1000]: Invalid scalar query");
-}
 
-TEST_F(WrapperTest, SyntaxErrorsAndFailedSteps) {
-    ExpectError([&] { db.Query("selec * from t;"); }, 1, "SQLITE_ERROR[1]: ");
-    ExpectError([&] { db.Execute("selec * from t;"); }, 1,
-                "SQLITE_ERROR[1]: near \"selec\": syntax error");
-
-    // abs() of the smallest integer fails while stepping; the code and text are those
-    // the finalize reports.
-    db.Execute("create table big (v int); insert into big values (1), (9223372036854775807);");
-    const std::string overflow = "SQLITE_ERROR[1]: integer overflow";
-    ExpectError([&] { db.Query("select abs(-v - 1) from big where v > 1;"); }, 1, overflow);
-    CppSQLite3Query q = db.Query("select abs(-v - 1) from big;");
-    EXPECT_STREQ("2", q.ColumnText(0));
-    ExpectError([&] { q.Next(); }, 1, overflow);
-    EXPECT_THROW(q.IsEnd(), CppSQLite3Exception);  // the statement is gone
-
-    // A constraint failure found by the step keeps its own code.
-    db.Execute("create table u (k int unique); insert into u values (1);");
-    ExpectError([&] { db.Query("insert into u values (1);"); }, SQLITE_CONSTRAINT,
-                "SQLITE_CONSTRAINT[19]: UNIQUE constraint failed: u.k");
+    // A step that fails leaves no statement behind.
+    CppSQLite3Query big = db.Query("select abs(-v - 1) from big;");
+    EXPECT_STREQ("2", big.ColumnText(0));
+    ExpectError([&] { big.Next(); }, 1, "SQLITE_ERROR[1]: integer overflow");
+    EXPECT_THROW(big.IsEnd(), CppSQLite3Exception);
 }
 
 }  // namespace

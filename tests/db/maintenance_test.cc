@@ -200,39 +200,29 @@ TEST_F(MaintenanceTest, DeleteFolderTreeSparesSiblingsWithTheSamePrefix) {
     EXPECT_EQ(0, db.GetPathDao().GetPathID(L"D:\\A\\B\\", false));
 }
 
-TEST_F(MaintenanceTest, DeleteFileTakesItsMetadataAndCounts) {
+// Marking, moving, renaming and deleting single files keep the folder and month counts.
+TEST_F(MaintenanceTest, FileOperationsKeepTheCounts) {
     StartRun();
-    int obrien = AddFile(L"D:\\d\\", L"O'Brien.jpg", 300, kSnap);
-    AddFile(L"D:\\d\\", L"other.jpg", 200, kSnap);
-    int id = PathID(L"D:\\d\\");
-    int removed = 0;
-    db.RefreshFolder(id, removed);
-    db.RebuildFolderMonths(id);
-    _tagIptcInfo iptc;
-    db.GetIptcDao().Insert(iptc);
-    Link("iIptcID", iptc.iIptcID, obrien);
-
-    EXPECT_FALSE(db.DeleteFile(L"D:\\d\\missing.jpg", true));
-    EXPECT_TRUE(db.DeleteFile(L"D:\\d\\O'Brien.jpg", true));
-    EXPECT_EQ(1, CountRows(Mng(), "tb_file_info"));
-    EXPECT_EQ(0, CountRows(Mng(), "tb_iptc_info"));
-    EXPECT_EQ("1|200", Counts("D:\\d\\"));
-    EXPECT_EQ("1|200",
-              Scalar(Mng(), "select iPicCountT || '|' || iPicSizeT from tb_time_path_info"));
-}
-
-TEST_F(MaintenanceTest, MarkMoveAndRenameFiles) {
-    StartRun();
+    int obrien = AddFile(L"D:\\from\\", L"O'Brien.jpg", 300, kSnap);
     AddFile(L"D:\\from\\", L"a.jpg", 10, kSnap);
     PathID(L"D:\\to\\");
     int from = PathID(L"D:\\from\\");
     int removed = 0;
     db.RefreshFolder(from, removed);
     db.RebuildFolderMonths(from);
+    _tagIptcInfo iptc;
+    db.GetIptcDao().Insert(iptc);
+    Link("iIptcID", iptc.iIptcID, obrien);
+
+    EXPECT_FALSE(db.DeleteFile(L"D:\\from\\missing.jpg", true));
+    EXPECT_TRUE(db.DeleteFile(L"D:\\from\\O'Brien.jpg", true));
+    EXPECT_EQ(0, CountRows(Mng(), "tb_iptc_info"));
+    EXPECT_EQ("1|10", Counts("D:\\from\\"));
+    EXPECT_EQ("1|10",
+              Scalar(Mng(), "select iPicCountT || '|' || iPicSizeT from tb_time_path_info"));
 
     EXPECT_TRUE(db.MarkFileChanged(L"D:\\from\\a.jpg"));
     EXPECT_EQ("", Scalar(Mng(), "select strMD5 from tb_file_info"));
-
     EXPECT_FALSE(db.MoveFile(L"D:\\from\\none.jpg", L"D:\\to\\none.jpg"));
     EXPECT_TRUE(db.MoveFile(L"D:\\from\\a.jpg", L"D:\\from\\b'.jpg"));
     EXPECT_TRUE(db.MoveFile(L"D:\\from\\b'.jpg", L"D:\\to\\c.jpg"));

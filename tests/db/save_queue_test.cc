@@ -198,27 +198,8 @@ TEST_F(SaveQueueTest, FailingDrainKeepsTheRestQueuedAndLosesNothingWritten) {
     Mng().Execute("DROP TRIGGER refuse;");
     EXPECT_EQ(1, queue.Drain(nullptr));
     EXPECT_FALSE(Mng().IsInTransaction());  // committed by the next drain
-    db.Close();
 
-    CDBMng check;
-    check.Open(file.Path().c_str());
-    EXPECT_EQ((std::vector<std::string>{"1.jpg", "3.jpg", "a.jpg"}),
-              Column(check, "select strFileName from tb_file_info order by 1"));
-}
-
-TEST_F(SaveQueueTest, ACommitThatFailsIsLeftToTheNextDrain) {
-    dbtest::ShortBusyTimeout(Mng());
-    queue.QueueSetConfig(L"k", L"v");
-    {
-        dbtest::BusyReader reader(file.Path());
-        EXPECT_EQ(1, queue.Drain(nullptr));
-        EXPECT_TRUE(Mng().IsInTransaction());
-    }
-    EXPECT_EQ(0, queue.Drain(nullptr));
-    EXPECT_FALSE(Mng().IsInTransaction());
-}
-
-TEST_F(SaveQueueTest, CloseCommitsWhatAFailedDrainLeftOpen) {
+    // Left open by a failed drain, Close commits it.
     Mng().Execute(
         "CREATE TRIGGER refuse BEFORE INSERT ON tb_path_task BEGIN SELECT "
         "RAISE(ABORT, 'refused'); END;");
@@ -229,7 +210,29 @@ TEST_F(SaveQueueTest, CloseCommitsWhatAFailedDrainLeftOpen) {
     db.Close();
     CDBMng check;
     check.Open(file.Path().c_str());
+    EXPECT_EQ((std::vector<std::string>{"1.jpg", "3.jpg", "a.jpg"}),
+              Column(check, "select strFileName from tb_file_info order by 1"));
     EXPECT_EQ("v", Scalar(check, "select strCfgValue from tb_config_info where strCfgKey = 'k'"));
+}
+
+// A drain commits the transaction it began, or one whose commit failed in an earlier
+// drain; a transaction someone else opened stays theirs.
+TEST_F(SaveQueueTest, ADrainCommitsOnlyItsOwnTransaction) {
+    Mng().BeginTransaction();
+    queue.QueueSetConfig(L"mine", L"1");
+    EXPECT_EQ(1, queue.Drain(nullptr));
+    EXPECT_TRUE(Mng().IsInTransaction());
+    Mng().CommitTransaction();
+
+    dbtest::ShortBusyTimeout(Mng());
+    queue.QueueSetConfig(L"k", L"v");
+    {
+        dbtest::BusyReader reader(file.Path());
+        EXPECT_EQ(1, queue.Drain(nullptr));
+        EXPECT_TRUE(Mng().IsInTransaction());
+    }
+    EXPECT_EQ(0, queue.Drain(nullptr));
+    EXPECT_FALSE(Mng().IsInTransaction());
 }
 
 TEST_F(SaveQueueTest, ResetZeroesCountersAndBaselines) {

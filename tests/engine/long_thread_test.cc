@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <functional>
+#include <stdexcept>
 
 #include "common/temp_dir.h"
 #include "picdex/long_thread.h"
@@ -28,11 +29,13 @@ public:
         ++cancels;
         cancelThread = GetCurrentThreadId();
     }
+    bool Finished() {
+        return WaitUntil([&] { return IsFinish() == 1; }, 60);
+    }
 
     unsigned int Count() const { return m_nThreadCount; }
     int Priority() const { return m_nPriority; }
     HANDLE Thread(int i) const { return m_hThreads[i]; }
-    DWORD ThreadId(int i) const { return m_dwThreadIds[i]; }
     bool Parked(int i) { return WaitForSingleObject(m_hPaused[i], 0) == WAIT_OBJECT_0; }
     DWORD ExitCode(int i) {
         DWORD code = 12345;
@@ -42,216 +45,154 @@ public:
 };
 
 TEST(LongThread, ClampsCountAndPriority) {
-    EXPECT_EQ(Pool(0, 99).Count(), 1u);
-    EXPECT_EQ(Pool(-5, 0).Count(), 1u);
-    EXPECT_EQ(Pool(40, 0).Count(), 16u);
-    EXPECT_EQ(Pool(1, 99).Priority(), 15);
-    EXPECT_EQ(Pool(1, -99).Priority(), -15);
-    Pool p(1, 0);
-    EXPECT_TRUE(p.IsFinish());  // never started
-    EXPECT_EQ(p.GetActiveThreadCount(), 1);
-    p.SetPriority(-40);
-    EXPECT_EQ(p.Priority(), -15);
+    const int rows[][4] = {{0, 99, 1, 15}, {-5, -99, 1, -15}, {16, 3, 16, 3}, {40, 0, 16, 0}};
+    for (auto [threads, priority, count, clamped] : rows) {
+        Pool p(threads, priority);
+        EXPECT_EQ(std::pair(unsigned(count), clamped), std::pair(p.Count(), p.Priority()));
+    }
 }
 
-TEST(LongThread, PoolThatFindsNoWorkEndsByItself) {
-    Pool p(1, 0);
+// Result 1: work was found; 0: none (the thread goes idle; the pool ends when every
+// thread is idle); anything else: call again at once (a 300 ms rest would make the 1000
+// calls below take minutes). Ending without work is not a cancel, and the pool starts
+// again.
+TEST(LongThread, WorksUntilEveryThreadIsIdle) {
+    for (int threads : {1, 4}) {
+        SCOPED_TRACE(threads);
+        Pool p(threads, 0);
+        EXPECT_TRUE(p.IsFinish());  // never started
+        std::atomic<int> left{3000};
+        std::atomic<unsigned int> indexes{0};
+        p.body = [&](unsigned int i) {
+            indexes |= 1u << i;
+            int n = left.fetch_sub(1);
+            return DWORD(n > 1000 ? 1 : n > 0 ? 2 : 0);
+        };
+        p.Start(TRUE);
+        ASSERT_TRUE(p.Finished());
+        EXPECT_LE(left.load(), 0);
+        EXPECT_EQ(indexes.load(), (1u << threads) - 1);
+        EXPECT_EQ(p.GetActiveThreadCount(), 0);
+        EXPECT_EQ(p.cancels.load(), 0);
+        EXPECT_EQ(p.ExitCode(0), 0u);
+        EXPECT_EQ(p.Pause(FALSE) + p.Resume(), 0);  // nothing runs
+        left = 1;
+        p.Start(TRUE);
+        ASSERT_TRUE(p.Finished());
+        EXPECT_LT(left.load(), 0);
+    }
+}
+
+// Start resumes a paused pool only for the same function and parameter; Pause with the
+// wait flag returns once every thread is parked; Resume acts on a paused pool only.
+TEST(LongThread, StartPauseAndResumeRules) {
+    Pool p(2, 0);
+    CEvent never;
     std::atomic<int> calls{0};
     p.body = [&](unsigned int) {
         ++calls;
-        return DWORD(0);
-    };
-    p.Start(TRUE);
-    ASSERT_TRUE(WaitUntil([&] { return p.IsFinish() == 1; }));
-    EXPECT_EQ(calls.load(), 1);
-    EXPECT_EQ(p.GetActiveThreadCount(), 0);
-    EXPECT_EQ(p.cancels.load(), 0);  // ending without work is not a cancel
-    EXPECT_EQ(p.ExitCode(0), 0u);
-    // A finished pool starts again, with the same function or another.
-    EXPECT_EQ(p.Pause(FALSE), 0);
-    EXPECT_EQ(p.Resume(), 0);
-    p.Start(TRUE);
-    ASSERT_TRUE(WaitUntil([&] { return p.IsFinish() == 1; }));
-    EXPECT_EQ(calls.load(), 2);
-}
-
-TEST(LongThread, ManyThreadsShareWorkUntilAllAreIdle) {
-    Pool p(4, -1);
-    std::atomic<int> left{2000}, done{0};
-    std::atomic<unsigned int> indexes{0};
-    p.body = [&](unsigned int i) {
-        indexes |= 1u << i;
-        if (left.fetch_sub(1) > 0) {
-            ++done;
-            return DWORD(1);
-        }
-        return DWORD(0);
-    };
-    EXPECT_EQ(p.Start(TRUE), 1);
-    ASSERT_TRUE(WaitUntil([&] { return p.IsFinish() == 1; }));
-    EXPECT_EQ(done.load(), 2000);
-    EXPECT_EQ(p.GetActiveThreadCount(), 0);
-    EXPECT_EQ(p.cancels.load(), 0);
-    EXPECT_NE(indexes.load() & 1u, 0u);
-    EXPECT_EQ(indexes.load() & ~0xFu, 0u);  // only indexes 0..3
-}
-
-TEST(LongThread, OtherResultsCallAgainAtOnce) {
-    Pool p(1, 0);
-    std::atomic<int> calls{0};
-    p.body = [&](unsigned int) { return DWORD(++calls < 2000 ? 2 : 0); };
-    p.Start(TRUE);
-    // 2000 calls with a 300 ms rest between them would take ten minutes.
-    ASSERT_TRUE(WaitUntil([&] { return p.IsFinish() == 1; }, 60));
-    EXPECT_EQ(calls.load(), 2000);
-}
-
-TEST(LongThread, StartRules) {
-    Pool p(1, 0);
-    CEvent release;
-    std::atomic<int> calls{0};
-    p.body = [&](unsigned int) {
-        ++calls;
-        WaitForSingleObject(release, 5);
+        WaitForSingleObject(never, 2);
         return DWORD(1);
     };
-    // Started paused: no call until Resume.
     EXPECT_EQ(p.Start(FALSE), 1);
-    ASSERT_TRUE(WaitUntil([&] { return p.Parked(0); }));
+    ASSERT_TRUE(WaitUntil([&] { return p.Parked(0) && p.Parked(1); }));
     EXPECT_EQ(calls.load(), 0);
-    EXPECT_EQ(p.IsPause(), 1);
-    EXPECT_EQ(p.IsUserPause(), 1);
-    // Another parameter does not resume it.
+    EXPECT_EQ(p.IsPause() + p.IsUserPause(), 2);
     EXPECT_EQ(p.CLongThread::Start(&Pool::Call, nullptr, TRUE), 0);
-    EXPECT_EQ(p.IsPause(), 1);
-    // Another function neither.
     EXPECT_EQ(p.CLongThread::Start(&Pool::Other, &p, TRUE), 0);
     EXPECT_EQ(p.IsPause(), 1);
-    // Same function and parameter with bRun: resumed.
     EXPECT_EQ(p.Start(TRUE), 1);
-    ASSERT_TRUE(WaitUntil([&] { return calls.load() > 0; }));
-    EXPECT_EQ(p.IsPause(), 0);
-    // Running and not paused: nothing.
-    EXPECT_EQ(p.Start(TRUE), 0);
-    EXPECT_EQ(p.Resume(), 0);
-}
-
-TEST(LongThread, PauseWaitsForTheThreadToPark) {
-    Pool p(2, 0);
-    std::atomic<int> calls{0};
-    p.body = [&](unsigned int) {
-        ++calls;
-        return DWORD(1);
-    };
-    p.Start(TRUE);
     ASSERT_TRUE(WaitUntil([&] { return calls.load() > 10; }));
+    EXPECT_EQ(p.IsPause(), 0);
+    EXPECT_EQ(p.Start(TRUE) + p.Resume(), 0);  // running and not paused
+
     EXPECT_EQ(p.Pause(TRUE), 1);
-    EXPECT_TRUE(p.Parked(0));
-    EXPECT_TRUE(p.Parked(1));
+    EXPECT_TRUE(p.Parked(0) && p.Parked(1));
     int frozen = calls.load();
     EXPECT_EQ(p.Pause(TRUE), 0);  // already paused
     EXPECT_EQ(calls.load(), frozen);
     EXPECT_EQ(p.Resume(), 1);
     ASSERT_TRUE(WaitUntil([&] { return calls.load() > frozen; }));
-    ASSERT_TRUE(WaitUntil([&] { return !p.Parked(0) && !p.Parked(1); }));
-    EXPECT_EQ(p.Resume(), 0);
 }
 
-TEST(LongThread, WaitingCancelOfPausedPoolRunsOnCancelOnceOnTheWorker) {
+// A cancel without the wait returns while the function still runs (it sees the cancel
+// handle); the last thread out runs OnCancel once, on itself. A waiting cancel closes
+// the handles; the cancel flag stays until the next Start.
+TEST(LongThread, CancelRunsOnCancelOnceOnTheWorker) {
     Pool p(1, 0);
-    p.Start(TRUE);
-    EXPECT_EQ(p.Pause(TRUE), 1);
-    DWORD worker = p.ThreadId(0);
-    p.Cancel(TRUE);
-    EXPECT_EQ(p.cancels.load(), 1);
-    EXPECT_EQ(p.cancelThread.load(), worker);
-    EXPECT_NE(worker, GetCurrentThreadId());
-    EXPECT_EQ(p.Thread(0), nullptr);  // handles closed
-    EXPECT_EQ(p.IsFinish(), 1);
-    EXPECT_EQ(p.IsUserCancel(), 1);  // until the next Start
-    EXPECT_EQ(p.IsUserPause(), 0);
-    p.body = [](unsigned int) { return DWORD(0); };
-    p.Start(TRUE);
-    EXPECT_EQ(p.IsUserCancel(), 0);
-}
-
-TEST(LongThread, CancelWithoutWaitReturnsAtOnceAndKeepsHandles) {
-    Pool p(1, 0);
-    CEvent inside, release;
+    CEvent release;
+    std::atomic<bool> sawCancel{false};
+    std::atomic<DWORD> worker{0};
     p.body = [&](unsigned int) {
-        inside.SetEvent();
+        worker = GetCurrentThreadId();
+        sawCancel = WaitForSingleObject(p.GetCancelHandle(), INFINITE) == WAIT_OBJECT_0;
         WaitForSingleObject(release, INFINITE);
         return DWORD(1);
     };
     p.Start(TRUE);
-    ASSERT_EQ(WaitForSingleObject(inside, 30000), WAIT_OBJECT_0);
-    p.Cancel(FALSE);  // the thread is still inside its function
+    ASSERT_TRUE(WaitUntil([&] { return plat::WaiterCount(p.GetCancelHandle()) == 1; }));
+    p.Cancel(FALSE);
+    ASSERT_TRUE(WaitUntil([&] { return sawCancel.load(); }));
     EXPECT_EQ(p.IsFinish(), 0);
     EXPECT_EQ(p.IsUserCancel(), 1);
     release.SetEvent();
-    ASSERT_TRUE(WaitUntil([&] { return p.IsFinish() == 1; }));
-    EXPECT_NE(p.Thread(0), nullptr);
+    ASSERT_TRUE(p.Finished());
     EXPECT_EQ(p.ExitCode(0), 1u);  // the last result
     EXPECT_EQ(p.cancels.load(), 1);
-}
+    EXPECT_EQ(p.cancelThread.load(), worker.load());
 
-TEST(LongThread, LongFunctionWaitsOnTheCancelHandle) {
-    Pool p(1, 0);
-    std::atomic<bool> sawCancel{false};
-    p.body = [&](unsigned int) {
-        HANDLE h = p.GetCancelHandle();
-        sawCancel = WaitForSingleObject(h, INFINITE) == WAIT_OBJECT_0;
-        return DWORD(1);
-    };
+    // A paused pool cancelled with the wait.
+    p.body = [](unsigned int) { return DWORD(1); };
     p.Start(TRUE);
-    ASSERT_TRUE(WaitUntil([&] { return plat::WaiterCount(p.GetCancelHandle()) == 1; }));
+    EXPECT_EQ(p.IsUserCancel(), 0);
+    EXPECT_EQ(p.Pause(TRUE), 1);
     p.Cancel(TRUE);
-    EXPECT_TRUE(sawCancel.load());
+    EXPECT_EQ(p.cancels.load(), 2);
+    EXPECT_EQ(p.Thread(0), nullptr);
+    EXPECT_EQ(p.IsFinish() + p.IsUserCancel(), 2);
+    EXPECT_EQ(p.IsUserPause(), 0);
 }
 
 TEST(LongThread, SetPriorityReachesEveryThread) {
     Pool p(2, -3);
     p.Start(TRUE);
-    ASSERT_TRUE(WaitUntil([&] { return p.ThreadId(0) && p.ThreadId(1); }));
-    EXPECT_EQ(GetThreadPriority(p.Thread(0)), -3);
-    EXPECT_EQ(GetThreadPriority(p.Thread(1)), -3);
-    p.SetPriority(-7);
-    EXPECT_EQ(GetThreadPriority(p.Thread(0)), -7);
-    EXPECT_EQ(GetThreadPriority(p.Thread(1)), -7);
+    ASSERT_TRUE(WaitUntil([&] { return GetThreadPriority(p.Thread(1)) == -3; }));
+    p.SetPriority(-40);
+    EXPECT_EQ(p.Priority(), -15);
+    EXPECT_EQ(GetThreadPriority(p.Thread(0)), -15);
+    EXPECT_EQ(GetThreadPriority(p.Thread(1)), -15);
 }
 
-TEST(LongThread, FaultInTheFunctionEndsOnlyThatThread) {
+// A hardware fault or an exception in the function ends that thread alone with exit
+// code 0; the pool can be started again.
+TEST(LongThread, FaultOrExceptionEndsOnlyThatThread) {
+    std::function<DWORD(unsigned int)> bodies[] = {
+        [](unsigned int) -> DWORD { throw std::runtime_error("boom"); },
+        [](unsigned int) -> DWORD {
+            volatile int* nowhere = nullptr;
+            *nowhere = 1;
+            return 1;
+        }};
 #if defined(PICDEX_ASAN_BUILD)
-    GTEST_SKIP() << "the address sanitizer owns hardware-fault handling in this build";
+    const int kinds = 1;  // the address sanitizer owns hardware-fault handling here
+#else
+    const int kinds = 2;
 #endif
-    Pool p(1, 0);
-    p.body = [](unsigned int) -> DWORD {
-        volatile int* nowhere = nullptr;
-        *nowhere = 1;
-        return 1;
-    };
-    p.Start(TRUE);
-    ASSERT_TRUE(WaitUntil([&] { return p.IsFinish() == 1; }));
-    EXPECT_EQ(p.ExitCode(0), 0u);
-    // The counters stay as they were at the fault: the thread still counts as active.
-    EXPECT_EQ(p.GetActiveThreadCount(), 1);
-    // The pool can be started again.
-    std::atomic<int> calls{0};
-    p.body = [&](unsigned int) {
-        ++calls;
-        return DWORD(0);
-    };
-    p.Start(TRUE);
-    ASSERT_TRUE(WaitUntil([&] { return p.IsFinish() == 1; }));
-    EXPECT_EQ(calls.load(), 1);
-}
-
-TEST(LongThread, ExceptionInTheFunctionEndsOnlyThatThread) {
-    Pool p(1, 0);
-    p.body = [](unsigned int) -> DWORD { throw std::runtime_error("boom"); };
-    p.Start(TRUE);
-    ASSERT_TRUE(WaitUntil([&] { return p.IsFinish() == 1; }));
-    EXPECT_EQ(p.ExitCode(0), 0u);
+    for (int k = 0; k < kinds; ++k) {
+        Pool p(1, 0);
+        p.body = bodies[k];
+        p.Start(TRUE);
+        ASSERT_TRUE(p.Finished());
+        EXPECT_EQ(p.ExitCode(0), 0u);
+        std::atomic<int> calls{0};
+        p.body = [&](unsigned int) {
+            ++calls;
+            return DWORD(0);
+        };
+        p.Start(TRUE);
+        ASSERT_TRUE(p.Finished());
+        EXPECT_EQ(calls.load(), 1);
+    }
 }
 
 }  // namespace

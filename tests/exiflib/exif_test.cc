@@ -102,14 +102,17 @@ TEST(Exif, SubDirectoriesThatCannotBeReadLeaveNoPointer) {
     EXPECT_EQ(seg->GetIFD0()->GetEntryCount(), 1);
 
     // A pointer of type SHORT is not a pointer; a later pointer of the same tag that can
-    // be read still counts, as long as the tag has not been tried over and over.
+    // be read still counts while the tag has been tried fewer than kMaxPointerTries times
+    // (the SHORT one included): GPS is read at its last try, EXIF once too often.
     TiffBuilder s(true);
     int exif = s.Add(), gps = s.Add();
-    s.Ascii(0, 0x010F, "Make").Shorts(0, 0x8769, {26}).Rationals(exif, 0x829A, {1, 2});
-    s.RawField(0, 0x8825, 4, 1, 0x7FFFFFF0).Pointer(0, 0x8825, gps).Ascii(gps, 1, "S");
-    for (int i = 0; i < kMaxPointerTries; ++i)
-        s.RawField(0, 0x8769, 4, 1, 0x7FFFFFF0);
-    s.Pointer(0, 0x8769, exif);
+    s.Ascii(0, 0x010F, "Make").Rationals(exif, 0x829A, {1, 2}).Ascii(gps, 1, "S");
+    for (WORD tag : {0x8769, 0x8825}) {
+        s.Shorts(0, tag, {26});
+        for (int i = tag == 0x8769 ? 1 : 2; i < kMaxPointerTries; ++i)
+            s.RawField(0, tag, 4, 1, 0x7FFFFFF0);
+    }
+    s.Pointer(0, 0x8769, exif).Pointer(0, 0x8825, gps);
     seg = ParseExif(mgr, s.Build());
     ASSERT_NE(seg, nullptr);
     EXPECT_FALSE(seg->GetIFD0()->HasEntry(0x8769));
@@ -168,28 +171,24 @@ TEST(Exif, ABadHeaderDropsTheSegmentAndTheWalkGoesOn) {
     }
 }
 
-TEST(Exif, ValuesOutsideTheSegmentAreLeftOut) {
-    // Make's value offset points past the end of the EXIF segment, into the next one.
-    TiffBuilder t(false);
-    t.Ascii(0, 0x0110, "Model").RawField(0, 0x010F, 2, 8, 200);
+// A value is read only from the segment's own bytes, and no more value bytes are kept
+// than the structure holds: Make points past the end of the EXIF segment, into the next
+// one; five text tags share the one 4000-byte value of the first, so only that survives.
+TEST(Exif, ValuesAreReadOnlyFromTheSegmentAndUpToItsSize) {
+    TiffBuilder outside(false);
+    outside.Ascii(0, 0x0110, "Model").RawField(0, 0x010F, 2, 8, 200);
     CAppSegMgr mgr;
-    Bytes data = JpegBuilder().Exif(t.Build()).App(0xE3, "", Bytes(300, 'A')).Finish();
+    Bytes data = JpegBuilder().Exif(outside.Build()).App(0xE3, "", Bytes(300, 'A')).Finish();
     ASSERT_TRUE(ParseBytes(data, mgr));
     ASSERT_NE(mgr.GetExif(), nullptr);
     EXPECT_FALSE(mgr.GetExif()->GetIFD0()->HasEntry(0x010F));
     EXPECT_TRUE(mgr.GetExif()->GetIFD0()->HasEntry(0x0110));
-}
 
-TEST(Exif, ValuesSharingTheSameBytesAreKeptOnlyUpToTheSizeOfTheStructure) {
-    // Every text tag of IFD0 points at the one 4000-byte value of the first: the reader
-    // keeps no more value bytes than the structure holds, so only the first survives.
-    TiffBuilder t(false);
-    t.Typed(0, 0x010E, 2, 4000, Bytes(4000, 'd'));
-    const std::uint32_t valueOffset = 8 + 2 + 12 * 6 + 4;
+    TiffBuilder shared(false);
+    shared.Typed(0, 0x010E, 2, 4000, Bytes(4000, 'd'));
     for (WORD tag : {0x010F, 0x0110, 0x0131, 0x013B, 0x8298})
-        t.RawField(0, tag, 2, 4000, valueOffset);
-    CAppSegMgr mgr;
-    CExifApp1Seg* seg = ParseExif(mgr, t.Build());
+        shared.RawField(0, tag, 2, 4000, 8 + 2 + 12 * 6 + 4);
+    CExifApp1Seg* seg = ParseExif(mgr, shared.Build());
     ASSERT_NE(seg, nullptr);
     EXPECT_EQ(seg->GetIFD0()->GetEntryCount(), 1);
     EXPECT_EQ(seg->GetIFD0()->GetEntry(0x010E)->GetCount(), 4000u);

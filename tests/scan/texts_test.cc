@@ -24,10 +24,14 @@ protected:
     }
 };
 
-TEST_F(PicExtTest, DefaultTable) {
+// Case-blind keys of the first four characters after the last dot (TIF and TIFF are two
+// keys); without a dot, the text after the first character. A host list replaces the
+// table. Keys OR each code with 0x20 ('[' folds onto '{' as 'X' onto 'x') and shift whole
+// codes (0x263 in second place puts 0x02 into the first byte: 'a' becomes 'c'). An 8-bit
+// name is read as signed bytes: none is above 127, and 0xE9 in second place enters as
+// 0xFFFFFFE9, filling the first byte too. Wide names refuse codes above 127.
+TEST_F(PicExtTest, DefaultTableHostListsAndKeys) {
     CCommonFunc::InitPicExt({});
-    // Case-blind keys of the first four characters after the last dot (TIF and TIFF are
-    // two keys); without a dot, the text after the first character.
     Expect<wchar_t>({L"a.JPG", L"A.Jpg", L"a.tiff", L"a.tif", L"x.tiffany", L"a.b.gif", L"x.ai",
                      L"xjpg", L".jpg", L"\u4e2d.bmp"},
                     {L"a.jpeg", L"x.jp", L"a.jpg.zip", L"a.", L"", L"jpg", L"a.jp\u00e9"});
@@ -38,16 +42,9 @@ TEST_F(PicExtTest, DefaultTable) {
                       L"*.PCD | *.PCT | *.AI | *.FPX | *.CAL | *.WI | *.PNG | *.EPS | "
                       L"*.SCT | *.PDP | *.DXF"),
               CCommonFunc::GetPicExtFilter());
-}
-
-TEST_F(PicExtTest, HostListsAndKeys) {
     CCommonFunc::InitPicExt({L"png", L"jpg"});
     EXPECT_EQ(CString(L"*.jpg | *.png"), CCommonFunc::GetPicExtFilter());  // the set's order
     Expect<wchar_t>({L"a.PNG"}, {L"a.BMP"});
-    // Keys OR each code with 0x20 ('[' folds onto '{' as 'X' onto 'x') and shift whole
-    // codes (0x263 in second place puts 0x02 into the first byte: 'a' becomes 'c'). An
-    // 8-bit name is read as signed bytes: none is above 127, and 0xE9 in second place
-    // enters as 0xFFFFFFE9, filling the first byte too. Wide names refuse codes above 127.
     CCommonFunc::InitPicExt({L"{x2", L"a\u0263", L"\u00ff\u00e9"});
     Expect<char>({"a.[X2", "x.cc", "x.j\xe9", "x.\xff\xe9"}, {"a.{x3", "x.ac"});
     Expect<wchar_t>({}, {L"x.\u00ff\u00e9", L"x.a\u0263"});
@@ -142,26 +139,27 @@ TEST_F(DateTextTest, RangesByPrecision) {
     for (auto [text, from, to] : cases)
         EXPECT_EQ(std::pair(from, to), Parse(text)) << text;
     // Refused texts leave both outputs untouched.
-    for (const char* text : {"",
-                             " 2008",
-                             "1970",
-                             "2036",
-                             "35",
-                             "100",
-                             "99999999999999999999",
-                             "2008-13",
-                             "2008-0",
-                             "2008--",
-                             "2008-01-32",
-                             "2008-01-00",
-                             "2008-01-01 10",
-                             "2008-01-01 10:30",
-                             "2008-01-01 10:30:",
-                             "2008-01-01 10:30:60",
-                             "2008-01-01 24:00:00",
-                             "2008-01-01 10:60:00",
-                             "2008-01-01  10:30:15",
-                             "2000-00-00 01:01:01"})
+    const char* const refused[] = {"",
+                                   " 2008",
+                                   "1970",
+                                   "2036",
+                                   "35",
+                                   "100",
+                                   "99999999999999999999",
+                                   "2008-13",
+                                   "2008-0",
+                                   "2008--",
+                                   "2008-01-32",
+                                   "2008-01-00",
+                                   "2008-01-01 10",
+                                   "2008-01-01 10:30",
+                                   "2008-01-01 10:30:",
+                                   "2008-01-01 10:30:60",
+                                   "2008-01-01 24:00:00",
+                                   "2008-01-01 10:60:00",
+                                   "2008-01-01  10:30:15",
+                                   "2000-00-00 01:01:01"};
+    for (const char* text : refused)
         EXPECT_EQ(std::pair(std::int64_t(12345), std::int64_t(67890)), Parse(text)) << text;
 }
 

@@ -119,14 +119,20 @@ int CBackSearch::ContinueRun() {
 
 DWORD CBackSearch::ScanThreadProc(void* pThis, unsigned int nIndex) {
     auto* self = static_cast<CBackSearch*>(pThis);
-    if (nIndex == 1) self->RestWriter();
     try {
-        DWORD r = CFileAnalyze::ThreadProc(pThis, nIndex);
-        // Thread 1 ends once the finished run's queue is written; thread 0, idle since
+        if (nIndex != 1) return CFileAnalyze::ThreadProc(pThis, nIndex);
+        // Thread 1 flushes as ThreadProc's flushing branch does, but rests in
+        // RestWriter, which thread 0 can cut short, rather than for a fixed time
+        // after each empty look: the look that moves the run on (9 -> 7 after each
+        // analysed folder) must not delay the next folder.
+        self->RestWriter();
+        if (self->FlushOrAdvance() == 1) return 1;
+        if (self->GetPhase() != kPhaseFinished) return 1;
+        // The finished run's queue is written and thread 1 ends; thread 0, idle since
         // the run finished, is woken so that the pool ends now rather than after its
         // idle wait.
-        if (nIndex == 1 && r == 0) self->m_evNotify.SetEvent();
-        return r;
+        self->m_evNotify.SetEvent();
+        return 0;
     } catch (...) {
         // A statement that fails inside a drain has already cost its task; the thread
         // goes on with the next ones rather than ending and leaving the run stuck.

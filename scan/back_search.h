@@ -135,9 +135,10 @@ public:
     // pictures were saved and it was not reported yet, writes every queued task (phase
     // 14, then 15), and empties the in-memory lists.
     void OnCancel() override;
-    // The phase step on pool thread 0: 1 when it did something, 0 when this phase has
-    // nothing to do, 2 when it stopped for a cancel (or waits for the queue to drain),
-    // -1 when a drive could not be opened.
+    // The phase step on pool thread 0: 1 when it did something (moving the run to its
+    // next phase included), 0 when this phase has nothing to do, 2 when it stopped for
+    // a cancel or looked whether the queue has drained, -1 when a drive could not be
+    // opened.
     int AnalyseNext(unsigned int nIndex) override;
 
     // Run by the database writer when it executes the end-of-run report: when the last
@@ -152,7 +153,8 @@ public:
 
     // A last-write time as the NTFS volume stores it (100 ns units since 1601, UTC) as
     // the calendar time the folder listing reports for the same file. False, with `t`
-    // 0, when the time has no local calendar form.
+    // 0, when the system would refuse to convert it (top bit set) or it has no local
+    // calendar form.
     static bool NtfsTimeToCTime(ULONGLONG fileTime, CTime& t);
 
 protected:
@@ -178,8 +180,8 @@ protected:
     int WaitForDrain();
     // Wakes thread 1 when thread 0 enters a phase that waits for the queue.
     void EnterPhase(LONG from, LONG to);
-    // The pool's thread function: ThreadProc, kept alive through a failing statement,
-    // with thread 1 resting while it has nothing to write.
+    // The pool's thread function: ThreadProc on thread 0, the flush on thread 1 (resting
+    // while it has nothing to write); a failing statement does not end a thread.
     static DWORD ScanThreadProc(void* pThis, unsigned int nIndex);
     // Thread 1, before each flush: waits while there is nothing to write yet.
     void RestWriter();

@@ -284,14 +284,44 @@ std::string RawDeviceOf(wchar_t letter) {
     return m.source;
 }
 
+bool IsOtherDriveFolder(const std::vector<DriveInfo>& drives, const std::string& hostPath,
+                        wchar_t letter) {
+    for (const DriveInfo& d : drives)
+        if (d.letter != letter && (d.hostFolder == hostPath || d.realFolder == hostPath))
+            return true;
+    return false;
+}
+
 bool IsOtherDriveFolder(const std::string& hostPath, wchar_t letter) {
     Table& t = TheTable();
     std::lock_guard<std::mutex> g(t.lock);
     LoadLocked(t);
-    for (const DriveInfo& d : t.drives)
-        if (d.letter != letter && (d.hostFolder == hostPath || d.realFolder == hostPath))
-            return true;
-    return false;
+    return IsOtherDriveFolder(t.drives, hostPath, letter);
+}
+
+bool WalkEnters(const mounts::Mount& m, const std::vector<DriveInfo>& drives) {
+    if (m.kind == mounts::Kind::Fixed) return true;
+    if (m.kind != mounts::Kind::Bind) return false;
+    // A second view of files is skipped only when they are scanned where they really
+    // are; a bind mount of a folder that no fixed drive reaches is the only way in.
+    for (const DriveInfo& d : drives)
+        if (d.type == DRIVE_FIXED && !d.realFolder.empty() &&
+            mounts::IsUnder(m.origin, d.realFolder))
+            return false;
+    return true;
+}
+
+const mounts::Mount* SkippedMountAbove(const mounts::Table& table,
+                                       const std::vector<DriveInfo>& drives, const DriveInfo& drive,
+                                       const std::string& realPath) {
+    const std::string& top = drive.realFolder.empty() ? drive.hostFolder : drive.realFolder;
+    std::string start = mounts::IsUnder(realPath, top) ? top : std::string("/");
+    std::vector<std::string> way;  // realPath and its parents below `start`, innermost first
+    for (std::string p = realPath; !p.empty() && p != start; p = mounts::ParentOf(p))
+        way.push_back(p);
+    for (auto it = way.rbegin(); it != way.rend(); ++it)
+        if (const mounts::Mount* m = table.At(*it); m && !WalkEnters(*m, drives)) return m;
+    return nullptr;
 }
 
 }  // namespace plat
@@ -368,6 +398,41 @@ std::string GetDriveTableError() {
     std::lock_guard<std::mutex> g(t.lock);
     LoadLocked(t);
     return t.envError;
+}
+
+std::vector<SkippedMount> GetSkippedMounts(const CString& folder) {
+    std::vector<SkippedMount> out;
+    std::string host;
+    DriveInfo drive;
+    if (folder.size() < 2 || !FindDrive(folder[0], drive) || !ToHostPath(folder, host)) return out;
+    std::vector<DriveInfo> drives = GetDrives();
+    std::shared_ptr<const mounts::Table> table = mounts::Current();
+    std::string real = mounts::Resolve(host);
+    auto add = [&](const mounts::Mount& m) {
+        out.push_back(SkippedMount{m.point, m.fsType, m.reason});
+    };
+    if (const mounts::Mount* m = SkippedMountAbove(*table, drives, drive, real)) {
+        if (m->kind != mounts::Kind::Pseudo) add(*m);
+        return out;
+    }
+    if (const mounts::Mount* m = table->Of(real); m && m->kind == mounts::Kind::Pseudo) return out;
+    const wchar_t letter = drive.letter;
+    for (const mounts::Mount& m : table->All()) {
+        if (m.point == real || !mounts::IsUnder(m.point, real) || !table->IsVisible(m)) continue;
+        if (WalkEnters(m, drives) || m.kind == mounts::Kind::Pseudo) continue;
+        // Reached only when no folder on the way is another drive's or left out itself.
+        bool reached = !IsOtherDriveFolder(drives, m.point, letter);
+        for (std::string p = mounts::ParentOf(m.point); reached && p != real && !p.empty();
+             p = mounts::ParentOf(p)) {
+            const mounts::Mount* above = table->At(p);
+            if (IsOtherDriveFolder(drives, p, letter) || (above && !WalkEnters(*above, drives)))
+                reached = false;
+        }
+        if (reached) add(m);
+    }
+    std::sort(out.begin(), out.end(),
+              [](const SkippedMount& a, const SkippedMount& b) { return a.hostPath < b.hostPath; });
+    return out;
 }
 
 }  // namespace picdex

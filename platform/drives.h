@@ -39,6 +39,11 @@ BOOL GetVolumeInformationW(const wchar_t* root, wchar_t* fsName, DWORD fsNameSiz
 
 namespace plat {
 
+namespace mounts {
+struct Mount;
+class Table;
+}  // namespace mounts
+
 struct DriveInfo {
     wchar_t letter = 0;      // 'A'..'Z'
     std::string hostFolder;  // absolute, without trailing '/' (except "/")
@@ -72,5 +77,20 @@ std::string RawDeviceOf(wchar_t letter);
 
 // True when `hostPath` is the folder of a drive other than `letter`.
 bool IsOtherDriveFolder(const std::string& hostPath, wchar_t letter);
+// The same, against a copy of the table.
+bool IsOtherDriveFolder(const std::vector<DriveInfo>& drives, const std::string& hostPath,
+                        wchar_t letter);
+
+// Whether a folder walk of a drive enters mount `m`, met below the drive's folder: only
+// a fixed disk is entered, and a bind mount when no fixed drive of `drives` holds the
+// place where its files are shown already.
+bool WalkEnters(const mounts::Mount& m, const std::vector<DriveInfo>& drives);
+// The outermost mount that a walk of `drive` does not enter on the way from the drive's
+// folder down to `realPath` (the folder's own mount included, the drive folder's not),
+// or null. For a path outside the drive's folder (reached through a link) every mount
+// on the way from "/" is judged.
+const mounts::Mount* SkippedMountAbove(const mounts::Table& table,
+                                       const std::vector<DriveInfo>& drives, const DriveInfo& drive,
+                                       const std::string& realPath);
 
 }  // namespace plat

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <memory>
 
 #include "platform/codepage.h"
 #include "platform/drives.h"
@@ -40,8 +41,19 @@ BOOL CFileFind::FindFile(const CString& pattern) {
     Close();
     CString folder;
     std::string host;
-    if (!FolderOfPattern(pattern, folder) || !plat::ToHostPath(folder, host)) return FALSE;
-    if (plat::mounts::IsOnPseudoFileSystem(plat::mounts::Resolve(host))) return FALSE;
+    plat::DriveInfo drive;
+    if (!FolderOfPattern(pattern, folder) || !plat::ToHostPath(folder, host) ||
+        !plat::FindDrive(folder[0], drive))
+        return FALSE;
+    // One reading of the mount table and of the drive table serves the whole listing.
+    std::shared_ptr<const plat::mounts::Table> mounts = plat::mounts::Current();
+    const std::vector<plat::DriveInfo> drives = plat::GetDrives();
+    const std::string real = plat::mounts::Resolve(host);
+    if (const plat::mounts::Mount* m = mounts->Of(real); m && m->kind == plat::mounts::Kind::Pseudo)
+        return FALSE;
+    // A folder inside a mount that the drive's walk leaves out is not listed either (a
+    // resumed walk may still hold folders of a share that has since been mounted).
+    if (plat::SkippedMountAbove(*mounts, drives, drive, real)) return FALSE;
     int dfd = open(host.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dfd < 0) return FALSE;
     DIR* dir = fdopendir(dfd);
@@ -64,8 +76,9 @@ BOOL CFileFind::FindFile(const CString& pattern) {
     if (stat(parentHost.c_str(), &parent) == 0) dot.lastWrite = parent.st_mtim.tv_sec;
     entries.push_back(dot);
 
-    const wchar_t letter = folder[0];
+    const wchar_t letter = drive.letter;
     const std::string prefix = host == "/" ? "" : host;
+    const std::string realPrefix = real == "/" ? "" : real;
     std::vector<Entry> found;
     while (struct dirent* de = readdir(dir)) {
         std::string name = de->d_name;
@@ -78,10 +91,13 @@ BOOL CFileFind::FindFile(const CString& pattern) {
         e.lastWrite = st.st_mtim.tv_sec;
         if (e.directory) {
             std::string child = prefix + "/" + name;
-            if (plat::IsOtherDriveFolder(child, letter)) continue;
-            if (st.st_dev != self.st_dev &&
-                plat::mounts::IsOnPseudoFileSystem(plat::mounts::Resolve(child)))
+            std::string realChild = realPrefix + "/" + name;
+            if (plat::IsOtherDriveFolder(drives, child, letter) ||
+                plat::IsOtherDriveFolder(drives, realChild, letter))
                 continue;
+            // A mount point is entered only when the mount is a fixed disk.
+            const plat::mounts::Mount* m = mounts->At(realChild);
+            if (m && !plat::WalkEnters(*m, drives)) continue;
         } else {
             e.size = ULONGLONG(st.st_size);
         }

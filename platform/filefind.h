@@ -8,6 +8,10 @@
 //   cannot loop;
 // - leaves out folders on pseudo file systems (proc, sysfs, devtmpfs, ...), and will not
 //   list a folder that lies on one;
+// - leaves out mount points below the drive's folder unless the mount is a fixed disk
+//   (removable media, network shares, discs and images, RAM disks, union mounts and
+//   second views of files scanned elsewhere are not entered), and will not list a
+//   folder inside such a mount; a mount mapped as a drive of its own is listed there;
 // - leaves out the host folders of other mapped drives (they are listed under their own
 //   letter);
 // - leaves out host names that cannot be written as library names (a '\' in the name,

@@ -9,12 +9,16 @@
 // file-system name the volume query reports) and ",device=<path>" (the block device or
 // NTFS image file a raw volume open reads). Example:
 //   C=/;D=/srv/photos,type=removable;N=/mnt/win,fs=NTFS,device=/dev/sdb1
-// Host folders cannot contain ';' or ','. Thread-safe.
+// Host folders cannot contain ';' or ','. A drive's type is what its entry says, whatever
+// is mounted at its folder; mounts below a drive's folder are walked only when they are
+// fixed disks themselves (see GetSkippedMounts). Thread-safe.
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "picdex/export.h"
+#include "picdex/types.h"
 
 namespace picdex {
 
@@ -29,5 +33,23 @@ PICDEX_API std::string GetDriveTable();
 // The message of the last failed reading of PICDEX_DRIVES ("" when it was usable or
 // unset); the library then runs with no drives at all rather than guess.
 PICDEX_API std::string GetDriveTableError();
+
+// A mount that a scan does not walk into.
+struct SkippedMount {
+    std::string hostPath;  // the mount point, e.g. "/mnt/nas"
+    std::string fsType;    // its file-system name, e.g. "nfs4"
+    std::string reason;    // e.g. "network share", "removable drive", "RAM disk",
+                           // "bind mount of /home/ann/photos"
+};
+
+// The mounts below `folder` (a drive root such as "C:\" or any folder on a drive) that
+// a folder walk from it leaves out, and why, in path order. A walk enters only mounts
+// that are fixed disks (a bind mount counts as one when no fixed drive shows its files
+// elsewhere); removable media, network shares, discs and images, RAM disks and union
+// mounts are left out. Listed are the outermost of those the walk meets; not listed are
+// pseudo file systems (/proc, /sys, ...) and the folders of other drives, which are
+// walked under their own letter. When `folder` itself lies inside a mount that its
+// drive's walk leaves out, that mount alone. Empty when the drive is not mapped.
+PICDEX_API std::vector<SkippedMount> GetSkippedMounts(const CString& folder);
 
 }  // namespace picdex

@@ -145,6 +145,8 @@ public:
     // figures and stores the finish time.
     void FinishAction();
 
+    // The save queue of the run, with its queued and saved counters.
+    CSaveQueue& GetSaveQueue() { return m_saveQueue; }
     // The current phase.
     LONG GetPhase() const { return m_nScanState.load(); }
 

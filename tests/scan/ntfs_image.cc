@@ -1,0 +1,302 @@
+#include "scan/ntfs_image.h"
+
+#include <sys/stat.h>
+#include <sys/time.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "picdex/host_paths.h"
+
+namespace ntfstest {
+
+namespace {
+
+std::string Quote(const std::string& s) {
+    std::string out = "'";
+    for (char c : s)
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
+std::string ScriptPath() {
+    return (std::filesystem::path(__FILE__).parent_path() / "ntfs_make_image.sh").string();
+}
+
+// Protects a fixed-up record with its update sequence (the reverse of the fix-up).
+void Protect(std::vector<std::uint8_t>& rec) {
+    std::uint16_t offset = Get16(&rec[4]);
+    std::uint16_t count = Get16(&rec[6]);
+    if (count < 2 || offset + 2u * count > rec.size() || 512u * (count - 1) > rec.size()) return;
+    for (std::uint16_t i = 1; i < count; ++i) {
+        std::memcpy(&rec[offset + 2 * i], &rec[512 * i - 2], 2);
+        std::memcpy(&rec[512 * i - 2], &rec[offset], 2);
+    }
+}
+
+void Unprotect(std::vector<std::uint8_t>& rec) {
+    std::uint16_t offset = Get16(&rec[4]);
+    std::uint16_t count = Get16(&rec[6]);
+    if (count < 2 || offset + 2u * count > rec.size() || 512u * (count - 1) > rec.size()) return;
+    for (std::uint16_t i = 1; i < count; ++i)
+        std::memcpy(&rec[512 * i - 2], &rec[offset + 2 * i], 2);
+}
+
+std::vector<MftRun> DecodeRuns(const std::uint8_t* p, const std::uint8_t* end) {
+    std::vector<MftRun> runs;
+    std::int64_t lcn = 0;
+    while (p < end && *p) {
+        int lb = *p & 15, ob = *p >> 4;
+        std::uint64_t len = 0;
+        for (int i = 0; i < lb; ++i)
+            len |= std::uint64_t(p[1 + i]) << (8 * i);
+        std::int64_t off = 0;
+        for (int i = 0; i < ob; ++i)
+            off |= std::int64_t(p[1 + lb + i]) << (8 * i);
+        if (ob && ob < 8 && (p[lb + ob] & 0x80)) off |= -(std::int64_t(1) << (8 * ob));
+        lcn += off;
+        runs.push_back(MftRun{lcn, len});
+        p += 1 + lb + ob;
+    }
+    return runs;
+}
+
+}  // namespace
+
+bool MakeImage(const std::string& tree, const std::string& image, int sizeMiB, int cluster,
+               std::string* log) {
+    std::string out = image + ".out";
+    std::string cmd = "sh " + Quote(ScriptPath()) + " " + Quote(tree) + " " + Quote(image) + " " +
+                      std::to_string(sizeMiB) + " " + std::to_string(cluster) + " >" + Quote(out) +
+                      " 2>&1";
+    int rc = std::system(cmd.c_str());
+    if (log) {
+        std::ifstream in(out);
+        log->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    std::remove(out.c_str());
+    return rc == 0;
+}
+
+void SetModifyTime(const std::string& path, std::int64_t seconds) {
+    struct timeval tv[2] = {{seconds, 0}, {seconds, 0}};
+    utimes(path.c_str(), tv);
+}
+
+std::uint16_t Get16(const std::uint8_t* p) {
+    return std::uint16_t(p[0] | (p[1] << 8));
+}
+std::uint32_t Get32(const std::uint8_t* p) {
+    return Get16(p) | (std::uint32_t(Get16(p + 2)) << 16);
+}
+std::uint64_t Get64(const std::uint8_t* p) {
+    return Get32(p) | (std::uint64_t(Get32(p + 4)) << 32);
+}
+void Put16(std::uint8_t* p, std::uint16_t v) {
+    p[0] = std::uint8_t(v);
+    p[1] = std::uint8_t(v >> 8);
+}
+void Put32(std::uint8_t* p, std::uint32_t v) {
+    Put16(p, std::uint16_t(v));
+    Put16(p + 2, std::uint16_t(v >> 16));
+}
+void Put64(std::uint8_t* p, std::uint64_t v) {
+    Put32(p, std::uint32_t(v));
+    Put32(p + 4, std::uint32_t(v >> 32));
+}
+
+std::vector<std::uint8_t> EncodeRuns(const std::vector<MftRun>& runs) {
+    std::vector<std::uint8_t> out;
+    std::int64_t prev = 0;
+    for (const MftRun& r : runs) {
+        std::uint8_t len[8], off[8];
+        int lb = 0, ob = 0;
+        for (std::uint64_t v = r.clusters; v || lb == 0; v >>= 8)
+            len[lb++] = std::uint8_t(v);
+        std::int64_t delta = r.lcn - prev;
+        // Fewest bytes whose sign bit still gives the value back.
+        for (ob = 1; ob < 8; ++ob) {
+            std::int64_t lo = -(std::int64_t(1) << (8 * ob - 1));
+            if (delta >= lo && delta < -lo) break;
+        }
+        for (int i = 0; i < ob; ++i)
+            off[i] = std::uint8_t(std::uint64_t(delta) >> (8 * i));
+        out.push_back(std::uint8_t(lb | (ob << 4)));
+        out.insert(out.end(), len, len + lb);
+        out.insert(out.end(), off, off + ob);
+        prev = r.lcn;
+    }
+    out.push_back(0);
+    return out;
+}
+
+bool NtfsImage::Load(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    m_bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (m_bytes.size() < 512) return false;
+    m_cluster = Get16(&m_bytes[0x0B]) * m_bytes[0x0D];
+    signed char v = static_cast<signed char>(m_bytes[0x40]);
+    m_record = v > 0 ? std::uint32_t(v) * m_cluster : 1u << -v;
+    return ReadRuns();
+}
+
+bool NtfsImage::ReadRuns() {
+    // Record 0 begins the first run, at the boot sector's MFT cluster.
+    std::uint64_t at = Get64(&m_bytes[0x30]) * m_cluster;
+    if (at + m_record > m_bytes.size()) return false;
+    std::vector<std::uint8_t> rec(m_bytes.begin() + long(at),
+                                  m_bytes.begin() + long(at + m_record));
+    Unprotect(rec);
+    long data = FindAttribute(rec, 0x80);
+    if (data < 0) return false;
+    m_runs = DecodeRuns(&rec[size_t(data) + Get16(&rec[size_t(data) + 0x20])],
+                        &rec[size_t(data)] + Get32(&rec[size_t(data) + 4]));
+    m_mftBytes = Get64(&rec[size_t(data) + 0x30]);
+    return !m_runs.empty();
+}
+
+bool NtfsImage::Save(const std::string& path) const {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(m_bytes.data()), std::streamsize(m_bytes.size()));
+    return bool(out);
+}
+
+std::uint64_t NtfsImage::recordCount() const {
+    return m_mftBytes / m_record;
+}
+
+bool NtfsImage::Locate(std::uint64_t streamOffset, std::uint64_t* imageOffset,
+                       std::uint64_t* contiguous) const {
+    std::uint64_t start = 0;
+    for (const MftRun& r : m_runs) {
+        std::uint64_t len = r.clusters * m_cluster;
+        if (streamOffset < start + len) {
+            *imageOffset = std::uint64_t(r.lcn) * m_cluster + (streamOffset - start);
+            *contiguous = start + len - streamOffset;
+            return true;
+        }
+        start += len;
+    }
+    return false;
+}
+
+bool NtfsImage::StreamIo(std::uint64_t offset, std::uint8_t* data, std::size_t length, bool write) {
+    while (length) {
+        std::uint64_t at = 0, room = 0;
+        if (!Locate(offset, &at, &room)) return false;
+        std::size_t n = std::size_t(std::min<std::uint64_t>(room, length));
+        if (at + n > m_bytes.size()) return false;
+        if (write)
+            std::memcpy(&m_bytes[at], data, n);
+        else
+            std::memcpy(data, &m_bytes[at], n);
+        offset += n;
+        data += n;
+        length -= n;
+    }
+    return true;
+}
+
+std::vector<std::uint8_t> NtfsImage::Record(std::uint64_t index) const {
+    std::vector<std::uint8_t> rec(m_record);
+    if (!const_cast<NtfsImage*>(this)->StreamIo(index * m_record, rec.data(), rec.size(), false))
+        return {};
+    Unprotect(rec);
+    return rec;
+}
+
+void NtfsImage::PutRecord(std::uint64_t index, std::vector<std::uint8_t> record) {
+    Protect(record);
+    StreamIo(index * m_record, record.data(), record.size(), true);
+}
+
+long NtfsImage::FindAttribute(const std::vector<std::uint8_t>& rec, std::uint32_t type, int nth) {
+    if (rec.size() < 0x18) return -1;
+    std::size_t off = Get16(&rec[0x14]);
+    while (off + 8 <= rec.size()) {
+        std::uint32_t t = Get32(&rec[off]);
+        std::uint32_t len = Get32(&rec[off + 4]);
+        if (t == 0xFFFFFFFFu || len < 16 || off + len > rec.size()) break;
+        if (t == type && nth-- == 0) return long(off);
+        off += len;
+    }
+    return -1;
+}
+
+std::int64_t NtfsImage::FindRecord(const std::string& utf8) const {
+    CString wanted = picdex::Utf8ToText(utf8);
+    std::u16string units;
+    for (wchar_t c : wanted) {
+        if (c >= 0x10000) {
+            units.push_back(char16_t(0xD800 + ((c - 0x10000) >> 10)));
+            units.push_back(char16_t(0xDC00 + ((c - 0x10000) & 0x3FF)));
+        } else {
+            units.push_back(char16_t(c));
+        }
+    }
+    for (std::uint64_t i = 0; i < recordCount(); ++i) {
+        std::vector<std::uint8_t> rec = Record(i);
+        if (rec.empty() || Get32(&rec[0]) != 0x454C4946 || !(Get16(&rec[0x16]) & 1)) continue;
+        for (int n = 0;; ++n) {
+            long a = FindAttribute(rec, 0x30, n);
+            if (a < 0) break;
+            std::size_t len = rec[size_t(a) + 0x58];
+            if (len != units.size()) continue;
+            bool same = true;
+            for (std::size_t k = 0; k < len && same; ++k)
+                same = Get16(&rec[size_t(a) + 0x5A + 2 * k]) == units[k];
+            if (same) return std::int64_t(i);
+        }
+    }
+    return -1;
+}
+
+bool NtfsImage::SetMftRuns(const std::vector<MftRun>& runs) {
+    if (runs.empty()) return false;
+    // Record 0 is read and written where the new runs put it.
+    m_runs = runs;
+    Put64(&m_bytes[0x30], std::uint64_t(runs.front().lcn));
+    std::vector<std::uint8_t> rec = Record(0);
+    if (rec.empty()) return false;
+    long a = FindAttribute(rec, 0x80);
+    if (a < 0) return false;
+    std::size_t at = std::size_t(a);
+    std::vector<std::uint8_t> pairs = EncodeRuns(runs);
+    std::size_t pairsAt = Get16(&rec[at + 0x20]);
+    std::size_t oldLen = Get32(&rec[at + 4]);
+    std::size_t newLen = std::max(oldLen, (pairsAt + pairs.size() + 7) & ~std::size_t(7));
+    std::size_t used = Get32(&rec[0x18]);
+    if (used + (newLen - oldLen) > rec.size()) return false;
+    // Make room after the attribute, then write the runs.
+    std::size_t grow = newLen - oldLen;
+    std::memmove(&rec[at + newLen], &rec[at + oldLen], used - (at + oldLen));
+    std::fill(rec.begin() + long(at + pairsAt), rec.begin() + long(at + newLen), 0);
+    std::memcpy(&rec[at + pairsAt], pairs.data(), pairs.size());
+    Put32(&rec[at + 4], std::uint32_t(newLen));
+    Put32(&rec[0x18], std::uint32_t(used + grow));
+    PutRecord(0, rec);
+    return true;
+}
+
+bool NtfsImage::SplitFirstRunBackwards(std::uint64_t clusters) {
+    if (m_runs.empty() || clusters == 0 || clusters >= m_runs[0].clusters) return false;
+    MftRun first = m_runs[0];
+    std::uint64_t begin = std::uint64_t(first.lcn) * m_cluster;
+    std::uint64_t head = clusters * m_cluster;
+    std::uint64_t total = first.clusters * m_cluster;
+    if (begin + total > m_bytes.size()) return false;
+    // The run's area now holds the tail first, then the head.
+    std::rotate(m_bytes.begin() + long(begin), m_bytes.begin() + long(begin + head),
+                m_bytes.begin() + long(begin + total));
+    std::vector<MftRun> runs;
+    runs.push_back(MftRun{first.lcn + std::int64_t(first.clusters - clusters), clusters});
+    runs.push_back(MftRun{first.lcn, first.clusters - clusters});
+    runs.insert(runs.end(), m_runs.begin() + 1, m_runs.end());
+    return SetMftRuns(runs);
+}
+
+}  // namespace ntfstest

@@ -1,0 +1,615 @@
+// The NTFS reader on real volume images made by mkntfs and wimlib-imagex from folder
+// trees written here, some of them patched where no tool makes the case.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "common/drive_table.h"
+#include "common/temp_dir.h"
+#include "picdex/host_paths.h"
+#include "scan/common_func.h"
+#include "scan/ntfs_image.h"
+#include "scan/ntfs_reader.h"
+
+namespace {
+
+using ntfstest::Get16;
+using ntfstest::Get32;
+using ntfstest::NtfsImage;
+using ntfstest::Put16;
+using ntfstest::Put32;
+using ntfstest::Put64;
+
+constexpr std::int64_t kKnownTime = 1209643200;  // 2008-05-01 12:00:00 UTC
+constexpr std::uint64_t kFileTimeEpoch = 116444736000000000ull;
+
+struct Delivery {
+    std::string folder;  // as delivered
+    std::string path;    // folder, backslash when needed, name
+    std::uint64_t size = 0;
+    std::uint64_t modified = 0;
+    std::uint64_t record = 0;
+};
+
+void Collect(_tagMftEntry* e, int reserved, void* context) {
+    auto* out = static_cast<std::vector<Delivery>*>(context);
+    Delivery d;
+    CString folder = e->szFolderPath ? e->szFolderPath : L"<null>";
+    d.folder = picdex::TextToUtf8(folder);
+    CString path = folder;
+    if (path.empty() || path.back() != L'\\') path += L'\\';
+    path += e->szName;
+    d.path = picdex::TextToUtf8(path);
+    d.size = e->nFileSize;
+    d.modified = e->nLastModifyTime;
+    d.record = e->nRecordNumber;
+    EXPECT_EQ(reserved, 0);
+    EXPECT_EQ(e->bDirectory, 0u);
+    out->push_back(d);
+}
+
+std::vector<std::string> Paths(const std::vector<Delivery>& ds) {
+    std::vector<std::string> out;
+    for (const Delivery& d : ds)
+        out.push_back(d.path);
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+const Delivery* FindPath(const std::vector<Delivery>& ds, const std::string& path) {
+    for (const Delivery& d : ds)
+        if (d.path == path) return &d;
+    return nullptr;
+}
+
+// Drive N: reads `image`. The drive's folder is a real (empty) folder.
+class ImageDrive {
+public:
+    ImageDrive(const testutil::TempDir& dir, const std::string& image)
+        : m_table("N=" + dir.MakeDir("drive-n") + ",fs=NTFS,device=" + image) {}
+
+private:
+    testutil::ScopedDriveTable m_table;
+};
+
+// Reads drive N: with a fresh reader; *boot gets ReadBoot's result.
+std::vector<Delivery> ReadDrive(CNtfsReader& reader, bool* boot = nullptr) {
+    std::vector<Delivery> out;
+    reader.m_pfnFound = Collect;
+    reader.m_pContext = &out;
+    EXPECT_TRUE(reader.OpenVolume('N'));
+    bool ok = reader.ReadBoot();
+    if (boot) *boot = ok;
+    reader.ReadAll();
+    return out;
+}
+
+std::vector<Delivery> ReadImage(const testutil::TempDir& dir, const std::string& image,
+                                bool* boot = nullptr) {
+    ImageDrive drive(dir, image);
+    CNtfsReader reader;
+    return ReadDrive(reader, boot);
+}
+
+// The tree most tests read: pictures in the root, in nested folders, under Unicode
+// names (one outside the basic plane), deep down, behind a hard link; names that are
+// not pictures; a folder named like a picture.
+void WriteTree(const testutil::TempDir& dir, const std::string& root) {
+    dir.WriteFile(root + "/root.jpg", "root picture");
+    dir.WriteFile(root + "/notes.txt", "not a picture");
+    dir.WriteFile(root + "/photo.jpeg", "jpeg is not a default extension");
+    ntfstest::SetModifyTime(dir.WriteFile(root + "/Photos/2008/a.jpg", "hello"), kKnownTime);
+    dir.WriteFile(root + "/Photos/2008/B.PNG", std::string(100000, 'p'));
+    dir.WriteFile(root + "/Photos/2008/readme.md", "text");
+    dir.WriteFile(root + "/Photos/2008/sub.jpg/inner.gif", "gif");
+    dir.WriteFile(root + "/Ünïcödé/日本語.jpg", "unicode");
+    dir.WriteFile(root + "/Ünïcödé/smile😀.jpg", "astral");
+    std::string deep = root;
+    for (int i = 1; i <= 30; ++i)
+        deep += "/d" + std::to_string(i);
+    dir.WriteFile(deep + "/deep.tif", "deep");
+    dir.MakeDir(root + "/Empty");
+    dir.MakeDir(root + "/Links");
+    std::filesystem::create_hard_link(dir / (root + "/Photos/2008/a.jpg"),
+                                      dir / (root + "/Links/a-link.jpg"));
+    std::filesystem::create_hard_link(dir / (root + "/Photos/2008/a.jpg"),
+                                      dir / (root + "/Links/a-link.txt"));
+}
+
+std::string DeepFolder() {
+    std::string s = "N:";
+    for (int i = 1; i <= 30; ++i)
+        s += "\\d" + std::to_string(i);
+    return s;
+}
+
+std::vector<std::string> TreePictures() {
+    std::vector<std::string> v = {
+        "N:\\root.jpg",
+        "N:\\Photos\\2008\\a.jpg",
+        "N:\\Photos\\2008\\B.PNG",
+        "N:\\Photos\\2008\\sub.jpg\\inner.gif",
+        "N:\\Ünïcödé\\日本語.jpg",
+        "N:\\Ünïcödé\\smile😀.jpg",
+        DeepFolder() + "\\deep.tif",
+        "N:\\Links\\a-link.jpg",
+    };
+    std::sort(v.begin(), v.end());
+    return v;
+}
+
+// Images shared by the tests (made once; tests patch copies).
+struct Images {
+    testutil::TempDir dir;
+    std::string tree[3];  // clusters of 512, 4096 and 65536 bytes
+    std::string fragmented;
+    int fragmentedPictures = 0;
+    std::string failure;
+};
+
+Images* g_images = nullptr;
+
+class NtfsReaderTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        CCommonFunc::InitPicExt({});
+        if (g_images) return;
+        g_images = new Images;
+        Images& im = *g_images;
+        WriteTree(im.dir, "tree");
+        const int clusters[3] = {512, 4096, 65536};
+        for (int i = 0; i < 3; ++i) {
+            im.tree[i] = im.dir / ("tree-" + std::to_string(clusters[i]) + ".img");
+            std::string log;
+            if (!ntfstest::MakeImage(im.dir / "tree", im.tree[i], 16, clusters[i], &log))
+                im.failure += log;
+        }
+        // Enough files in a small volume that the MFT has to grow past the space kept
+        // for it, in several runs.
+        for (int f = 0; f < 3000; ++f)
+            im.dir.WriteFile("many/d" + std::to_string(f % 40) + "/f" + std::to_string(f) + ".jpg",
+                             std::string(3000, char('a' + f % 26)));
+        im.fragmentedPictures = 3000;
+        im.fragmented = im.dir / "many.img";
+        std::string log;
+        if (!ntfstest::MakeImage(im.dir / "many", im.fragmented, 20, 4096, &log)) im.failure += log;
+    }
+
+    void SetUp() override { ASSERT_TRUE(g_images->failure.empty()) << g_images->failure; }
+
+    // A patched copy of an image.
+    std::string Patched(const std::string& image, const std::string& name,
+                        const std::function<void(NtfsImage&)>& patch) {
+        NtfsImage img;
+        EXPECT_TRUE(img.Load(image));
+        patch(img);
+        std::string out = m_dir / name;
+        EXPECT_TRUE(img.Save(out));
+        return out;
+    }
+
+    testutil::TempDir m_dir;
+};
+
+// Same tree, three cluster sizes: 512 bytes (a record is two clusters, given as a
+// positive count), 4096 and 65536 (given as a negative power of two).
+TEST_F(NtfsReaderTest, ListsEveryPictureWithItsFolderAtEveryClusterSize) {
+    for (const std::string& image : g_images->tree) {
+        SCOPED_TRACE(image);
+        ImageDrive drive(m_dir, image);
+        CNtfsReader reader;
+        std::vector<Delivery> ds = ReadDrive(reader);
+        EXPECT_EQ(Paths(ds), TreePictures());
+        EXPECT_EQ(reader.m_nPictureCount, LONG(TreePictures().size()));
+        EXPECT_GT(reader.m_nRecordsSeen, LONG(TreePictures().size()));
+        EXPECT_TRUE(reader.m_vecPictures.empty());
+        EXPECT_TRUE(reader.m_vecFolders.empty());
+        EXPECT_EQ(reader.m_bKeepReading, 0);
+
+        // The root keeps its backslash; other folders have none.
+        const Delivery* root = FindPath(ds, "N:\\root.jpg");
+        ASSERT_TRUE(root);
+        EXPECT_EQ(root->folder, "N:\\");
+        const Delivery* a = FindPath(ds, "N:\\Photos\\2008\\a.jpg");
+        ASSERT_TRUE(a);
+        EXPECT_EQ(a->folder, "N:\\Photos\\2008");
+        EXPECT_EQ(a->size, 5u);
+        EXPECT_EQ(a->modified, std::uint64_t(kKnownTime) * 10000000 + kFileTimeEpoch);
+        const Delivery* b = FindPath(ds, "N:\\Photos\\2008\\B.PNG");
+        ASSERT_TRUE(b);
+        EXPECT_EQ(b->size, 100000u);  // non-resident data
+        // Both names of the hard-linked file are the same record.
+        const Delivery* link = FindPath(ds, "N:\\Links\\a-link.jpg");
+        ASSERT_TRUE(link);
+        EXPECT_EQ(link->record, a->record);
+        EXPECT_EQ(link->size, 5u);
+    }
+}
+
+TEST_F(NtfsReaderTest, ReadsAnMftOfSeveralRunsIncludingOnesThatGoBackwards) {
+    NtfsImage img;
+    ASSERT_TRUE(img.Load(g_images->fragmented));
+    ASSERT_GE(img.mftRuns().size(), 3u) << "the MFT did not fragment";
+    auto check = [&](const std::string& image) {
+        std::vector<Delivery> ds = ReadImage(m_dir, image);
+        ASSERT_EQ(ds.size(), size_t(g_images->fragmentedPictures));
+        EXPECT_TRUE(FindPath(ds, "N:\\d0\\f0.jpg"));
+        EXPECT_TRUE(FindPath(ds, "N:\\d39\\f2999.jpg"));
+    };
+    check(g_images->fragmented);
+    // The first run split in two, the second part lying before the first.
+    std::string back = Patched(g_images->fragmented, "back.img",
+                               [](NtfsImage& i) { ASSERT_TRUE(i.SplitFirstRunBackwards(100)); });
+    NtfsImage moved;
+    ASSERT_TRUE(moved.Load(back));
+    ASSERT_LT(moved.mftRuns()[1].lcn, moved.mftRuns()[0].lcn);
+    check(back);
+    // With 512-byte clusters an odd split leaves a record across the two runs.
+    std::string split = Patched(g_images->tree[0], "split.img",
+                                [](NtfsImage& i) { ASSERT_TRUE(i.SplitFirstRunBackwards(37)); });
+    EXPECT_EQ(Paths(ReadImage(m_dir, split)), TreePictures());
+}
+
+// Cases no tool makes, patched into the records of the 4096-byte image.
+TEST_F(NtfsReaderTest, PatchedRecordsNamesAndParents) {
+    auto recordOf = [](NtfsImage& img, const std::string& name) {
+        std::int64_t i = img.FindRecord(name);
+        EXPECT_GE(i, 0) << name;
+        return std::uint64_t(std::max<std::int64_t>(i, 0));
+    };
+    // Sets the namespace of the $FILE_NAME of `record` that holds `name`.
+    auto setNamespace = [](NtfsImage& img, std::uint64_t record, size_t nameUnits, BYTE ns) {
+        std::vector<std::uint8_t> rec = img.Record(record);
+        for (int n = 0;; ++n) {
+            long a = NtfsImage::FindAttribute(rec, 0x30, n);
+            ASSERT_GE(a, 0);
+            if (rec[size_t(a) + 0x58] != nameUnits) continue;
+            rec[size_t(a) + 0x59] = ns;
+            img.PutRecord(record, rec);
+            return;
+        }
+    };
+    auto setParent = [](NtfsImage& img, std::uint64_t record, std::uint64_t parent) {
+        std::vector<std::uint8_t> rec = img.Record(record);
+        long a = NtfsImage::FindAttribute(rec, 0x30);
+        ASSERT_GE(a, 0);
+        Put32(&rec[size_t(a) + 0x18], std::uint32_t(parent));
+        Put16(&rec[size_t(a) + 0x1C], std::uint16_t(parent >> 32));
+        img.PutRecord(record, rec);
+    };
+    auto number = [](NtfsImage& img, std::uint64_t record) {
+        return std::uint64_t(Get32(&img.Record(record)[0x2C]));
+    };
+    auto without = [](std::vector<std::string> v, const std::vector<std::string>& gone) {
+        for (const std::string& g : gone)
+            v.erase(std::remove(v.begin(), v.end(), g), v.end());
+        return v;
+    };
+    auto moved = [](std::vector<std::string> v, const std::string& from, const std::string& to) {
+        std::replace(v.begin(), v.end(), from, to);
+        std::sort(v.begin(), v.end());
+        return v;
+    };
+    const std::string image = g_images->tree[1];
+    struct Case {
+        const char* what;
+        std::function<void(NtfsImage&)> patch;
+        std::vector<std::string> expected;
+    };
+    std::vector<Case> cases = {
+        {"a file whose only name is a short name is not listed",
+         [&](NtfsImage& i) { setNamespace(i, recordOf(i, "root.jpg"), 8, 2); },
+         without(TreePictures(), {"N:\\root.jpg"})},
+        {"a long name with a short one beside it: listed under the long name only",
+         [&](NtfsImage& i) { setNamespace(i, recordOf(i, "a-link.jpg"), 10, 2); },
+         without(TreePictures(), {"N:\\Links\\a-link.jpg"})},
+        {"a deleted record is never delivered",
+         [&](NtfsImage& i) {
+             std::uint64_t r = recordOf(i, "B.PNG");
+             std::vector<std::uint8_t> rec = i.Record(r);
+             Put16(&rec[0x16], Get16(&rec[0x16]) & ~1);
+             i.PutRecord(r, rec);
+         },
+         without(TreePictures(), {"N:\\Photos\\2008\\B.PNG"})},
+        {"parents that loop: the files below lie in the root",
+         [&](NtfsImage& i) {
+             std::uint64_t photos = recordOf(i, "Photos"), y2008 = recordOf(i, "2008");
+             setParent(i, photos, number(i, y2008));
+         },
+         moved(moved(moved(TreePictures(), "N:\\Photos\\2008\\a.jpg", "N:\\a.jpg"),
+                     "N:\\Photos\\2008\\B.PNG", "N:\\B.PNG"),
+               "N:\\Photos\\2008\\sub.jpg\\inner.gif", "N:\\inner.gif")},
+        {"a directory that is its own parent",
+         [&](NtfsImage& i) {
+             std::uint64_t u = recordOf(i, "Ünïcödé");
+             setParent(i, u, number(i, u));
+         },
+         moved(moved(TreePictures(), "N:\\Ünïcödé\\日本語.jpg", "N:\\日本語.jpg"),
+               "N:\\Ünïcödé\\smile😀.jpg", "N:\\smile😀.jpg")},
+        {"a parent that is not a directory of the volume",
+         [&](NtfsImage& i) { setParent(i, recordOf(i, "d1"), 999999); },
+         moved(TreePictures(), DeepFolder() + "\\deep.tif", "N:\\deep.tif")},
+        {"a parent that is a file",
+         [&](NtfsImage& i) {
+             setParent(i, recordOf(i, "d1"), number(i, recordOf(i, "notes.txt")));
+         },
+         moved(TreePictures(), DeepFolder() + "\\deep.tif", "N:\\deep.tif")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string patched = Patched(image, "patched.img", c.patch);
+        std::vector<Delivery> ds = ReadImage(m_dir, patched);
+        EXPECT_EQ(Paths(ds), c.expected);
+        for (const Delivery& d : ds)
+            if (d.path.rfind('\\') == 2) {
+                EXPECT_EQ(d.folder, "N:\\") << d.path;
+            }
+    }
+}
+
+// Folder paths are built in a 1024-character buffer: a folder whose path fits (1023
+// characters and the terminator) is delivered, one character more and its pictures are
+// left out, with everything below.
+TEST_F(NtfsReaderTest, FolderPathsThatDoNotFitTheBufferAreLeftOut) {
+    // N:\ + 200 + \ + 200 + \ + 200 + \ + 200 + \ + 216 = 1023 characters.
+    std::string a(200, 'a'), b(200, 'b'), c(200, 'c'), d(200, 'd');
+    std::string fits(216, 'e'), over(217, 'f');
+    std::string base = "long/" + a + "/" + b + "/" + c + "/" + d;
+    m_dir.WriteFile(base + "/in-d.jpg", "1");
+    m_dir.WriteFile(base + "/" + fits + "/at-limit.jpg", "2");
+    m_dir.WriteFile(base + "/" + over + "/too-long.jpg", "3");
+    m_dir.WriteFile(base + "/" + over + "/below/too-long-2.jpg", "4");
+    std::string image = m_dir / "long.img";
+    std::string log;
+    ASSERT_TRUE(ntfstest::MakeImage(m_dir / "long", image, 8, 4096, &log)) << log;
+    std::vector<Delivery> ds = ReadImage(m_dir, image);
+    std::string folder = "N:\\" + a + "\\" + b + "\\" + c + "\\" + d;
+    std::vector<std::string> expected = {folder + "\\in-d.jpg",
+                                         folder + "\\" + fits + "\\at-limit.jpg"};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(Paths(ds), expected);
+    const Delivery* limit = FindPath(ds, folder + "\\" + fits + "\\at-limit.jpg");
+    ASSERT_TRUE(limit);
+    EXPECT_EQ(limit->folder.size(), 1023u);
+}
+
+TEST_F(NtfsReaderTest, StopsInTheFolderPassAfterTheCurrentPicture) {
+    ImageDrive drive(m_dir, g_images->tree[1]);
+    CNtfsReader reader;
+    struct Ctx {
+        CNtfsReader* reader;
+        int calls = 0;
+        bool secondPass = false;
+    } ctx{&reader};
+    reader.m_pfnFound = [](_tagMftEntry*, int, void* p) {
+        auto* c = static_cast<Ctx*>(p);
+        c->secondPass = c->reader->m_bSecondPass == 1;
+        if (++c->calls == 2) c->reader->m_bKeepReading = 0;
+    };
+    reader.m_pContext = &ctx;
+    ASSERT_TRUE(reader.OpenVolume('N'));
+    ASSERT_TRUE(reader.ReadBoot());
+    reader.ReadAll();
+    EXPECT_EQ(ctx.calls, 2);
+    EXPECT_TRUE(ctx.secondPass);
+    // The record pass had finished: the count is of every picture.
+    EXPECT_EQ(reader.m_nPictureCount, LONG(TreePictures().size()));
+    EXPECT_EQ(reader.m_bSecondPass, 0);
+}
+
+// Stopping during the record pass skips the folder pass: no picture is delivered. The
+// stop comes from another thread as soon as records are being seen; should the pass
+// win the race and reach the folder pass first, the attempt is made again.
+TEST_F(NtfsReaderTest, StopsInTheRecordPassWithoutDeliveringAnything) {
+    ImageDrive drive(m_dir, g_images->fragmented);
+    bool landedInRecordPass = false;
+    for (int attempt = 0; attempt < 50 && !landedInRecordPass; ++attempt) {
+        CNtfsReader reader;
+        std::atomic<int> calls{0};
+        reader.m_pfnFound = [](_tagMftEntry*, int, void* p) {
+            ++*static_cast<std::atomic<int>*>(p);
+        };
+        reader.m_pContext = &calls;
+        ASSERT_TRUE(reader.OpenVolume('N'));
+        ASSERT_TRUE(reader.ReadBoot());
+        std::thread t([&] { reader.ReadAll(); });
+        auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (reader.m_nRecordsSeen == 0 && std::chrono::steady_clock::now() < end)
+            std::this_thread::yield();
+        reader.m_bKeepReading = 0;
+        bool inRecordPass = reader.m_bSecondPass == 0 && calls == 0;
+        t.join();
+        if (inRecordPass) {
+            landedInRecordPass = true;
+            EXPECT_EQ(calls, 0);
+            EXPECT_LT(reader.m_nPictureCount, g_images->fragmentedPictures);
+        }
+    }
+    EXPECT_TRUE(landedInRecordPass);
+}
+
+TEST_F(NtfsReaderTest, DrivesThatAreNotReadableNtfsVolumesYieldNothing) {
+    std::string folder = m_dir.MakeDir("drive-x");
+    std::string zeros = m_dir.WriteFile("zeros.img", std::string(1 << 20, '\0'));
+    struct Case {
+        std::string table;
+        bool opens;
+    } cases[] = {
+        {"X=" + folder + ",fs=FAT32,device=" + g_images->tree[1], false},
+        {"X=" + folder + ",fs=exFAT", false},
+        {"X=" + folder + ",fs=ntfs", false},  // the name must be exactly NTFS
+        {"X=" + folder + ",fs=NTFS,device=" + folder + "/missing.img", true},
+        {"X=" + folder + ",fs=NTFS,device=" + zeros, true},
+        {"X=" + folder + ",fs=NTFS,device=" + folder, true},              // a folder is no device
+        {"Y=" + folder + ",fs=NTFS,device=" + g_images->tree[1], false},  // X: unmapped
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.table);
+        testutil::ScopedDriveTable table(c.table);
+        CNtfsReader reader;
+        int calls = 0;
+        reader.m_pfnFound = [](_tagMftEntry*, int, void* p) { ++*static_cast<int*>(p); };
+        reader.m_pContext = &calls;
+        EXPECT_EQ(reader.OpenVolume('X'), c.opens);
+        if (c.opens) {
+            EXPECT_FALSE(reader.ReadBoot());
+        }
+        reader.ReadAll();
+        EXPECT_EQ(calls, 0);
+        EXPECT_EQ(reader.m_nPictureCount, 0);
+    }
+    CNtfsReader reader;
+    EXPECT_FALSE(reader.OpenVolume('1'));
+    EXPECT_FALSE(reader.ReadBoot());  // never opened
+}
+
+// A damaged or hostile volume: the boot sector's geometry out of range makes ReadBoot
+// fail; damage further in costs pictures at most. Nothing crashes, hangs or reads
+// outside the device (the sanitizer builds watch the memory).
+TEST_F(NtfsReaderTest, DamagedVolumesFailCleanly) {
+    const std::string image = g_images->tree[1];
+    auto boot = [](size_t offset, std::uint64_t value, int bytes) {
+        return [=](NtfsImage& i) {
+            for (int k = 0; k < bytes; ++k)
+                i.bytes()[offset + size_t(k)] = std::uint8_t(value >> (8 * k));
+        };
+    };
+    auto record0 = [](std::function<void(std::vector<std::uint8_t>&)> f) {
+        return [=](NtfsImage& i) {
+            std::vector<std::uint8_t> rec = i.Record(0);
+            f(rec);
+            // Written raw, without protecting it again, so that the damage stays.
+            std::uint64_t at = Get32(&i.bytes()[0x30]) * std::uint64_t(i.clusterSize());
+            std::copy(rec.begin(), rec.end(), i.bytes().begin() + long(at));
+        };
+    };
+    struct Case {
+        const char* what;
+        std::function<void(NtfsImage&)> patch;
+    } refused[] = {
+        {"bytes per sector 0", boot(0x0B, 0, 2)},
+        {"bytes per sector not a power of two", boot(0x0B, 1000, 2)},
+        {"bytes per sector 8192", boot(0x0B, 8192, 2)},
+        {"sectors per cluster 0", boot(0x0D, 0, 1)},
+        {"sectors per cluster 3", boot(0x0D, 3, 1)},
+        {"clusters of 512 MiB", boot(0x0D, 0xEB, 1)},
+        {"record size 0", boot(0x40, 0, 1)},
+        {"record size of 64 clusters (256 KiB)", boot(0x40, 64, 1)},
+        {"record size 2^-7 (128 bytes)", boot(0x40, 0xF9, 1)},
+        {"record size 2^17", boot(0x40, 0xEF, 1)},
+        {"MFT past the end of the volume", boot(0x30, 1u << 30, 8)},
+        {"MFT cluster that overflows", boot(0x30, ~0ull, 8)},
+        {"update sequence larger than the record", record0([](auto& r) { Put16(&r[6], 0xFFFF); })},
+        {"update sequence outside the record", record0([](auto& r) { Put16(&r[4], 0xFFF0); })},
+        {"record 0 not a FILE record", record0([](auto& r) { r[0] = 'X'; })},
+    };
+    for (const Case& c : refused) {
+        SCOPED_TRACE(c.what);
+        bool ok = true;
+        std::vector<Delivery> ds = ReadImage(m_dir, Patched(image, "bad.img", c.patch), &ok);
+        EXPECT_FALSE(ok);
+        EXPECT_TRUE(ds.empty());
+    }
+
+    // Damage past the boot sector: the reader goes on and delivers what it can.
+    auto mftRuns = [](std::function<std::vector<ntfstest::MftRun>(NtfsImage&)> runs) {
+        return [=](NtfsImage& i) { ASSERT_TRUE(i.SetMftRuns(runs(i))); };
+    };
+    auto dataAttr = [](std::function<void(std::uint8_t * attr)> f) {
+        return [=](NtfsImage& i) {
+            std::vector<std::uint8_t> rec = i.Record(0);
+            long a = NtfsImage::FindAttribute(rec, 0x80);
+            ASSERT_GE(a, 0);
+            f(&rec[size_t(a)]);
+            i.PutRecord(0, rec);
+        };
+    };
+    auto pictureRecord = [](const char* name, std::function<void(std::vector<std::uint8_t>&)> f) {
+        return [=](NtfsImage& i) {
+            std::int64_t r = i.FindRecord(name);
+            ASSERT_GE(r, 0);
+            std::vector<std::uint8_t> rec = i.Record(std::uint64_t(r));
+            f(rec);
+            i.PutRecord(std::uint64_t(r), rec);
+        };
+    };
+    // count: the pictures still delivered, or -1 when it depends on where the damage
+    // falls. a.jpg's record also holds the name of its hard link a-link.jpg.
+    struct Damage {
+        const char* what;
+        std::function<void(NtfsImage&)> patch;
+        int count;
+    } damaged[] = {
+        {"first run of absurd length", mftRuns([](NtfsImage& i) {
+             auto r = i.mftRuns();
+             r[0].clusters = 1ull << 40;
+             return r;
+         }),
+         8},
+        {"MFT data size of absurd length",
+         dataAttr([](std::uint8_t* a) { Put64(a + 0x30, ~0ull >> 1); }), 8},
+        {"second half of the MFT beyond the volume", mftRuns([](NtfsImage& i) {
+             auto r = i.mftRuns();
+             std::uint64_t half = r[0].clusters / 2;
+             r[0].clusters -= half;
+             r.push_back({std::int64_t(1) << 40, half});
+             return r;
+         }),
+         -1},
+        {"a run that goes before cluster 0", mftRuns([](NtfsImage& i) {
+             auto r = i.mftRuns();
+             r.insert(r.begin() + 1, {-1000, 4});
+             return r;
+         }),
+         8},
+        {"runs past the attribute's end", dataAttr([](std::uint8_t* a) {
+             std::uint16_t at = Get16(a + 0x20);
+             std::uint32_t len = Get32(a + 4);
+             // Header bytes that claim 8-byte lengths and offsets, up to the end.
+             for (std::uint32_t k = at; k < len; ++k)
+                 a[k] = 0x88;
+         }),
+         0},
+        {"MFT data made resident", dataAttr([](std::uint8_t* a) { a[8] = 0; }), 0},
+        {"attribute length past the record",
+         pictureRecord(
+             "a.jpg",
+             [](auto& r) { Put32(&r[NtfsImage::FindAttribute(r, 0x30) + 4], 0x7FFFFFF0); }),
+         6},
+        {"attribute length 0",
+         pictureRecord("a.jpg",
+                       [](auto& r) { Put32(&r[NtfsImage::FindAttribute(r, 0x10) + 4], 0); }),
+         6},
+        {"name longer than its attribute",
+         pictureRecord("a.jpg", [](auto& r) { r[NtfsImage::FindAttribute(r, 0x30) + 0x58] = 255; }),
+         7},
+        {"update sequence larger than a record",
+         pictureRecord("B.PNG", [](auto& r) { Put16(&r[6], 0x7FFF); }), 7},
+        {"first attribute offset past the record",
+         pictureRecord("B.PNG", [](auto& r) { Put16(&r[0x14], 0xFFF0); }), 7},
+    };
+    std::vector<std::string> all = TreePictures();
+    for (const Damage& c : damaged) {
+        SCOPED_TRACE(c.what);
+        bool ok = false;
+        std::vector<Delivery> ds = ReadImage(m_dir, Patched(image, "bad.img", c.patch), &ok);
+        EXPECT_TRUE(ok);
+        if (c.count >= 0) {
+            EXPECT_EQ(ds.size(), size_t(c.count));
+        } else {
+            EXPECT_LT(ds.size(), all.size());
+        }
+        for (const std::string& p : Paths(ds))
+            EXPECT_TRUE(std::find(all.begin(), all.end(), p) != all.end()) << p;
+    }
+}
+
+}  // namespace

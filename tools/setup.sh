@@ -8,6 +8,7 @@ PICDEX_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libexiv2-dev libimage-exiftool-perl
   clang libclang-rt-14-dev
+  ntfs-3g wimtools
 )
 
 picdex_install_deps() {

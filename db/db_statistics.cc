@@ -2,6 +2,7 @@
 // views ask for. Each is one query read on the caller's thread under the manager's
 // lock (the lock is recursive, and it is held while the rows are read so that no other
 // thread's statement runs on the connection in between).
+#include <climits>
 #include <stdexcept>
 
 #include "db/db_facade.h"
@@ -85,6 +86,7 @@ CTime CDbFacade::MonthFirstSecond(int year, int month) {
 
 CTime CDbFacade::MonthLastSecond(int year, int month) {
     CheckCalendar(year, month);
+    if (month == 12 && year == INT_MAX) throw std::invalid_argument("year out of range");
     CTime next = month == 12 ? CTime(year + 1, 1, 1, 0, 0, 0) : CTime(year, month + 1, 1, 0, 0, 0);
     if (next.GetTime() == -1) throw std::invalid_argument("date out of the calendar's range");
     return next - 1;

@@ -384,7 +384,9 @@ void Table::Classify(const std::string& sysRoot) {
     for (size_t i = 0; i < m_mounts.size(); ++i)
         if (seen[i] == 1) m_visible[m_mounts[i].point] = i;  // later lines win on a tie
 
-    // The kind of each mount from its file-system name and its device.
+    // The kind of each mount from its file-system name and its device. A device is
+    // looked up once however many mounts it has (a machine may have hundreds).
+    std::unordered_map<std::string, DeviceKind> devices;
     for (Mount& m : m_mounts) {
         const FsRule* rule = FindRule(m.fsType);
         Rule r = rule ? rule->rule : Rule::ByDevice;
@@ -399,7 +401,12 @@ void Table::Classify(const std::string& sysRoot) {
         }
         switch (r) {
             case Rule::ByDevice: {
-                DeviceKind d = KindOfDevice(sysRoot, m);
+                std::string key = std::to_string(m.major) + ":" + std::to_string(m.minor) +
+                                  (m.major ? std::string() : " " + m.source);
+                auto known = devices.find(key);
+                if (known == devices.end())
+                    known = devices.emplace(key, KindOfDevice(sysRoot, m)).first;
+                const DeviceKind& d = known->second;
                 m.kind = d.kind;
                 m.reason = d.reason;
                 break;

@@ -239,7 +239,6 @@ private:
     long long toAnalysePeak_ = 0;
     long long toAnalyseNow_ = 0;
     bool analysisSeen_ = false;
-    bool analysisLogged_ = false;
     Clock::time_point lastCount_{};
     Clock::time_point lastPlain_{};
 };
@@ -374,8 +373,7 @@ void IndexRun::HandleEvents(const Status& st) {
                 Log("NTFS drives read");
                 break;
             case Reports::kWalkDone:
-                Log("folders walked: " + WithCommas(FoundPictures(st)) + " pictures found, " +
-                    WithCommas(newFiles) + " of them new");
+                Log("folders walked: " + WithCommas(FoundPictures(st)) + " pictures found");
                 break;
             case Reports::kRunDone:
                 break;
@@ -413,13 +411,6 @@ bool IndexRun::Run(bool continueRun, bool* stopped) {
         bool phaseChanged = st.phase != lastPhase_;
         Sample(st, now, phaseChanged);
         HandleEvents(st);
-        if (phaseChanged && st.phase >= kReportEnd && st.phase <= kFinished && analysisSeen_ &&
-            !analysisLogged_) {
-            analysisLogged_ = true;
-            int left = picdex::CountFilesToAnalyse();
-            if (left >= 0) toAnalyseNow_ = left;
-            Log("files analysed: " + WithCommas(toAnalysePeak_ - toAnalyseNow_));
-        }
         Draw(st, now);
         lastPhase_ = st.phase;
         if (!s_->IsBusy(1)) break;
@@ -439,7 +430,11 @@ bool IndexRun::Run(bool continueRun, bool* stopped) {
     int left = picdex::CountFilesToAnalyse();
     if (left >= 0) toAnalyseNow_ = left;
     analysed = std::max<long long>(0, toAnalysePeak_ - toAnalyseNow_);
+    // Every new file is analysed in a finished run, also when the run was too quick for
+    // the count of files to analyse to be caught at its peak.
+    if (finished) analysed = std::max(analysed, newFiles);
     line_.Clear();
+    if (analysisSeen_ || analysed > 0) Log("files analysed: " + WithCommas(analysed));
     s_->SetFolderNotifyWnd(nullptr);
     return finished;
 }

@@ -1,6 +1,7 @@
 // picdex index: brings the index up to date with the disks, with a progress display.
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 
 #include <algorithm>
 #include <atomic>
@@ -208,10 +209,25 @@ Status ReadStatus(ISearchBuss* s) {
     return st;
 }
 
+// Free space on the file system of `path`, -1 when it cannot be asked.
+long long FreeBytes(const std::string& path) {
+    struct statvfs fs {};
+    if (statvfs(path.c_str(), &fs) != 0) return -1;
+    return (long long)fs.f_bavail * (long long)fs.f_frsize;
+}
+
+// Below this much free space a run does not start, and a running one is stopped: the
+// index grows by about a kilobyte per picture, and a write that finds the disk full is
+// lost without the library saying so.
+constexpr long long kStartBelowBytes = 1 << 20;
+constexpr long long kStopBelowBytes = 256 << 10;
+
 class IndexRun {
 public:
-    IndexRun(ISearchBuss* service, bool libraryPaths, bool quiet)
-        : s_(service), libraryPaths_(libraryPaths), quiet_(quiet) {}
+    IndexRun(ISearchBuss* service, const std::string& dbPath, bool libraryPaths, bool quiet)
+        : s_(service), dbPath_(dbPath), libraryPaths_(libraryPaths), quiet_(quiet) {}
+
+    bool DiskFull() const { return diskFull_; }
 
     // Runs the scan to its end (or until a stop signal); true when it finished.
     bool Run(bool continueRun, bool* stopped);
@@ -230,6 +246,9 @@ private:
     std::string Describe(const Status& st, bool withPath);
 
     ISearchBuss* s_;
+    std::string dbPath_;
+    bool diskFull_ = false;
+    Clock::time_point lastSpaceCheck_{};
     bool libraryPaths_;
     bool quiet_;
     ProgressLine line_;
@@ -239,6 +258,7 @@ private:
     long long toAnalysePeak_ = 0;
     long long toAnalyseNow_ = 0;
     bool analysisSeen_ = false;
+    bool analysisAnnounced_ = false;
     Clock::time_point lastCount_{};
     Clock::time_point lastPlain_{};
 };
@@ -344,12 +364,15 @@ void IndexRun::Draw(const Status& st, Clock::time_point now) {
                                                (st.phase == kNtfsRead && st.drive != 0));
     if (newPhase) {
         lastPlain_ = now;
-        if (st.phase == kWalk)
+        if (st.phase == kWalk) {
             Log("walking folders");
-        else if (st.phase == kAnalyse)
-            Log("analysing " + WithCommas(toAnalysePeak_) + " files");
-        else
+        } else if (st.phase == kAnalyse) {
+            // The analysis goes folder by folder through phases 7 to 9: told once.
+            if (!analysisAnnounced_) Log("analysing " + WithCommas(toAnalysePeak_) + " files");
+            analysisAnnounced_ = true;
+        } else {
             Log(Describe(st, false));
+        }
     } else if (Seconds(lastPlain_, now) >= 10.0) {
         lastPlain_ = now;
         Log(Describe(st, false));
@@ -373,7 +396,10 @@ void IndexRun::HandleEvents(const Status& st) {
                 Log("NTFS drives read");
                 break;
             case Reports::kWalkDone:
-                Log("folders walked: " + WithCommas(FoundPictures(st)) + " pictures found");
+                if (FoundPictures(st) > 0)
+                    Log("folders walked: " + WithCommas(FoundPictures(st)) + " pictures found");
+                else
+                    Log("folders walked");
                 break;
             case Reports::kRunDone:
                 break;
@@ -401,7 +427,19 @@ bool IndexRun::Run(bool continueRun, bool* stopped) {
     lastPlain_ = Clock::now();
     while (true) {
         Clock::time_point now = Clock::now();
-        if (g_stopSignal.load() && !*stopped) {
+        // The library cannot tell its host that a write failed; a disk that fills up
+        // is watched here, and the scan stopped before its writes start to fail.
+        if (!diskFull_ && Seconds(lastSpaceCheck_, now) >= 0.5) {
+            lastSpaceCheck_ = now;
+            long long free = FreeBytes(dbPath_);
+            if (free >= 0 && free < kStopBelowBytes) {
+                diskFull_ = true;
+                line_.Clear();
+                PrintError("the disk holding the index is full (" + HumanBytes(free) +
+                           " left); stopping");
+            }
+        }
+        if ((g_stopSignal.load() || diskFull_) && !*stopped) {
             *stopped = true;
             s_->StopWork(1);
             line_.Clear();
@@ -516,9 +554,17 @@ int RunIndexCommand(const std::vector<std::string>& args) {
 
     Clock::time_point begin = Clock::now();
     int filesBefore = picdex::CountIndexedFiles();
+    // Files an interrupted run left to analyse are analysed now but are not "changed".
+    int leftBefore = std::max(0, picdex::CountFilesToAnalyse());
     bool continueRun = !a.Has("restart") && !scopeChanged && s->IsLastScanUnfinished();
     CatchStopSignals();
-    IndexRun run(s, libraryPaths, quiet);
+    long long free = FreeBytes(session.Path());
+    if (free >= 0 && free < kStartBelowBytes) {
+        PrintError("the disk holding the index '" + session.Path() + "' is full (" +
+                   HumanBytes(free) + " left); make room, then run 'picdex index' again");
+        return kExitFailure;
+    }
+    IndexRun run(s, session.Path(), libraryPaths, quiet);
     bool stopped = false;
     bool finished = run.Run(continueRun, &stopped);
     double seconds = Seconds(begin, Clock::now());
@@ -536,7 +582,7 @@ int RunIndexCommand(const std::vector<std::string>& args) {
     long long removed = filesBefore < 0 || filesAfter < 0
                             ? 0
                             : std::max<long long>(0, filesBefore + run.newFiles - filesAfter);
-    long long changed = std::max<long long>(0, run.analysed - run.newFiles);
+    long long changed = std::max<long long>(0, run.analysed - run.newFiles - leftBefore);
 
     if (json) {
         JsonLine()
@@ -547,17 +593,22 @@ int RunIndexCommand(const std::vector<std::string>& args) {
             .Add("new", std::int64_t(run.newFiles))
             .Add("changed", std::int64_t(changed))
             .Add("removed", std::int64_t(removed))
+            .Add("analysed", std::int64_t(run.analysed))
             .Add("seconds", seconds)
             .Add("index", session.Path())
             .Print();
     } else {
-        std::printf("%s %s pictures in %s folders: %s new, %s changed, %s removed (%s)\n",
+        std::printf("%s %s pictures in %s folders: %s new, %s changed, %s removed (%s%s)\n",
                     finished ? "Indexed" : "So far", WithCommas(std::max(filesAfter, 0)).c_str(),
                     WithCommas(folderCount).c_str(), WithCommas(run.newFiles).c_str(),
                     WithCommas(changed).c_str(), WithCommas(removed).c_str(),
-                    HumanDuration(seconds).c_str());
+                    HumanDuration(seconds).c_str(), continueRun ? ", continued run" : "");
     }
     std::fflush(stdout);
+    if (run.DiskFull()) {
+        PrintError("stopped; make room on the disk, then 'picdex index' continues");
+        return kExitFailure;
+    }
     if (stopped) {
         PrintError("stopped; the next 'picdex index' continues where this run stopped");
         return kExitFailure;

@@ -264,7 +264,7 @@ private:
 };
 
 // The phases between the end of the walk and the first analysed files, where the count
-// of files to analyse peaks: it is sampled at every pass, and the passes come quicker.
+// of files to analyse peaks: the passes come quicker, so that it is caught there.
 bool FastPhase(int phase) {
     return phase == kWalkDrain || phase == kFindAnalysis;
 }
@@ -328,11 +328,11 @@ std::string IndexRun::Describe(const Status& st, bool withPath) {
 }
 
 void IndexRun::Sample(const Status& st, Clock::time_point now, bool phaseChanged) {
-    // The files still to analyse: counted often enough to catch the peak that the walk
-    // leaves, rarely enough to stay out of the scan's way.
+    // The files still to analyse: counted at each new phase (the peak that the walk
+    // leaves is there when the analysis starts) and once a second, rarely enough to
+    // stay out of the scan's way (the count waits for the database like the scan).
     bool counting = st.phase >= kNtfsDrain && st.phase <= kReportEnd;
-    double every = FastPhase(st.phase) ? 0.0 : st.phase == kWalk ? 0.5 : 1.0;
-    if (counting && (phaseChanged || Seconds(lastCount_, now) >= every)) {
+    if (counting && (phaseChanged || Seconds(lastCount_, now) >= 1.0)) {
         lastCount_ = now;
         int n = picdex::CountFilesToAnalyse();
         if (n >= 0) {

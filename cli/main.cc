@@ -8,6 +8,7 @@
 
 #include "cli/command.h"
 #include "cli/output.h"
+#include "picdex/host_index.h"
 #include "picdex/version.h"
 
 namespace cli {
@@ -76,7 +77,16 @@ int main(int argc, char** argv) {
     for (const cli::Command& c : cli::Commands()) {
         if (std::strcmp(c.name, argv[1]) == 0) {
             std::vector<std::string> args(argv + 2, argv + argc);
-            return c.run(args);
+            // The library's lookups throw when the index cannot answer (a damaged
+            // file, a full disk, a file locked for too long): one line, never a raw
+            // exception.
+            try {
+                return c.run(args);
+            } catch (...) {
+                cli::PrintError("the index could not answer: " +
+                                picdex::DescribeCurrentException());
+                return cli::kExitFailure;
+            }
         }
     }
     if (argv[1][0] == '-')

@@ -9,7 +9,7 @@ PICDEX_PACKAGES=(
   libexiv2-dev libimage-exiftool-perl
   clang libclang-rt-14-dev
   ntfs-3g wimtools
-  e2fsprogs tmux
+  e2fsprogs tmux hyperfine
 )
 
 picdex_install_deps() {

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <set>
 #include <string>
@@ -15,7 +17,16 @@
 
 namespace clitest {
 
-class CliTest : public ::testing::Test {
+// Makes the temporary folders of the test land on a disk (see PICDEX_TEST_TMP); a base
+// class, so that it runs before the members are made.
+struct TempOnDisk {
+    TempOnDisk() {
+        std::filesystem::create_directories(PICDEX_TEST_TMP);
+        setenv("TMPDIR", PICDEX_TEST_TMP, 1);
+    }
+};
+
+class CliTest : public ::testing::Test, private TempOnDisk {
 protected:
     CliTest() : env_(BaseEnv(home_.path())) {}
 

@@ -78,8 +78,6 @@ struct Reports {
     std::mutex mutex;
     std::condition_variable changed;
     std::deque<Event> events;
-    long long newFiles = 0;  // files new to the index, from the saved-folder lists
-    long long listedFolders = 0;
     bool runDone = false;
 
     void Push(Kind kind, wchar_t letter = 0) {
@@ -92,15 +90,6 @@ struct Reports {
 
 LRESULT OnMessage(Reports* reports, UINT msg, WPARAM wParam) {
     switch (msg) {
-        case WM_PD_FOLDERS_SAVED: {
-            const auto* list = reinterpret_cast<const CFolderSavedList*>(wParam);
-            std::lock_guard<std::mutex> lock(reports->mutex);
-            for (const auto& [folder, count] : *list) {
-                reports->newFiles += std::max(count, 0);
-                ++reports->listedFolders;
-            }
-            return 0;
-        }
         case WM_PD_DRIVE_DONE:
             reports->Push(Reports::kDriveDone, wchar_t(wParam));
             return 0;
@@ -219,8 +208,8 @@ long long FreeBytes(const std::string& path) {
 // Below this much free space a run does not start, and a running one is stopped: the
 // index grows by about a kilobyte per picture, and a write that finds the disk full is
 // lost without the library saying so.
-constexpr long long kStartBelowBytes = 1 << 20;
-constexpr long long kStopBelowBytes = 256 << 10;
+constexpr long long kStartBelowBytes = 2 << 20;
+constexpr long long kStopBelowBytes = 512 << 10;
 
 class IndexRun {
 public:
@@ -230,10 +219,11 @@ public:
     bool DiskFull() const { return diskFull_; }
 
     // Runs the scan to its end (or until a stop signal); true when it finished.
-    bool Run(bool continueRun, bool* stopped);
+    // `leftToAnalyse` is what an earlier, interrupted run left to analyse.
+    bool Run(bool continueRun, long long leftToAnalyse, bool* stopped);
 
-    long long newFiles = 0;
-    long long analysed = 0;
+    // What the run did, counted as the index was written.
+    picdex::RunCounts counts;
 
 private:
     void Log(const std::string& text) {
@@ -248,26 +238,19 @@ private:
     ISearchBuss* s_;
     std::string dbPath_;
     bool diskFull_ = false;
-    Clock::time_point lastSpaceCheck_{};
     bool libraryPaths_;
     bool quiet_;
     ProgressLine line_;
     std::shared_ptr<Reports> reports_ = std::make_shared<Reports>();
     Rate rate_;
     int lastPhase_ = -1;
-    long long toAnalysePeak_ = 0;
-    long long toAnalyseNow_ = 0;
-    bool analysisSeen_ = false;
+    // The files to analyse: those left before, and those the walk added or found changed.
+    long long ToAnalyse() const { return leftBefore_ + counts.added + counts.changed; }
+    long long leftBefore_ = 0;
     bool analysisAnnounced_ = false;
     Clock::time_point lastCount_{};
     Clock::time_point lastPlain_{};
 };
-
-// The phases between the end of the walk and the first analysed files, where the count
-// of files to analyse peaks: the passes come quicker, so that it is caught there.
-bool FastPhase(int phase) {
-    return phase == kWalkDrain || phase == kFindAnalysis;
-}
 
 long long FoundPictures(const Status& st) {
     // An NTFS drive's pictures are counted while it is read and again when its folders
@@ -304,8 +287,8 @@ std::string IndexRun::Describe(const Status& st, bool withPath) {
         case kFindAnalysis:
         case kAnalyse:
         case kAnalyseDrain:
-            text = "analysing  " + WithCommas(toAnalysePeak_ - toAnalyseNow_) + " of " +
-                   WithCommas(toAnalysePeak_) + " files" + rateText;
+            text = "analysing  " + WithCommas(counts.analysed) + " of " + WithCommas(ToAnalyse()) +
+                   " files" + rateText;
             break;
         case kReportEnd:
         case kFinished:
@@ -328,19 +311,11 @@ std::string IndexRun::Describe(const Status& st, bool withPath) {
 }
 
 void IndexRun::Sample(const Status& st, Clock::time_point now, bool phaseChanged) {
-    // The files still to analyse: counted at each new phase (the peak that the walk
-    // leaves is there when the analysis starts) and once a second, rarely enough to
-    // stay out of the scan's way (the count waits for the database like the scan).
-    bool counting = st.phase >= kNtfsDrain && st.phase <= kReportEnd;
-    if (counting && (phaseChanged || Seconds(lastCount_, now) >= 1.0)) {
+    // The counts are read on the index's connection, which the scan's writer uses too:
+    // a few times a second, and at each new phase.
+    if (phaseChanged || Seconds(lastCount_, now) >= 0.25) {
         lastCount_ = now;
-        int n = picdex::CountFilesToAnalyse();
-        if (n >= 0) {
-            toAnalyseNow_ = n;
-            if (st.phase <= kWalkDrain || !analysisSeen_)
-                toAnalysePeak_ = std::max<long long>(toAnalysePeak_, n);
-            if (st.phase >= kFindAnalysis) analysisSeen_ = true;
-        }
+        picdex::GetRunCounts(counts);
     }
     if (phaseChanged) rate_.Reset();
     long long value = 0;
@@ -349,7 +324,7 @@ void IndexRun::Sample(const Status& st, Clock::time_point now, bool phaseChanged
     else if (st.phase == kWalk)
         value = FoundPictures(st);
     else if (st.phase >= kFindAnalysis && st.phase <= kAnalyseDrain)
-        value = toAnalysePeak_ - toAnalyseNow_;
+        value = counts.analysed;
     rate_.Add(now, value);
 }
 
@@ -368,7 +343,7 @@ void IndexRun::Draw(const Status& st, Clock::time_point now) {
             Log("walking folders");
         } else if (st.phase == kAnalyse) {
             // The analysis goes folder by folder through phases 7 to 9: told once.
-            if (!analysisAnnounced_) Log("analysing " + WithCommas(toAnalysePeak_) + " files");
+            if (!analysisAnnounced_) Log("analysing " + WithCommas(ToAnalyse()) + " files");
             analysisAnnounced_ = true;
         } else {
             Log(Describe(st, false));
@@ -384,7 +359,6 @@ void IndexRun::HandleEvents(const Status& st) {
     {
         std::lock_guard<std::mutex> lock(reports_->mutex);
         events.swap(reports_->events);
-        newFiles = reports_->newFiles;
     }
     for (const Reports::Event& e : events) {
         switch (e.kind) {
@@ -407,7 +381,9 @@ void IndexRun::HandleEvents(const Status& st) {
     }
 }
 
-bool IndexRun::Run(bool continueRun, bool* stopped) {
+bool IndexRun::Run(bool continueRun, long long leftToAnalyse, bool* stopped) {
+    leftBefore_ = leftToAnalyse;
+    if (!picdex::StartRunCounts()) PrintError("note: the files analysed cannot be counted");
     std::shared_ptr<Reports> reports = reports_;
     HostWindow window([reports](HWND, UINT msg, WPARAM wParam, LPARAM) {
         return OnMessage(reports.get(), msg, wParam);
@@ -429,8 +405,7 @@ bool IndexRun::Run(bool continueRun, bool* stopped) {
         Clock::time_point now = Clock::now();
         // The library cannot tell its host that a write failed; a disk that fills up
         // is watched here, and the scan stopped before its writes start to fail.
-        if (!diskFull_ && Seconds(lastSpaceCheck_, now) >= 0.5) {
-            lastSpaceCheck_ = now;
+        if (!diskFull_) {
             long long free = FreeBytes(dbPath_);
             if (free >= 0 && free < kStopBelowBytes) {
                 diskFull_ = true;
@@ -453,7 +428,7 @@ bool IndexRun::Run(bool continueRun, bool* stopped) {
         lastPhase_ = st.phase;
         if (!s_->IsBusy(1)) break;
         std::unique_lock<std::mutex> lock(reports_->mutex);
-        reports_->changed.wait_for(lock, std::chrono::milliseconds(FastPhase(st.phase) ? 20 : 100));
+        reports_->changed.wait_for(lock, std::chrono::milliseconds(100));
     }
     // The run's last messages come from the notifier shortly after the scan's threads
     // end: wait for them a little so that the log is complete.
@@ -465,14 +440,17 @@ bool IndexRun::Run(bool continueRun, bool* stopped) {
     }
     Status st = ReadStatus(s_);
     HandleEvents(st);
-    int left = picdex::CountFilesToAnalyse();
-    if (left >= 0) toAnalyseNow_ = left;
-    analysed = std::max<long long>(0, toAnalysePeak_ - toAnalyseNow_);
-    // Every new file is analysed in a finished run, also when the run was too quick for
-    // the count of files to analyse to be caught at its peak.
-    if (finished) analysed = std::max(analysed, newFiles);
+    picdex::GetRunCounts(counts);
+    // The last writes of a run can fill the disk between two looks.
+    if (!finished && !diskFull_) {
+        long long free = FreeBytes(dbPath_);
+        if (free >= 0 && free < kStopBelowBytes) {
+            diskFull_ = true;
+            PrintError("the disk holding the index is full (" + HumanBytes(free) + " left)");
+        }
+    }
     line_.Clear();
-    if (analysisSeen_ || analysed > 0) Log("files analysed: " + WithCommas(analysed));
+    if (counts.analysed > 0) Log("files analysed: " + WithCommas(counts.analysed));
     s_->SetFolderNotifyWnd(nullptr);
     return finished;
 }
@@ -555,7 +533,7 @@ int RunIndexCommand(const std::vector<std::string>& args) {
     Clock::time_point begin = Clock::now();
     int filesBefore = picdex::CountIndexedFiles();
     // Files an interrupted run left to analyse are analysed now but are not "changed".
-    int leftBefore = std::max(0, picdex::CountFilesToAnalyse());
+    long long leftBefore = std::max(0, picdex::CountFilesToAnalyse());
     bool continueRun = !a.Has("restart") && !scopeChanged && s->IsLastScanUnfinished();
     CatchStopSignals();
     long long free = FreeBytes(session.Path());
@@ -566,7 +544,7 @@ int RunIndexCommand(const std::vector<std::string>& args) {
     }
     IndexRun run(s, session.Path(), libraryPaths, quiet);
     bool stopped = false;
-    bool finished = run.Run(continueRun, &stopped);
+    bool finished = run.Run(continueRun, leftBefore, &stopped);
     double seconds = Seconds(begin, Clock::now());
 
     int filesAfter = picdex::CountIndexedFiles();
@@ -579,10 +557,10 @@ int RunIndexCommand(const std::vector<std::string>& args) {
     }
     for (const _tagPathInfo& f : allFolders)
         if (f.iPicCount > 0) ++folderCount;
+    const picdex::RunCounts& counts = run.counts;
     long long removed = filesBefore < 0 || filesAfter < 0
                             ? 0
-                            : std::max<long long>(0, filesBefore + run.newFiles - filesAfter);
-    long long changed = std::max<long long>(0, run.analysed - run.newFiles - leftBefore);
+                            : std::max<long long>(0, filesBefore + counts.added - filesAfter);
 
     if (json) {
         JsonLine()
@@ -590,18 +568,18 @@ int RunIndexCommand(const std::vector<std::string>& args) {
             .AddBool("continued", continueRun)
             .Add("pictures", std::int64_t(std::max(filesAfter, 0)))
             .Add("folders", std::int64_t(folderCount))
-            .Add("new", std::int64_t(run.newFiles))
-            .Add("changed", std::int64_t(changed))
+            .Add("new", std::int64_t(counts.added))
+            .Add("changed", std::int64_t(counts.changed))
             .Add("removed", std::int64_t(removed))
-            .Add("analysed", std::int64_t(run.analysed))
+            .Add("analysed", std::int64_t(counts.analysed))
             .Add("seconds", seconds)
             .Add("index", session.Path())
             .Print();
     } else {
         std::printf("%s %s pictures in %s folders: %s new, %s changed, %s removed (%s%s)\n",
                     finished ? "Indexed" : "So far", WithCommas(std::max(filesAfter, 0)).c_str(),
-                    WithCommas(folderCount).c_str(), WithCommas(run.newFiles).c_str(),
-                    WithCommas(changed).c_str(), WithCommas(removed).c_str(),
+                    WithCommas(folderCount).c_str(), WithCommas(counts.added).c_str(),
+                    WithCommas(counts.changed).c_str(), WithCommas(removed).c_str(),
                     HumanDuration(seconds).c_str(), continueRun ? ", continued run" : "");
     }
     std::fflush(stdout);

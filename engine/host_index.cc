@@ -104,6 +104,65 @@ int SetFileDigests(const std::vector<std::pair<CString, CString>>& digests) {
     return stored;
 }
 
+bool StartRunCounts() {
+    CDbFacade& db = Db();
+    if (!db.IsOpen()) return false;
+    // Temporary objects live in the connection's own temporary database: nothing is
+    // written to the index file, and they are gone when the connection closes. Every
+    // row the scan writes into tb_file_info is an insert (new files plainly, known ones
+    // replacing their row), so a trigger before each insert compares the row with the
+    // one it replaces, found by folder and name.
+    static const char* const kSql[] = {
+        "create temp table if not exists picdex_run_counts (kind text primary key, n integer);",
+        "replace into temp.picdex_run_counts values ('added', 0), ('changed', 0), "
+        "('analysed', 0);",
+        "create temp trigger if not exists picdex_run_count before insert on "
+        "main.tb_file_info begin "
+        "update picdex_run_counts set n = n + 1 where kind = 'added' and not exists "
+        "(select 1 from main.tb_file_info where iPathID = new.iPathID and strFileName = "
+        "new.strFileName); "
+        "update picdex_run_counts set n = n + 1 where kind = 'changed' and new.strMD5 = "
+        "'' and exists (select 1 from main.tb_file_info where iPathID = new.iPathID and "
+        "strFileName = new.strFileName and strMD5 <> ''); "
+        "update picdex_run_counts set n = n + 1 where kind = 'analysed' and "
+        "new.strMD5 <> '' and exists (select 1 from main.tb_file_info where iPathID = "
+        "new.iPathID and strFileName = new.strFileName and strMD5 = ''); "
+        "end;",
+    };
+    try {
+        for (const char* sql : kSql)
+            db.GetDbMng().Execute(sql);
+    } catch (...) {
+        return false;
+    }
+    return true;
+}
+
+bool GetRunCounts(RunCounts& out) {
+    CDbFacade& db = Db();
+    if (!db.IsOpen()) return false;
+    RunCounts counts;
+    try {
+        CDBMng& mng = db.GetDbMng();
+        CSingleLock lock(&mng.GetLock(), TRUE);
+        for (CppSQLite3Query q = mng.Query("select kind, n from temp.picdex_run_counts;");
+             !q.IsEnd(); q.Next()) {
+            std::string kind = q.ColumnText(0) ? q.ColumnText(0) : "";
+            int n = q.GetInt("n", 0);
+            if (kind == "added")
+                counts.added = n;
+            else if (kind == "changed")
+                counts.changed = n;
+            else if (kind == "analysed")
+                counts.analysed = n;
+        }
+    } catch (...) {
+        return false;
+    }
+    out = counts;
+    return true;
+}
+
 std::string DescribeCurrentException() {
     try {
         std::exception_ptr current = std::current_exception();

@@ -1,4 +1,4 @@
-// What a host needs from the index beyond ISearchBuss: two counts for progress and
+// What a host needs from the index beyond ISearchBuss: counts for progress and
 // summaries, the files that are candidates for duplicates, storing the digests the host
 // computed for them, and the text of an error the library threw.
 //
@@ -41,6 +41,21 @@ PICDEX_API bool GetFilesOfSharedSize(std::vector<IndexedFile>& out);
 // digits are skipped; digits are stored upper case. Returns the number of files whose
 // digest was stored, -1 with no index open or when the database refused the writes.
 PICDEX_API int SetFileDigests(const std::vector<std::pair<CString, CString>>& digests);
+
+// What a scan did to the index since StartRunCounts, counted as it writes.
+struct RunCounts {
+    int added = 0;     // files new to the index
+    int changed = 0;   // indexed files found changed (to be analysed again)
+    int analysed = 0;  // files analysed
+};
+
+// Starts counting (again from 0) on the open index's connection; the counting ends
+// when the index is closed. Other connections to the file are not affected. False
+// with no index open or when the database refused.
+PICDEX_API bool StartRunCounts();
+// The counts so far; false (out unchanged) when StartRunCounts has not run on this
+// connection or the database refused.
+PICDEX_API bool GetRunCounts(RunCounts& out);
 
 // Inside a catch block: a one-line description of the exception being handled (the
 // database layer's message, or an exception's what()); "unknown error" otherwise.

@@ -8,10 +8,12 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <ctime>
 #include <deque>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "cli/args.h"
@@ -455,6 +457,20 @@ bool IndexRun::Run(bool continueRun, long long leftToAnalyse, bool* stopped) {
     return finished;
 }
 
+// The index tells the files a run did not see by a search time older than the run's
+// start, both in whole seconds: a run started in the second in which the last one
+// wrote would keep what that run saw and this one does not. The index file's time is
+// that of the last write, so a new run waits for the next second when it is needed.
+void WaitForAFreshSecond(const std::string& dbPath) {
+    struct stat st {};
+    if (stat(dbPath.c_str(), &st) != 0) return;
+    // At most a little over a second: a file time in the future (a clock set back)
+    // must not hold the run.
+    Clock::time_point giveUp = Clock::now() + std::chrono::milliseconds(1100);
+    while (std::time(nullptr) <= st.st_mtim.tv_sec && Clock::now() < giveUp)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+}
+
 bool IsFolder(const std::string& path) {
     struct stat st {};
     return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
@@ -535,6 +551,7 @@ int RunIndexCommand(const std::vector<std::string>& args) {
     // Files an interrupted run left to analyse are analysed now but are not "changed".
     long long leftBefore = std::max(0, picdex::CountFilesToAnalyse());
     bool continueRun = !a.Has("restart") && !scopeChanged && s->IsLastScanUnfinished();
+    if (!continueRun) WaitForAFreshSecond(session.Path());
     CatchStopSignals();
     long long free = FreeBytes(session.Path());
     if (free >= 0 && free < kStartBelowBytes) {

@@ -75,7 +75,13 @@ DWORD CFileAnalyze::ThreadProc(void* pThis, unsigned int nIndex) {
     if (!pooled || nIndex == 1) {
         if (self->FlushOrAdvance() == 1) return 1;
         // The flushing thread ends only once the scanner has reached its last state.
-        if (pooled) return self->m_nScanState.load() != 13 ? 1 : 0;
+        // Until then, with nothing to write, it looks again shortly rather than at once,
+        // so that an idle scan does not keep a processor busy.
+        if (pooled) {
+            if (self->m_nScanState.load() == 13) return 0;
+            WaitForSingleObject(self->GetCancelHandle(), kIdleLookMs);
+            return 1;
+        }
     }
     DWORD r = DWORD(self->AnalyseNext(nIndex));
     if (InterlockedExchange(&self->m_bFolderDone, 0) != 0) self->FinishFolders();
@@ -140,9 +146,12 @@ int CFileAnalyze::AnalyseNext(unsigned int nIndex) {
             bool keep = true;
             if (AnalyseFile(detail, path, 1, 0) == 0) {
                 if (!PathFileExistsW(folder)) {
+                    // A vanished folder leaves the queue at once and is never reported
+                    // as finished, even when this was its last queued file.
                     m_pDb->DeleteFolderTree(folder);
                     CSingleLock lock(&m_csPending, TRUE);
                     m_mapPending.erase(folder);
+                    complete = false;
                     keep = false;
                 } else if (!PathFileExistsW(path)) {
                     m_pDb->DeleteFile(path, false);

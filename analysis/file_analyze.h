@@ -41,6 +41,8 @@ public:
     static constexpr LONG kBatchRecords = 100;
     // Milliseconds the oldest waiting record may wait.
     static constexpr DWORD kBatchWaitMs = 3000;
+    // Milliseconds the flushing thread waits between looks at an empty save queue.
+    static constexpr DWORD kIdleLookMs = 50;
 
     // Two pool threads at priority -3; empty containers; scan state 0. The database
     // layer object may be given later with SetFacade, before the pool starts.

@@ -60,7 +60,15 @@ CString Stored(const CString& text) {
 }
 
 CString Decimal(long long value) {
-    return std::to_wstring(value);
+    wchar_t digits[24];
+    wchar_t* p = digits + 24;
+    unsigned long long v = value < 0 ? 0ull - (unsigned long long)value : (unsigned long long)value;
+    do {
+        *--p = wchar_t(L'0' + v % 10);
+        v /= 10;
+    } while (v != 0);
+    if (value < 0) *--p = L'-';
+    return CString(p, digits + 24);
 }
 
 // ------------------------------------------------------------------ the tag map
@@ -114,25 +122,39 @@ bool EntryText(const ExifLib::IIFDEntry* entry, CString& text) {
     }
 }
 
+// Whether a key is one MapTags reads.
+bool IsMappedKey(int key) {
+    for (const IptcKey& k : kIptcKeys)
+        if (k.key == key) return true;
+    for (const TextKey& k : kExifTextKeys)
+        if (k.key == key) return true;
+    for (const FractionKey& k : kFractionKeys)
+        if (k.key == key) return true;
+    return key == kIsoKey || key == kDigitisedKey;
+}
+
 // A directory's entries in order; the EXIF and GPS directories are walked where they
 // are pointed to. The reader keeps no pointer below those two, so the depth is bounded;
-// the limit only guards against a structure made by other means.
-void WalkDirectory(const ExifLib::CIFD* ifd, CTagMap& tagMap, int depth) {
+// the limit only guards against a structure made by other means. With `mappedOnly`,
+// only the keys MapTags reads are converted to text (a maker note's tens of kilobytes
+// are never looked at).
+void WalkDirectory(const ExifLib::CIFD* ifd, CTagMap& tagMap, int depth, bool mappedOnly) {
     for (const auto& [tag, entry] : ifd->GetEntries()) {
         if (tag == kInteropPointer) continue;
         if (tag == kExifPointer || tag == kGpsPointer) {
             auto* pointer = dynamic_cast<const ExifLib::CIFDIFDEntry*>(entry.get());
             if (pointer != nullptr && pointer->GetIFD() != nullptr) {
-                if (depth < 4) WalkDirectory(pointer->GetIFD(), tagMap, depth + 1);
+                if (depth < 4) WalkDirectory(pointer->GetIFD(), tagMap, depth + 1, mappedOnly);
                 continue;
             }
         }
+        if (mappedOnly && !IsMappedKey(tag)) continue;
         CString text;
         if (EntryText(entry.get(), text)) tagMap[tag] = std::move(text);
     }
 }
 
-int BuildTagMapFrom(ExifLib::IIO& io, CTagMap& tagMap) {
+int BuildTagMapFrom(ExifLib::IIO& io, CTagMap& tagMap, bool mappedOnly) {
     if (!ExifLib::IsJpeg(&io)) return 1;
     ExifLib::InitExifLib();
     ExifLib::CAppSegMgr segments;
@@ -141,11 +163,11 @@ int BuildTagMapFrom(ExifLib::IIO& io, CTagMap& tagMap) {
         for (const auto& [key, data] : iptc->GetDatasets()) {
             if (key.size() != 2) continue;
             int k = int(BYTE(key[0])) * 256 + int(BYTE(key[1]));
-            tagMap[k] = AnsiToWide(data);
+            if (!mappedOnly || IsMappedKey(k)) tagMap[k] = AnsiToWide(data);
         }
     }
     if (const ExifLib::CExifApp1Seg* exif = segments.GetExif())
-        if (const ExifLib::CIFD* ifd0 = exif->GetIFD0()) WalkDirectory(ifd0, tagMap, 0);
+        if (const ExifLib::CIFD* ifd0 = exif->GetIFD0()) WalkDirectory(ifd0, tagMap, 0, mappedOnly);
     return 1;
 }
 
@@ -276,12 +298,12 @@ bool ItemPosition(const plat::Image& image, PROPID valueId, PROPID refId, wchar_
 
 int BuildTagMap(const BYTE* data, UINT size, CTagMap& tagMap) {
     ExifLib::CMemReadIO io(data, int(size));
-    return BuildTagMapFrom(io, tagMap);
+    return BuildTagMapFrom(io, tagMap, false);
 }
 
 int BuildTagMap(CByteSource& source, CTagMap& tagMap) {
     CSourceIO io(source);
-    return BuildTagMapFrom(io, tagMap);
+    return BuildTagMapFrom(io, tagMap, false);
 }
 
 void MapTags(const CTagMap& tagMap, _tagFileDetail& detail) {
@@ -428,8 +450,10 @@ int ReadDecoderFacts(const plat::Image& image, _tagFileDetail& detail) {
 }
 
 int ExtractImageData(CByteSource& source, _tagFileDetail& detail) {
+    // Only the keys MapTags reads are made into texts: the record is the same.
     CTagMap tagMap;
-    if (BuildTagMap(source, tagMap) == 1) MapTags(tagMap, detail);
+    CSourceIO io(source);
+    if (BuildTagMapFrom(io, tagMap, true) == 1) MapTags(tagMap, detail);
     if (source.HasMissed()) return 1;
     // The decoder reads the caller's bytes in place; nothing is copied for it.
     std::unique_ptr<plat::Image> image(new (std::nothrow) plat::Image(source));

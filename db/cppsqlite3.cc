@@ -125,7 +125,12 @@ CppSQLite3Query::CppSQLite3Query(CppSQLite3Query&& other) noexcept
       m_pStmt(std::exchange(other.m_pStmt, nullptr)),
       m_bEof(std::exchange(other.m_bEof, true)),
       m_nCols(std::exchange(other.m_nCols, 0)),
-      m_bOwnStmt(std::exchange(other.m_bOwnStmt, false)) {}
+      m_bOwnStmt(std::exchange(other.m_bOwnStmt, false)),
+      m_names(std::move(other.m_names)),
+      m_hasName(std::move(other.m_hasName)) {
+    other.m_names.clear();
+    other.m_hasName.clear();
+}
 
 CppSQLite3Query& CppSQLite3Query::operator=(CppSQLite3Query&& other) noexcept {
     if (this != &other) {
@@ -138,6 +143,10 @@ CppSQLite3Query& CppSQLite3Query::operator=(CppSQLite3Query&& other) noexcept {
         m_bEof = std::exchange(other.m_bEof, true);
         m_nCols = std::exchange(other.m_nCols, 0);
         m_bOwnStmt = std::exchange(other.m_bOwnStmt, false);
+        m_names = std::move(other.m_names);
+        m_hasName = std::move(other.m_hasName);
+        other.m_names.clear();
+        other.m_hasName.clear();
     }
     return *this;
 }
@@ -167,9 +176,19 @@ int CppSQLite3Query::ColumnCount() const {
 int CppSQLite3Query::ColumnIndex(const char* name) const {
     CheckStatement();
     if (name) {
+        // A statement's column names never change, and readers ask for the same names
+        // on every row: they are copied once, so that a lookup takes neither the
+        // connection's mutex nor a call into SQLite per column.
+        if (m_names.empty() && m_nCols > 0) {
+            m_names.reserve(size_t(m_nCols));
+            for (int i = 0; i < m_nCols; ++i) {
+                const char* col = sqlite3_column_name(m_pStmt, i);
+                m_names.emplace_back(col ? col : "");
+                m_hasName.push_back(col != nullptr);
+            }
+        }
         for (int i = 0; i < m_nCols; ++i) {
-            const char* col = sqlite3_column_name(m_pStmt, i);
-            if (col && std::strcmp(name, col) == 0) return i;
+            if (m_hasName[size_t(i)] && m_names[size_t(i)] == name) return i;
         }
     }
     throw CppSQLite3Exception(CPPSQLITE_ERROR, kBadFieldName);

@@ -14,6 +14,9 @@
 
 #include <sqlite3.h>
 
+#include <string>
+#include <vector>
+
 // The one exception type of the database layer. Thrown and caught by value; a copy
 // owns its own copy of the message (allocated by SQLite's formatter, freed with it).
 class CppSQLite3Exception {
@@ -79,6 +82,9 @@ private:
     bool m_bEof = true;
     int m_nCols = 0;
     bool m_bOwnStmt = false;
+    // The column names, copied on the first lookup by name.
+    mutable std::vector<std::string> m_names;
+    mutable std::vector<bool> m_hasName;
 };
 
 // One connection. Closed at construction; Open makes it usable.

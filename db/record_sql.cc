@@ -4,6 +4,7 @@
 
 #include "db/sql_literal.h"
 #include "db/sql_texts.h"
+#include "db/stored_time.h"
 #include "db/text_codec.h"
 #include "picdex/common_func.h"
 
@@ -99,6 +100,7 @@ CTime ParseTimeText(const char* text) {
     // Left open by the date parser: its result for the NULL stand-in (month 0) is a
     // failure, so an unknown or unreadable time reads as 0, "no time known".
     CTime from, to;
+    if (ParseStoredTime(text, from)) return from;
     if (!text || !CCommonFunc::CanBeTime(text, from, to)) return CTime();
     return from;
 }

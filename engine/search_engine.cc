@@ -47,6 +47,13 @@ CSearchEngine::~CSearchEngine() {
 // ---------------------------------------------------------------- lifecycle
 
 void CSearchEngine::StopAll() {
+    {
+        // Any balancing pass has ended when this lock is had, and later ones see the
+        // flag; the waits below then run without the lock, which a host's message
+        // handler may need meanwhile.
+        CSingleLock control(&m_csControl, TRUE);
+        InterlockedExchange(&m_bStopping, 1);
+    }
     // The scanner first: its cancel writes what it still has queued, and those writes
     // report to this object. Then the search, then the notifier, then the database.
     m_backSearch.Cancel(TRUE);
@@ -54,6 +61,7 @@ void CSearchEngine::StopAll() {
     Cancel(TRUE);
     m_db.Close();
     ClearPending();
+    InterlockedExchange(&m_bStopping, 0);
 }
 
 void CSearchEngine::ClearPending() {
@@ -186,6 +194,9 @@ DWORD CSearchEngine::NotifierProc(void* pParam, unsigned int /*nIndex*/) {
 }
 
 void CSearchEngine::NotifyPass() {
+    // A pass that the pool still starts after a cancel (it leaves only between two
+    // calls) sends nothing: the service is shutting down.
+    if (IsUserCancel()) return;
     // Reset before the work rather than just before the wait, so that a wake-up that
     // arrives during the pass is not lost.
     m_evNotify.ResetEvent();
@@ -207,10 +218,19 @@ void CSearchEngine::NotifyPass() {
         DWORD since = GetTickCount() - m_dwLastResultTick;
         if (since < kResultSpacingMs) wait = kResultSpacingMs - since;
     }
-    WaitForSingleObject(m_evNotify, wait);
+    // A cancel ends the wait too, so that Shutdown does not wait out an idle pass.
+    HANDLE wake[2] = {m_evNotify, GetCancelHandle()};
+    WaitForMultipleObjects(2, wake, FALSE, wait);
 }
 
 void CSearchEngine::Balance() {
+    if (m_bStopping.load()) return;
+    // A host operation that controls the workers right now: balance in the next pass.
+    if (!m_csControl.TryLock()) return;
+    struct Release {
+        CCriticalSection& cs;
+        ~Release() { cs.Unlock(); }
+    } release{m_csControl};
     // Running and paused are the pool tests: a live thread, and a reset run gate.
     bool searchRunning = !m_dbSearch.IsFinish();
     bool scanRunning = !m_backSearch.IsFinish();

@@ -15,10 +15,13 @@
 // Shutdown still leaves a committed, closed database file.
 //
 // Locks: m_csNotify guards the four pending containers and m_bResultPending, and is
-// held while the host handles WM_PD_SEARCH_RESULTS; it is never held while another
-// lock of the service is taken, and no operation but StopWork(0) takes it, so a
-// message handler may call every other operation (Shutdown aside). The report flags,
-// m_bResultPending, the window handles and the result tick are atomic.
+// held while the host handles WM_PD_SEARCH_RESULTS; no operation but StopWork(0) takes
+// it, so a message handler may call every other operation (Shutdown aside).
+// m_csControl serialises the control of the scanner's and the search's pools (start,
+// pause, resume, cancel and the state tests that decide them) between the host's
+// threads and the notifier, whose balancing skips a pass rather than wait for it; it
+// is never held while waiting for a thread nor while taking m_csNotify. The report
+// flags, m_bResultPending, the window handles and the result tick are atomic.
 #pragma once
 
 #include <atomic>
@@ -178,6 +181,11 @@ private:
     CFolderStatsMap m_mapFolderStats;
     InterlockedLong m_bResultPending{0};
     CCriticalSection m_csNotify;
+    // Left to the implementer: the pools' controls are not safe against each other on
+    // this platform, so they are taken under one lock of their own.
+    CCriticalSection m_csControl;
+    // Set while Shutdown stops the workers: the notifier leaves them alone.
+    InterlockedLong m_bStopping{0};
     std::atomic<DWORD> m_dwLastResultTick;
     std::atomic<int> m_nHostFlag{0};
 };

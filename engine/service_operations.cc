@@ -41,6 +41,7 @@ int CSearchEngine::GetScanStatus(int /*reserved*/, int* state, WORD* drive, int*
 }
 
 int CSearchEngine::StartBackSearch() {
+    CSingleLock control(&m_csControl, TRUE);
     if (IsBusy(TRUE)) return 0;
     if (!m_backSearch.StartNewRun()) return 0;
     MakeNotifierRun();
@@ -48,6 +49,7 @@ int CSearchEngine::StartBackSearch() {
 }
 
 int CSearchEngine::ContinueBackSearch() {
+    CSingleLock control(&m_csControl, TRUE);
     if (!m_backSearch.IsFinish()) return 0;
     m_backSearch.ContinueRun();
     MakeNotifierRun();
@@ -61,6 +63,7 @@ int CSearchEngine::IsLastScanUnfinished() {
 }
 
 CString CSearchEngine::GetScanningPath() {
+    CSingleLock control(&m_csControl, TRUE);
     if (m_dbSearch.IsFinish() && !m_backSearch.IsFinish()) return m_backSearch.GetScanPath();
     return CString();
 }
@@ -68,20 +71,27 @@ CString CSearchEngine::GetScanningPath() {
 // ---------------------------------------------------------------- worker control
 
 int CSearchEngine::IsBusy(int bScanner) {
+    CSingleLock control(&m_csControl, TRUE);
     if (bScanner) return !m_backSearch.IsFinish() && !m_backSearch.IsUserCancel() ? 1 : 0;
     if (!m_dbSearch.IsFinish() && !m_dbSearch.IsUserCancel()) return 1;
     return m_bResultPending.load() ? 1 : 0;
 }
 
 int CSearchEngine::StopWork(int bScanner) {
+    CSingleLock control(&m_csControl, TRUE);
     if (bScanner) {
         m_backSearch.Cancel(FALSE);
     } else {
         m_dbSearch.Cancel(FALSE);
+        // Never both locks at once: a results handler holds m_csNotify and may ask for
+        // the control lock.
+        control.Unlock();
         CSingleLock lock(&m_csNotify, TRUE);
         m_setResults.clear();
         InterlockedExchange(&m_bResultPending, 0);
+        lock.Unlock();
     }
+    control.Unlock();
     return IsBusy(bScanner);
 }
 
@@ -90,6 +100,7 @@ int CSearchEngine::StopWork(int bScanner) {
 template <typename Request, typename StartFn>
 int CSearchEngine::StartSearch(const Request* request, StartFn start) {
     if (!request) return 0;
+    CSingleLock control(&m_csControl, TRUE);
     if (IsBusy(FALSE)) return 0;
     // No balancing pass may run while the search is set up; the search starts paused
     // and only the notifier's next pass lets it run, after pausing the scan.

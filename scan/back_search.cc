@@ -27,6 +27,7 @@
 //   finds the lists empty.
 #include "scan/back_search.h"
 
+#include <algorithm>
 #include <iterator>
 
 #include "db/db_facade.h"
@@ -49,8 +50,10 @@ bool IsStarted(const CString& value) {
 
 // Milliseconds thread 0 waits per call in a phase that waits for the save queue.
 constexpr DWORD kDrainPollMs = 2;
-// Milliseconds thread 1 rests per call while there is nothing to write.
+// Milliseconds thread 1 rests per call while there is nothing to write, and at most
+// per look while a batch fills.
 constexpr DWORD kIdleWriterMs = 50;
+constexpr DWORD kWriterSliceMs = 300;
 
 bool IsDrainPhase(LONG phase) {
     return phase == kPhaseNtfsDrain || phase == kPhaseFolderDrain || phase == kPhaseAnalyseDrain ||
@@ -95,6 +98,7 @@ int CBackSearch::ContinueRun() {
         m_strLastAnalysed.clear();
         m_setLastAnalysed.clear();
         m_nQueryFailures = 0;
+        m_setStuckFolders.clear();
     }
     EmptyLists();
     // Everything a run starts from is set before the pool starts: a pool started while
@@ -115,22 +119,40 @@ int CBackSearch::ContinueRun() {
 
 DWORD CBackSearch::ScanThreadProc(void* pThis, unsigned int nIndex) {
     auto* self = static_cast<CBackSearch*>(pThis);
-    if (nIndex == 1) {
-        // Left to choose: thread 1 has nothing to do while the queue is empty and the
-        // run does not wait for it; it rests until thread 0 enters a waiting phase (or
-        // a short time passes) instead of polling without pause.
-        self->m_evPhase.ResetEvent();
-        if (self->m_saveQueue.GetPending() == 0 && !IsDrainPhase(self->GetPhase())) {
-            HANDLE wait[2] = {self->m_evPhase, self->GetCancelHandle()};
-            WaitForMultipleObjects(2, wait, FALSE, kIdleWriterMs);
-        }
-    }
+    if (nIndex == 1) self->RestWriter();
     try {
-        return CFileAnalyze::ThreadProc(pThis, nIndex);
+        DWORD r = CFileAnalyze::ThreadProc(pThis, nIndex);
+        // Thread 1 ends once the finished run's queue is written; thread 0, idle since
+        // the run finished, is woken so that the pool ends now rather than after its
+        // idle wait.
+        if (nIndex == 1 && r == 0) self->m_evNotify.SetEvent();
+        return r;
     } catch (...) {
         // A statement that fails inside a drain has already cost its task; the thread
         // goes on with the next ones rather than ending and leaving the run stuck.
         return 1;
+    }
+}
+
+void CBackSearch::RestWriter() {
+    // Left to choose: thread 1 has nothing to write while the queue is empty and the
+    // run does not wait for it, or while the waiting batch is neither full nor old. It
+    // rests until one of those changes, thread 0 enters a phase that waits for the
+    // queue (m_evPhase, reset before the phase is looked at, so that no entry is
+    // missed), or the pool is paused or cancelled; then the flush runs as usual.
+    HANDLE wait[2] = {m_evPhase, GetCancelHandle()};
+    for (;;) {
+        m_evPhase.ResetEvent();
+        if (IsDrainPhase(GetPhase()) || IsUserPause() || IsUserCancel()) return;
+        DWORD ms = kIdleWriterMs;
+        if (m_saveQueue.GetPending() != 0) {
+            DWORD first = m_saveQueue.GetFirstTick();
+            DWORD age = first ? GetTickCount() - first : kBatchWaitMs;
+            if (m_saveQueue.GetPending() >= kBatchRecords || age >= kBatchWaitMs) return;
+            ms = std::min<DWORD>(kBatchWaitMs - age, kWriterSliceMs);
+        }
+        if (WaitForMultipleObjects(2, wait, FALSE, ms) != WAIT_TIMEOUT) return;
+        if (m_saveQueue.GetPending() == 0) return;
     }
 }
 
@@ -600,12 +622,28 @@ int CBackSearch::NextFatFolder() {
 int CBackSearch::NextAnalyseFolder() {
     if (m_bAnalyseExhausted.load()) return 0;
     CDbFacade* db = GetFacade();
+    if (!db) return 0;
     CSingleLock lock(&m_csPending, TRUE);
     CString folder;
     std::set<CString> names;
     bool found = false;
     try {
-        found = db && db->GetFolderToAnalyse(folder, names);
+        found = m_setStuckFolders.empty() ? db->GetFolderToAnalyse(folder, names)
+                                          : FindFolderToAnalyse(folder, names);
+        // Left to choose: the same folder with the same files right after they were
+        // analysed means their records cannot make them count as analysed (a file that
+        // cannot be stored or removed). As the index gives its folders in table order,
+        // asking again would give the same folder for ever: it is left for this run,
+        // and the folders after it are asked for without it.
+        if (found && folder == m_strLastAnalysed && names == m_setLastAnalysed) {
+            int id = db->GetPathDao().GetPathID(folder, false);
+            found = id > 0 && m_setStuckFolders.insert(id).second;
+            if (found) {
+                folder.clear();
+                names.clear();
+                found = FindFolderToAnalyse(folder, names);
+            }
+        }
     } catch (const CppSQLite3Exception&) {
         // Left to choose: a query that fails twice in a row ends the analysis of this
         // run (the files stay marked and are chosen by the next run) rather than
@@ -613,15 +651,11 @@ int CBackSearch::NextAnalyseFolder() {
         if (++m_nQueryFailures < 2) return -1;
         found = false;
     }
-    if (found) m_nQueryFailures = 0;
-    // Left to choose: the same folder with the same files right after they were
-    // analysed means their records cannot be stored (or the folder cannot be
-    // removed); the analysis of this run ends there instead of looping on them.
-    if (found && folder == m_strLastAnalysed && names == m_setLastAnalysed) found = false;
     if (!found) {
         InterlockedExchange(&m_bAnalyseExhausted, 1);
         return 0;
     }
+    m_nQueryFailures = 0;
     m_strLastAnalysed = folder;
     m_setLastAnalysed = names;
     if (db->GetFilterType(folder) != 1) {
@@ -631,6 +665,41 @@ int CBackSearch::NextAnalyseFolder() {
         db->DeleteFolderTree(folder);
     }
     return 1;
+}
+
+bool CBackSearch::FindFolderToAnalyse(CString& folder, std::set<CString>& names) {
+    CDbFacade* db = GetFacade();
+    if (!db || !db->IsOpen()) return false;
+    CString start = L"1971-01-01 08:00:00";
+    db->GetConfig(kStartTimeKey, start);
+    const std::string startLiteral = SqlText(start);
+    std::string sql = sqltext::kFileToAnalyseHead;
+    sql += startLiteral;
+    sql += ") AND tb_file_info.iPathID NOT IN (";
+    for (int id : m_setStuckFolders) {
+        if (id != *m_setStuckFolders.begin()) sql += ",";
+        sql += SqlInt(id);
+    }
+    sql += ") LIMIT 1;";
+    CDBMng& mng = db->GetDbMng();
+    int pathID = 0;
+    {
+        CSingleLock lock(&mng.GetLock(), TRUE);
+        CppSQLite3Query q = mng.Query(sql.c_str());
+        if (q.IsEnd()) return false;
+        pathID = q.GetInt("iPathID", 0);
+        const char* text = q.GetText("strFullPath", "");
+        if (pathID <= 0) return false;
+        folder = Utf8ToWide(text);
+    }
+    sql = sqltext::kFileNamesToAnalyseHead;
+    sql += startLiteral;
+    sql += sqltext::kFileNamesToAnalyseMid;
+    sql += SqlInt(pathID);
+    CSingleLock lock(&mng.GetLock(), TRUE);
+    for (CppSQLite3Query q = mng.Query(sql.c_str()); !q.IsEnd(); q.Next())
+        names.insert(Utf8ToWide(q.GetText("strFileName", "")));
+    return true;
 }
 
 int CBackSearch::StepRunEnd() {

@@ -162,6 +162,8 @@ protected:
     int StepFolderList();
     int NextFatFolder();
     int NextAnalyseFolder();
+    // The next folder to analyse as the index gives it, leaving out the stuck folders.
+    bool FindFolderToAnalyse(CString& folder, std::set<CString>& names);
     int StepRunEnd();
 
     // Queues the drive's removal from the task list and, with bReport, its drive-done
@@ -179,6 +181,8 @@ protected:
     // The pool's thread function: ThreadProc, kept alive through a failing statement,
     // with thread 1 resting while it has nothing to write.
     static DWORD ScanThreadProc(void* pThis, unsigned int nIndex);
+    // Thread 1, before each flush: waits while there is nothing to write yet.
+    void RestWriter();
 
     void SetScanPath(const CString& path);
     // Moves the phase from `from` to `to`; false (nothing changed) when the phase is no
@@ -206,6 +210,9 @@ private:
     CEvent m_evPhase;
     // Consecutive failures of the query for the next folder to analyse.
     int m_nQueryFailures = 0;
+    // Folders (ids) whose files stay chosen for analysis however often they are
+    // analysed; left out of the search for the rest of the run.
+    std::set<int> m_setStuckFolders;
     // The folder and file names last handed to the analyser by phase 7; the same pair
     // found again right after means the analysis could not change those files.
     CString m_strLastAnalysed;

@@ -4,7 +4,7 @@
 
 PICDEX_PACKAGES=(
   cmake ninja-build g++ pkg-config
-  libsqlite3-dev libjpeg62-turbo-dev libpng-dev libgif-dev libtiff-dev
+  libsqlite3-dev sqlite3 libjpeg62-turbo-dev libpng-dev libgif-dev libtiff-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libexiv2-dev libimage-exiftool-perl
   clang libclang-rt-14-dev

@@ -1,15 +1,14 @@
 // Timed driver: how long a host waits from StartQuickSearch to the results message, on
-// a large index, with the service idle and while a background scan runs.
+// the search benchmark's generated index (1,000,000 files in 20,000 folders over 15
+// years), with the service idle and while a background scan runs.
 //
-//   service_bench [--db FILE] [--files N] [--folders N] [--years N] [--tree DIR]
-//                 [--tree-files N] [--runs N] [--text TEXT]
+//   service_bench [--files N] [--tree DIR] [--tree-files N] [--runs N] [--text TEXT]
 //
-// The index (default /tmp/picdex-bench-index.db) is generated when the file is missing:
-// N files (1,000,000) in N folders (20,000) on drive D:, taken over N years (15), every
-// file with an EXIF row, one in ten with IPTC and one in ten with GPS. Rows are written
-// directly with SQLite in one transaction; their search stamp lies in the future, so
-// that a scan run's clean-up keeps them. The scan walks and analyses a tree of small
-// JPEG files (default /tmp/picdex-bench-tree, generated when missing) mapped as C:.
+// The generated index (made once and kept, see search_index.h) is copied to a working
+// file, whose search stamps are then moved into the future: the scan run started here
+// cleans up what it did not see, and the generated rows must survive it. The scan
+// walks and analyses a tree of small JPEG files (default /tmp/picdex-service-bench-tree,
+// made when missing) mapped as drive E:, so it never touches the generated C: rows.
 //
 // Each run takes every result in the handler, so the next search may start at once;
 // the figures are milliseconds from the start call to the first results message.
@@ -26,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/engine/search_index.h"
 #include "db/text_codec.h"
 #include "engine/search_engine.h"
 #include "engine/service_pictures.h"
@@ -37,25 +37,12 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 struct Options {
-    std::string db = "/tmp/picdex-bench-index.db";
-    std::string tree = "/tmp/picdex-bench-tree";
     int files = 1000000;
-    int folders = 20000;
-    int years = 15;
+    std::string tree = "/tmp/picdex-service-bench-tree";
     int treeFiles = 4000;
     int runs = 15;
-    std::string text = "IMG_1234";
+    std::string text = "IMG_12";
 };
-
-bool Exec(sqlite3* db, const char* sql) {
-    char* error = nullptr;
-    if (sqlite3_exec(db, sql, nullptr, nullptr, &error) != SQLITE_OK) {
-        std::fprintf(stderr, "sqlite: %s\n  in %s\n", error ? error : "?", sql);
-        sqlite3_free(error);
-        return false;
-    }
-    return true;
-}
 
 std::string TimeText(int year, int month, int day, int hour, int minute, int second) {
     char text[32];
@@ -64,150 +51,28 @@ std::string TimeText(int year, int month, int day, int hour, int minute, int sec
     return text;
 }
 
-// Folders D:\Photos\<year>\<event>\ ; files IMG_<n>.JPG spread evenly over them.
-bool GenerateIndex(const Options& o) {
-    std::printf("generating %d files in %d folders into %s ...\n", o.files, o.folders,
-                o.db.c_str());
-    auto start = Clock::now();
-    {
-        // The library creates the schema.
-        CDbFacade facade;
-        if (!facade.Initialize(Utf8ToWide(o.db))) return false;
-        facade.Close();
+// A working copy of the generated index whose rows every scan run counts as seen.
+bool PrepareCopy(const std::string& generated, const std::string& copy) {
+    std::error_code ec;
+    std::filesystem::remove(copy, ec);
+    if (!std::filesystem::copy_file(generated, copy, ec)) {
+        std::fprintf(stderr, "cannot copy %s: %s\n", generated.c_str(), ec.message().c_str());
+        return false;
     }
     sqlite3* db = nullptr;
-    if (sqlite3_open(o.db.c_str(), &db) != SQLITE_OK) return false;
-    Exec(db, "PRAGMA synchronous = OFF;");
-    Exec(db, "begin transaction;");
-    const std::string future = TimeText(2099, 1, 1, 0, 0, 0);
-    auto prepare = [&](const char* sql) {
-        sqlite3_stmt* st = nullptr;
-        if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) != SQLITE_OK)
-            std::fprintf(stderr, "sqlite: %s\n", sqlite3_errmsg(db));
-        return st;
-    };
-    sqlite3_stmt* path = prepare(
-        "insert into tb_path_info(iPathID, iParentID, strPathName, strFullPath, iPicCount, "
-        "iPicSize, tPathSearch) values(?,?,?,?,0,0,?);");
-    sqlite3_stmt* file = prepare(
-        "insert into tb_file_info(iPathID, iHeight, iWidth, iBPP, iPageCount, iIptcID, iExifID, "
-        "iGpsID, iFileSize, strFileName, tSnapTime, tFileCreate, tFileModify, tFileSearch, "
-        "strExt, strMD5) values(?,3000,4000,24,1,?,?,?,?,?,?,?,?,?,'JPG','0');");
-    sqlite3_stmt* exif = prepare(
-        "insert into tb_exif_info(iExifID, iExposureTimeL, iExposureTimeR, iApertureL, "
-        "iApertureR, iISO, tDititalTime, iFocalLenL, iFocalLenR, strManufacturer, strModel) "
-        "values(?,1,125,56,10,?,?,50,1,?,?);");
-    sqlite3_stmt* iptc = prepare(
-        "insert into tb_iptc_info(iIptcID, strKeyWord, strTitle, strCity, strCountry) "
-        "values(?,?,?,?,?);");
-    sqlite3_stmt* gps = prepare(
-        "insert into tb_gps_info(iGpsID, iLatitude, iLongitute, iAltitute, iGpsSpeed) "
-        "values(?,?,?,?,0);");
-    static const char* kMakers[][2] = {{"Canon", "EOS 5D"},
-                                       {"NIKON", "D700"},
-                                       {"SONY", "ILCE-7M3"},
-                                       {"FUJIFILM", "X-T3"},
-                                       {"Panasonic", "DMC-GX8"}};
-    static const char* kCities[] = {"Paris", "Nice", "Lyon", "Berlin", "Rome", "Madrid"};
-    auto text = [](sqlite3_stmt* st, int i, const std::string& s) {
-        sqlite3_bind_text(st, i, s.c_str(), int(s.size()), SQLITE_TRANSIENT);
-    };
-    auto step = [&](sqlite3_stmt* st) {
-        if (sqlite3_step(st) != SQLITE_DONE)
-            std::fprintf(stderr, "sqlite: %s\n", sqlite3_errmsg(db));
-        sqlite3_reset(st);
-    };
-    // Ids: 1 D:\, 2 D:\Photos\, then one per year, then the event folders.
-    int nextPath = 1;
-    auto addPath = [&](int parent, const std::string& name, const std::string& full) {
-        int id = nextPath++;
-        sqlite3_bind_int(path, 1, id);
-        sqlite3_bind_int(path, 2, parent);
-        text(path, 3, name);
-        text(path, 4, full);
-        text(path, 5, future);
-        step(path);
-        return id;
-    };
-    addPath(0, "D:", "D:\\");
-    int photos = addPath(1, "Photos", "D:\\Photos\\");
-    int firstYear = 2024 - o.years + 1;
-    std::vector<int> yearIds;
-    for (int y = 0; y < o.years; ++y) {
-        std::string name = std::to_string(firstYear + y);
-        yearIds.push_back(addPath(photos, name, "D:\\Photos\\" + name + "\\"));
-    }
-    struct Event {
-        int id, year, month;
-    };
-    std::vector<Event> events;
-    for (int f = 0; f < o.folders; ++f) {
-        int y = f % o.years;
-        int month = 1 + (f / o.years) % 12;
-        std::string name = TimeText(firstYear + y, month, 1 + f % 28, 0, 0, 0).substr(0, 10) +
-                           " event " + std::to_string(f);
-        std::string full = "D:\\Photos\\" + std::to_string(firstYear + y) + "\\" + name + "\\";
-        events.push_back({addPath(yearIds[y], name, full), firstYear + y, month});
-    }
-    for (int n = 0; n < o.files; ++n) {
-        const Event& ev = events[n % events.size()];
-        int id = n + 1;
-        int day = 1 + n % 28, hour = n % 24, minute = n % 60, second = (n / 60) % 60;
-        std::string snap = TimeText(ev.year, ev.month, day, hour, minute, second);
-        const char* const* cam = kMakers[n % 5];
-        sqlite3_bind_int(exif, 1, id);
-        sqlite3_bind_int(exif, 2, 100 << (n % 5));
-        text(exif, 3, snap);
-        text(exif, 4, cam[0]);
-        text(exif, 5, cam[1]);
-        step(exif);
-        bool hasIptc = n % 10 == 0, hasGps = n % 10 == 5;
-        if (hasIptc) {
-            sqlite3_bind_int(iptc, 1, id);
-            text(iptc, 2, n % 20 == 0 ? "beach" : "family");
-            text(iptc, 3, "Trip " + std::to_string(ev.year));
-            text(iptc, 4, kCities[n % 6]);
-            text(iptc, 5, "France");
-            step(iptc);
-        }
-        if (hasGps) {
-            sqlite3_bind_int(gps, 1, id);
-            sqlite3_bind_int(gps, 2, 43 + n % 10);
-            sqlite3_bind_int(gps, 3, 7 + n % 20);
-            sqlite3_bind_int(gps, 4, n % 500);
-            step(gps);
-        }
-        sqlite3_bind_int(file, 1, ev.id);
-        sqlite3_bind_int(file, 2, hasIptc ? id : -1);
-        sqlite3_bind_int(file, 3, id);
-        sqlite3_bind_int(file, 4, hasGps ? id : -1);
-        sqlite3_bind_int64(file, 5, 2000000 + (n % 1000) * 1000);
-        char name[32];
-        std::snprintf(name, sizeof name, "IMG_%07d.JPG", n);
-        text(file, 6, name);
-        text(file, 7, snap);
-        text(file, 8, snap);
-        text(file, 9, snap);
-        text(file, 10, future);
-        step(file);
-    }
-    for (sqlite3_stmt* st : {path, file, exif, iptc, gps})
-        sqlite3_finalize(st);
-    // The folder and month figures, as a finished scan leaves them.
-    Exec(db,
-         "update tb_path_info set iPicCount = (select count(*) from tb_file_info where "
-         "tb_file_info.iPathID = tb_path_info.iPathID), iPicSize = (select SUM(iFileSize) from "
-         "tb_file_info where tb_file_info.iPathID = tb_path_info.iPathID);");
-    Exec(db,
-         "insert into tb_time_path_info (iPathID, tPathPicTime, iPicCountT, iPicSizeT, "
-         "tPathTSearch) select iPathID, datetime(tSnapTime, 'start of month'), count(iPathID), "
-         "SUM(iFileSize), '2099-01-01 00:00:00' from tb_file_info group by iPathID, "
-         "datetime(tSnapTime, 'start of month');");
-    bool ok = Exec(db, "commit transaction;");
+    if (sqlite3_open(copy.c_str(), &db) != SQLITE_OK) return false;
+    char* error = nullptr;
+    int rc = sqlite3_exec(db,
+                          "begin;"
+                          "update tb_file_info set tFileSearch = '2099-01-01 00:00:00';"
+                          "update tb_path_info set tPathSearch = '2099-01-01 00:00:00';"
+                          "update tb_time_path_info set tPathTSearch = '2099-01-01 00:00:00';"
+                          "commit;",
+                          nullptr, nullptr, &error);
+    if (rc != SQLITE_OK) std::fprintf(stderr, "sqlite: %s\n", error ? error : "?");
+    sqlite3_free(error);
     sqlite3_close(db);
-    std::printf("generated in %.1f s\n",
-                std::chrono::duration<double>(Clock::now() - start).count());
-    return ok;
+    return rc == SQLITE_OK;
 }
 
 void GenerateTree(const Options& o) {
@@ -304,16 +169,10 @@ int main(int argc, char** argv) {
     Options o;
     for (int i = 1; i + 1 < argc; i += 2) {
         std::string k = argv[i], v = argv[i + 1];
-        if (k == "--db")
-            o.db = v;
-        else if (k == "--tree")
+        if (k == "--tree")
             o.tree = v;
         else if (k == "--files")
             o.files = std::atoi(v.c_str());
-        else if (k == "--folders")
-            o.folders = std::atoi(v.c_str());
-        else if (k == "--years")
-            o.years = std::atoi(v.c_str());
         else if (k == "--tree-files")
             o.treeFiles = std::atoi(v.c_str());
         else if (k == "--runs")
@@ -325,17 +184,23 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    if (o.files < 1 || o.folders < 1 || o.years < 1 || o.runs < 1) return 2;
-    if (!std::filesystem::exists(o.db) && !GenerateIndex(o)) return 1;
+    if (o.files < 1 || o.runs < 1) return 2;
+    benchindex::Options shape;
+    shape.files = o.files;
+    shape.folders = std::max(1, o.files / 50);
+    std::string generated = benchindex::DefaultPath(shape);
+    if (!benchindex::EnsureIndex(generated, shape)) return 1;
+    std::string db = generated + ".service.db";
+    if (!PrepareCopy(generated, db)) return 1;
     if (!std::filesystem::exists(o.tree)) GenerateTree(o);
     std::string error;
-    if (!picdex::SetDriveTable("C=" + o.tree, &error)) {
+    if (!picdex::SetDriveTable("E=" + o.tree, &error)) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 1;
     }
 
     CSearchEngine& engine = CSearchEngine::Instance();
-    if (!engine.Initialize(Utf8ToWide(o.db), L"", L"", 0)) return 1;
+    if (!engine.Initialize(Utf8ToWide(db), L"", L"", 0)) return 1;
     ResultWindow window;
     CString text = Utf8ToWide(o.text);
     Print("idle, names (scope 1)", Measure(engine, window, text, 1, o.runs));
@@ -356,6 +221,9 @@ int main(int argc, char** argv) {
     Print("scanning, all four scopes", Measure(engine, window, text, 15, o.runs));
     engine.GetScanStatus(0, &state, &drive, &c[0], &c[1], &c[2], &c[3], &c[4]);
     std::printf("scan %s, phase %d\n", engine.IsBusy(TRUE) ? "still running" : "finished", state);
+    auto stop = Clock::now();
     engine.Shutdown();
+    std::printf("Shutdown took %.1f ms\n",
+                std::chrono::duration<double, std::milli>(Clock::now() - stop).count());
     return 0;
 }

@@ -7,9 +7,10 @@
 #     system: find -printf of size and time, and picdex list by the folder route.
 # Each is run once to warm the caches, then timed best of RUNS; peak memory comes from
 # /usr/bin/time. The tree and the image are kept in the work folder and made again
-# only when FILES or FOLDERS change.
+# only when FILES, FOLDERS or EVERY change.
 # Usage: bench/scan/ntfs_bench.sh [BUILD=build] [WORK=/tmp/picdex-ntfs-bench]
-#                                 [FILES=50000] [FOLDERS=3000] [RUNS=5]
+#                                 [FILES=50000] [FOLDERS=3000] [RUNS=5] [EVERY=4]
+# (EVERY: one file in EVERY is a picture.)
 set -eu
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=$(cd "${1:-$root/build}" && pwd)
@@ -17,6 +18,7 @@ work=${2:-/tmp/picdex-ntfs-bench}
 files=${3:-50000}
 folders=${4:-3000}
 runs=${5:-5}
+every=${6:-4}
 PATH=$PATH:/usr/sbin:/sbin
 driver=$build/bench/scan/ntfs_read_bench
 picdex=$build/cli/picdex
@@ -27,10 +29,10 @@ command -v ntfsls >/dev/null || { echo "ntfsls (ntfs-3g) is needed" >&2; exit 1;
 
 mkdir -p "$work"
 image=$work/volume.img
-stamp="$files $folders"
+stamp="$files $folders $every"
 if [ ! -f "$image" ] || [ "$(cat "$work/stamp" 2>/dev/null)" != "$stamp" ]; then
     rm -rf "$work/tree" "$image" "$work/stamp"
-    "$driver" make-tree "$work/tree" "$files" "$folders"
+    "$driver" make-tree "$work/tree" "$files" "$folders" "$every"
     # About 2.5 KiB of volume per file (its record, its share of the folder indexes).
     size=$(( files * 5 / 2048 + 64 ))
     echo "making a ${size} MiB NTFS image of the tree..."

@@ -1,8 +1,8 @@
 // Timed driver for the NTFS reader, run by bench/scan/ntfs_bench.sh.
 //
-//   ntfs_read_bench make-tree DIR FILES FOLDERS
+//   ntfs_read_bench make-tree DIR FILES FOLDERS [EVERY]
 //       writes a tree of FILES small files spread over FOLDERS folders (three levels),
-//       every fourth one a picture (.jpg), the others .txt, .dat and .doc
+//       every EVERY-th one (default 4) a picture (.jpg), the others .txt, .dat and .doc
 //   ntfs_read_bench read IMAGE [REPEATS]
 //       reads the image as drive N: REPEATS times (default 5), building every picture's
 //       full path, and prints the pictures, the records seen, the best and median
@@ -30,7 +30,7 @@ long PeakRssKiB() {
     return ru.ru_maxrss;
 }
 
-int MakeTree(const std::string& dir, long files, long folders) {
+int MakeTree(const std::string& dir, long files, long folders, long every) {
     // Three levels: top folders, each with middle folders, each with leaf folders.
     long top = 10, middle = 15;
     long leaves = std::max(1L, folders / (top * middle));
@@ -46,11 +46,11 @@ int MakeTree(const std::string& dir, long files, long folders) {
     std::string body(200, 'x');
     for (long i = 0; i < files; ++i) {
         const std::string& folder = paths[size_t(i) % paths.size()];
-        std::string name = "file" + std::to_string(i) + (i % 4 == 0 ? ".jpg" : kOther[i % 3]);
+        std::string name = "file" + std::to_string(i) + (i % every == 0 ? ".jpg" : kOther[i % 3]);
         std::ofstream(folder + "/" + name, std::ios::binary) << body;
     }
     std::printf("tree: %ld files (%ld pictures) in %zu leaf folders (%zu folders in all)\n", files,
-                (files + 3) / 4, paths.size(), paths.size() + top + top * middle);
+                (files + every - 1) / every, paths.size(), paths.size() + top + top * middle);
     return 0;
 }
 
@@ -108,12 +108,13 @@ int Read(const std::string& image, int repeats) {
 
 int main(int argc, char** argv) {
     std::string what = argc > 1 ? argv[1] : "";
-    if (what == "make-tree" && argc == 5)
-        return MakeTree(argv[2], std::atol(argv[3]), std::atol(argv[4]));
+    if (what == "make-tree" && (argc == 5 || argc == 6))
+        return MakeTree(argv[2], std::atol(argv[3]), std::atol(argv[4]),
+                        argc == 6 ? std::max(1L, std::atol(argv[5])) : 4);
     if (what == "read" && (argc == 3 || argc == 4))
         return Read(argv[2], argc == 4 ? std::max(1, std::atoi(argv[3])) : 5);
     std::fprintf(stderr,
-                 "usage: %s make-tree DIR FILES FOLDERS\n"
+                 "usage: %s make-tree DIR FILES FOLDERS [EVERY]\n"
                  "       %s read IMAGE [REPEATS]\n",
                  argv[0], argv[0]);
     return 2;

@@ -7,6 +7,8 @@
 #include <stdexcept>
 
 #include "common/photo_index.h"
+#include "db/record_sql.h"
+#include "db/stored_time.h"
 
 namespace {
 
@@ -278,6 +280,47 @@ TEST(StatisticsEmpty, AnEmptyIndexAnswersNothing) {
     EXPECT_EQ(0, db.GetTreePicCount(L"C:\\"));
     EXPECT_EQ(0, db.GetYearPicCount(2020));
     EXPECT_EQ(0, db.CountQuickSearch(testutil::QuickRequest(L"a", 15)));
+}
+
+// Stored times are read without the date parser where that gives the same second: in
+// zones with daylight saving (New York, Berlin), half-hour changes (Lord Howe) and a
+// fixed odd offset (Kolkata), across the changes, every reading must agree with it.
+TEST(StoredTime, ReadsAsTheDateParserDoes) {
+    const char* old = std::getenv("TZ");
+    const std::string saved = old ? old : "";
+    for (const char* zone :
+         {"UTC", "America/New_York", "Europe/Berlin", "Australia/Lord_Howe", "Asia/Kolkata"}) {
+        setenv("TZ", zone, 1);
+        tzset();
+        int fast = 0, total = 0;
+        // Every 20 minutes and 1 second through 2021 and 2022, then fixed texts.
+        std::vector<std::string> texts;
+        for (long long t = 1609459200; t < 1672531200; t += 1201)
+            texts.push_back(TimeText(CTime(t)));
+        for (const char* text :
+             {"2021-03-28 02:30:00", "2021-10-31 02:30:00", "2021-11-07 01:30:00",
+              "2021-04-04 01:45:00", "2021-02-30 10:00:00", "2021-04-31 00:00:00",
+              "1970-06-01 00:00:00", "2036-01-01 00:00:00", "2021-1-01 00:00:00",
+              "2021-01-01 00:00:00x", "2000-00-00 01:01:01", "2021-01-01"})
+            texts.push_back(text);
+        for (const std::string& text : texts) {
+            CTime from(-1), to, quick(-1);
+            const bool parsed = CCommonFunc::CanBeTime(text.c_str(), from, to) != 0;
+            const bool read = ParseStoredTime(text.c_str(), quick);
+            fast += read;
+            ++total;
+            if (read) {
+                EXPECT_EQ(from, quick) << zone << " " << text;
+            }
+            EXPECT_EQ(parsed ? from : CTime(), ParseTimeText(text.c_str())) << zone << " " << text;
+        }
+        EXPECT_GT(fast, total * 99 / 100) << zone;
+    }
+    if (old)
+        setenv("TZ", saved.c_str(), 1);
+    else
+        unsetenv("TZ");
+    tzset();
 }
 
 }  // namespace

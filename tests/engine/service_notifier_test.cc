@@ -24,6 +24,7 @@ protected:
         // Any scan a test starts by accident stays inside the temporary folder.
         m_drives = std::make_unique<testutil::ScopedDriveTable>("C=" + m_dir.path());
         ASSERT_EQ(1, m_engine.Initialize(DbPath(), L"", L"", 0));
+        m_opened = Clock::now();
         m_engine.SetFolderNotifyWnd(m_host.folder);
         m_engine.SetStatsNotifyWnd(m_host.stats);
         m_engine.SetResultNotifyWnd(m_host.result);
@@ -44,11 +45,16 @@ protected:
     // Holds the notifier parked while pending state is recorded.
     void HoldNotifier() { ASSERT_EQ(1, m_engine.Pause(TRUE)); }
     void ReleaseNotifier() { ASSERT_EQ(1, m_engine.Resume()); }
+    // The first results message may go 200 ms after the index was opened.
+    void WaitResultSpacing() {
+        std::this_thread::sleep_until(m_opened + std::chrono::milliseconds(250));
+    }
 
     testutil::TempDir m_dir;
     std::unique_ptr<testutil::ScopedDriveTable> m_drives;
     testutil::HostStandIn m_host;
     CSearchEngine m_engine;
+    Clock::time_point m_opened;
 };
 
 CSearchResultMap Results(std::initializer_list<const wchar_t*> paths) {
@@ -67,6 +73,7 @@ TEST_F(ServiceNotifier, SendersGoInPriorityOrderOneKindPerPass) {
     CMonthStatMap months{{CTime(2008, 5, 1, 0, 0, 0), {3, 3000}}};
     m_engine.RecordFolderStats(L"C:\\a\\", months);
     m_engine.RecordFolderStats(L"C:\\a\\", months);
+    WaitResultSpacing();
     ReleaseNotifier();
     ASSERT_TRUE(m_host.WaitFor(WM_PD_RUN_DONE));
 
@@ -97,8 +104,8 @@ TEST_F(ServiceNotifier, SendersGoInPriorityOrderOneKindPerPass) {
         if (want[i].wParam) {
             EXPECT_EQ(want[i].wParam, msgs[i].wParam);
         }
-        LPARAM lParam = msgs[i].wParam == kReportWParam ? kReportLParam
-                                                        : ComplementOf(msgs[i].wParam);
+        LPARAM lParam =
+            msgs[i].wParam == kReportWParam ? kReportLParam : ComplementOf(msgs[i].wParam);
         EXPECT_EQ(lParam, msgs[i].lParam);
         // One thread sends everything, and it is not the test's.
         EXPECT_EQ(notifier, msgs[i].thread);
@@ -109,7 +116,9 @@ TEST_F(ServiceNotifier, SendersGoInPriorityOrderOneKindPerPass) {
     // Two reports for one folder and month are summed.
     CFolderStatsMap stats{{L"C:\\a\\", {{CTime(2008, 5, 1, 0, 0, 0), {6, 6000}}}}};
     EXPECT_EQ(stats, msgs[5].stats);
-    EXPECT_EQ(0, m_engine.IsBusy(FALSE));
+    // The host took none of the results: they stay pending and are offered again.
+    EXPECT_EQ(1, m_engine.IsBusy(FALSE));
+    ASSERT_TRUE(m_host.WaitFor(WM_PD_SEARCH_RESULTS, 2));
 }
 
 // Kind 3 waits 1800 ms; a kind 4 arriving meanwhile is told first; kind 4 alone clears
@@ -123,7 +132,9 @@ TEST_F(ServiceNotifier, NtfsReportIsLateAndFollowsAWalkReport) {
     };
     const Case cases[] = {
         {"ntfs alone", true, -1, {WM_PD_NTFS_DONE}},
-        {"ntfs then walk", true, 300, {WM_PD_WALK_DONE, WM_PD_NTFS_DONE}},
+        // The walk report comes after the notifier (idle at most 300 ms) took up the
+        // NTFS report, and well within its 1800 ms.
+        {"ntfs then walk", true, 1000, {WM_PD_WALK_DONE, WM_PD_NTFS_DONE}},
         {"walk alone", false, 0, {WM_PD_WALK_DONE}},
     };
     for (const Case& c : cases) {

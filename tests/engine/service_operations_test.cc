@@ -3,7 +3,9 @@
 // from inside a message handler (none may wait for the notifier that is sending).
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <stdexcept>
 #include <string>
 
@@ -159,6 +161,41 @@ TEST(ServiceUnopened, EveryOperationAnswersOrThrowsTheDatabaseError) {
     engine.Shutdown();
 }
 
+// An index that cannot be opened: the database layer's exception reaches the host, and
+// after Shutdown the service opens a good file as if nothing had happened.
+TEST(ServiceInitialize, BadIndexFilesThenAGoodOne) {
+    testutil::TempDir dir;
+    testutil::ScopedDriveTable drives("C=" + dir.path());
+    std::string garbage = dir.WriteFile("garbage.db", std::string(4096, 'x'));
+    CSearchEngine engine;
+    struct Case {
+        const char* name;
+        CString path;
+        bool throws;
+    };
+    const Case cases[] = {
+        {"empty path", L"", false},
+        {"a folder", Utf8ToWide(dir.path()), true},
+        {"not a database", Utf8ToWide(garbage), true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.throws)
+            EXPECT_THROW(engine.Initialize(c.path, L"", L"", 0), CppSQLite3Exception);
+        else
+            EXPECT_EQ(0, engine.Initialize(c.path, L"", L"", 0));
+        EXPECT_EQ(1, engine.IsFinish());  // no notifier without an index
+        engine.Shutdown();
+    }
+    // The damaged file was not overwritten.
+    std::ifstream in(garbage, std::ios::binary);
+    EXPECT_EQ(std::string(4096, 'x'), std::string(std::istreambuf_iterator<char>(in), {}));
+    ASSERT_EQ(1, engine.Initialize(Utf8ToWide(dir / "index.db"), L"", L"", 0));
+    EXPECT_EQ(0, engine.IsFinish());
+    EXPECT_EQ(0, engine.GetTreePicCount(L"C:\\"));
+    engine.Shutdown();
+}
+
 class ServiceOperations : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -258,12 +295,6 @@ TEST_F(ServiceOperations, LastScanIsUnfinishedWhenItsFinishIsOlderThanItsStart) 
 // handler may call every operation but StopWork(0) and Shutdown, and none of them may
 // wait for the notifier. Inside the other messages StopWork(0) is allowed too.
 TEST_F(ServiceOperations, HandlersMayCallTheOperations) {
-    // Index one folder so that the lookups have something to read.
-    CSaveQueue queue(&m_engine.Db());
-    m_dir.WriteFile("Pics/a.jpg", "x");
-    queue.QueueFolderFiles(L"C:\\Pics\\", {{L"a.jpg", 1, CTime(2008, 5, 5, 0, 0, 0)}}, 1);
-    queue.Drain(nullptr);
-
     std::vector<OpCase> ops = AllOperations();
     auto callAll = [&](bool stopSearch, std::vector<std::string>& failures) {
         for (const OpCase& op : ops) {
@@ -293,11 +324,14 @@ TEST_F(ServiceOperations, HandlersMayCallTheOperations) {
     m_engine.RecordResults(results);
     ASSERT_TRUE(testutil::WaitUntil([&] { return doneResults.load() == 1; }, 120));
     EXPECT_TRUE(inResults.empty()) << inResults.front();
-    // The saved-folder report of the drain above is already pending or sent.
-    m_engine.RecordFolderSaved(L"C:\\Pics\\", 1);
+    // A folder saved with its pictures, as the folder walk saves it.
+    CSaveQueue queue(&m_engine.Db());
+    m_dir.WriteFile("Pics/a.jpg", "x");
+    queue.QueueFolderFiles(L"C:\\Pics\\", {{L"a.jpg", 1, CTime(2008, 5, 5, 0, 0, 0)}}, 1);
+    queue.Drain(nullptr);
     ASSERT_TRUE(testutil::WaitUntil([&] { return doneFolders.load() == 1; }, 120));
     EXPECT_TRUE(inFolders.empty()) << inFolders.front();
-    // The scan a handler started was stopped by the handler.
+    // The scans the handlers started were stopped by the handlers.
     ASSERT_TRUE(testutil::WaitUntil([&] { return m_engine.BackSearch().IsFinish() == 1; }, 120));
 }
 

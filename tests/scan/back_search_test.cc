@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <thread>
 
+#include <sys/stat.h>
+
 #include "back_search_util.h"
 #include "db/sql_literal.h"
 #include "db/text_codec.h"
@@ -45,6 +47,7 @@ protected:
         EXPECT_TRUE(testutil::WaitUntil([&] { return std::time(nullptr) > now; }, 10));
     }
 
+    testutil::ScopedEnv m_fast{"TMPDIR", scantest::FastTempFolder()};
     testutil::TempDir m_root;
     scantest::ScopedSystemFolders m_sys{m_root};
     std::unique_ptr<testutil::ScopedDriveTable> m_drives;
@@ -458,6 +461,72 @@ TEST_F(BackSearchTest, PhasesComeInOrderAndRunningPoolsAreNotRestarted) {
         EXPECT_LE(rank(seen[i - 1]), rank(seen[i])) << seen[i - 1] << " then " << seen[i];
     ASSERT_TRUE(h.Continue());
     EXPECT_EQ(kPhaseFinished, s.GetPhase());
+}
+
+}  // namespace
+
+namespace {
+
+// The walk writes a folder's file list and adds its sub-folders to the walk list before
+// the folder leaves the list, so that a process that dies between two of these writes
+// leaves the folder to be walked again and loses no sub-folder.
+TEST_F(BackSearchTest, WalkWritesAFolderBeforeItLeavesTheList) {
+    scantest::WriteTree(m_root / "c", 12, 2, 4);
+    UseDrives("C=" + (m_root / "c"));
+    scantest::ScanHarness h(DbPath());
+    h.RecordStatements();
+    ASSERT_TRUE(h.RunNew());
+    const std::vector<std::string>& log = h.Statements();
+    auto first = [&](const std::string& a, const std::string& b = "") {
+        for (size_t i = 0; i < log.size(); ++i)
+            if (log[i].find(a) != std::string::npos && log[i].find(b) != std::string::npos)
+                return i;
+        ADD_FAILURE() << "no statement with " << a << " " << b;
+        return size_t(0);
+    };
+    auto folders = scantest::QueryColumn(DbPath(), "select strFullPath, iPathID from tb_path_info");
+    ASSERT_EQ(1u + 3 + 12, folders.size());
+    for (const std::string& row : folders) {
+        std::string folder = row.substr(0, row.find('|')), id = row.substr(row.find('|') + 1);
+        SCOPED_TRACE(folder);
+        size_t done = first("delete from tb_path_task where strPathToSearch = '" + folder + "'");
+        for (const std::string& other : folders) {
+            std::string sub = other.substr(0, other.find('|'));
+            if (sub.size() > folder.size() && sub.compare(0, folder.size(), folder) == 0 &&
+                sub.find('\\', folder.size()) == sub.size() - 1) {
+                EXPECT_LT(first("Replace into tb_path_task", "'" + sub + "'"), done) << sub;
+            }
+        }
+        if (folder.find("album") != std::string::npos) {
+            EXPECT_LT(first("update tb_path_info set iPicCount", "where iPathID = " + id + ";"),
+                      done);
+        }
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// A picture whose record the index refuses to store (a trigger drops it) stays chosen
+// for analysis however often it is analysed: the run leaves its folder, still analyses
+// every other folder, and ends. A picture that cannot be opened (a FIFO named .jpg)
+// is stored with its name only and does not hold up the run either.
+TEST_F(BackSearchTest, FilesThatCannotBeAnalysedDoNotHoldUpTheRun) {
+    std::string first = m_root.MakeDir("c/a first");
+    scantest::WritePicture(first + "/refused.jpg", Picture::kCanon);
+    scantest::WritePicture(first + "/ok.jpg", Picture::kCanon);
+    ASSERT_EQ(0, mkfifo((m_root / "c/a first/pipe.jpg").c_str(), 0644));
+    int pictures = 1 + scantest::WriteTree(m_root / "c", 6, 3);
+    UseDrives("C=" + (m_root / "c"));
+    scantest::ScanHarness h(DbPath());
+    h.Db().GetDbMng().Execute(
+        "create trigger refuse before insert on tb_file_info when new.strFileName = "
+        "'refused.jpg' and new.strMD5 = '0' begin select raise(ignore); end;");
+    ASSERT_TRUE(h.RunNew(120));
+    EXPECT_EQ(kPhaseFinished, h.Scanner().GetPhase());
+    EXPECT_EQ(pictures, Count(DbPath(), "tb_file_info where iWidth = 8"));
+    EXPECT_EQ(1, Count(DbPath(), "tb_file_info where strFileName = 'refused.jpg' and strMD5 = ''"));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "back_search_util.h"
 
 #include <sqlite3.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -124,6 +125,12 @@ bool MakeNtfsImage(const std::string& tree, const std::string& image, int sizeMi
     return made;
 }
 
+std::string FastTempFolder() {
+    std::error_code ec;
+    if (fs::is_directory("/dev/shm", ec) && access("/dev/shm", W_OK) == 0) return "/dev/shm";
+    return fs::temp_directory_path(ec).string();
+}
+
 ScopedSystemFolders::ScopedSystemFolders(const testutil::TempDir& root)
     : m_data("XDG_DATA_HOME", root.MakeDir("sys/data")),
       m_docs("XDG_DOCUMENTS_DIR", root.MakeDir("sys/docs")),
@@ -243,12 +250,10 @@ bool ScanHarness::Continue(double seconds) {
     return WaitFinished(seconds);
 }
 
-void ScanHarness::CountStatements(const std::string& fragment) {
-    m_fragment = fragment;
-    m_nCounted = 0;
-    m_db->GetDbMng().SetStatementObserver([this](const char* sql) {
-        if (std::strstr(sql, m_fragment.c_str())) ++m_nCounted;
-    });
+void ScanHarness::RecordStatements() {
+    m_statements.clear();
+    // Called under the manager's lock, so one statement at a time.
+    m_db->GetDbMng().SetStatementObserver([this](const char* sql) { m_statements.push_back(sql); });
 }
 
 // ---------------------------------------------------------------- reading the file

@@ -36,6 +36,11 @@ int WriteTree(const std::string& root, int folders, int perFolder, int fanOut = 
 // Returns false (and records a test failure) when the image cannot be made.
 bool MakeNtfsImage(const std::string& tree, const std::string& image, int sizeMiB);
 
+// A folder for the tests' temporary files where a database commit costs no disk
+// flush (/dev/shm when there is one), so that runs that commit once per folder stay
+// fast; the current temporary folder otherwise.
+std::string FastTempFolder();
+
 // The folders a test machine needs besides its drives: the application-data,
 // documents, temporary and configuration folders, outside every drive so that no
 // default filter applies to the drives.
@@ -98,9 +103,10 @@ public:
     void Reopen();
     void Close();
 
-    // Statements run through the manager that contain `fragment`, counted from now.
-    void CountStatements(const std::string& fragment);
-    int Counted() const { return m_nCounted.load(); }
+    // Records the text of every statement run through the manager from now on; read
+    // them once the run has ended.
+    void RecordStatements();
+    const std::vector<std::string>& Statements() const { return m_statements; }
 
 private:
     void Open();
@@ -109,8 +115,7 @@ private:
     std::unique_ptr<CDbFacade> m_db;
     std::unique_ptr<CBackSearch> m_scanner;
     std::unique_ptr<RecordingSink> m_sink;
-    std::string m_fragment;
-    std::atomic<int> m_nCounted{0};
+    std::vector<std::string> m_statements;
 };
 
 // Every row of the index that a run decides, as sorted texts without row ids and

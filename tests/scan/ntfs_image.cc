@@ -135,9 +135,13 @@ std::vector<std::uint8_t> EncodeRuns(const std::vector<MftRun>& runs) {
 }
 
 bool NtfsImage::Load(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    m_bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (m_bytes.size() < 512) return false;
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    std::streamoff size = in.tellg();
+    if (!in || size < 512) return false;
+    m_bytes.resize(size_t(size));
+    in.seekg(0);
+    in.read(reinterpret_cast<char*>(m_bytes.data()), size);
+    if (!in) return false;
     m_cluster = Get16(&m_bytes[0x0B]) * m_bytes[0x0D];
     signed char v = static_cast<signed char>(m_bytes[0x40]);
     m_record = v > 0 ? std::uint32_t(v) * m_cluster : 1u << -v;

@@ -43,25 +43,32 @@ elapsed() { echo "$1 $(now)" | awk '{printf "%.3f", $2 - $1}'; }
 cat "$tree"/*/*/* >/dev/null
 
 rm -f "$db" "$db-journal"
-/usr/bin/time -f "%M" -o "$work/peak1" "$driver" scan "$db" "$drives" | tee "$work/run1"
+/usr/bin/time -f "%M %U %S" -o "$work/peak1" "$driver" scan "$db" "$drives" | tee "$work/run1"
 first=$(sed -n 's/^run: \([0-9.]*\) s.*/\1/p' "$work/run1")
 rate=$(sed -n 's/.*, \([0-9]*\) analysed files\/s/\1/p' "$work/run1")
 sleep 1  # the second run must start in a later second than the first one's writes
-/usr/bin/time -f "%M" -o "$work/peak2" "$driver" scan "$db" "$drives" | tee "$work/run2"
+/usr/bin/time -f "%M %U %S" -o "$work/peak2" "$driver" scan "$db" "$drives" | tee "$work/run2"
 second=$(sed -n 's/^run: \([0-9.]*\) s.*/\1/p' "$work/run2")
 
 t0=$(now)
 find "$tree" -printf '%s %T@ %p\n' >/dev/null
 walk=$(elapsed "$t0")
 t0=$(now)
-exiftool -fast -n -r -q "$tree" >/dev/null
+/usr/bin/time -f "%U %S" -o "$work/cpu3" exiftool -fast -n -r -q "$tree" >/dev/null
 exif=$(elapsed "$t0")
 
-printf '\n%-46s %10s %12s\n' "what" "seconds" "peak KiB"
-printf '%-46s %10s %12s\n' "first run ($rate analysed files/s)" "$first" "$(cat "$work/peak1")"
-printf '%-46s %10s %12s\n' "second run, unchanged tree" "$second" "$(cat "$work/peak2")"
+peak() { cut -d' ' -f1 "$1"; }
+cpu() { awk '{printf "%.2f", $(NF-1) + $NF}' "$1"; }
+printf '\n%-46s %10s %10s %12s\n' "what" "seconds" "CPU s" "peak KiB"
+printf '%-46s %10s %10s %12s\n' "first run ($rate analysed files/s)" "$first" "$(cpu "$work/peak1")" \
+    "$(peak "$work/peak1")"
+printf '%-46s %10s %10s %12s\n' "second run, unchanged tree" "$second" "$(cpu "$work/peak2")" \
+    "$(peak "$work/peak2")"
 printf '%-46s %10s\n' "find -printf size+time (stat walk)" "$walk"
-printf '%-46s %10s\n' "exiftool -fast -n -r" "$exif"
-echo "second run / first run: $(echo "$second $first" | awk '{printf "%.1f%%", 100 * $1 / $2}')"
-echo "exiftool / first run:   $(echo "$exif $first" | awk '{printf "%.1fx", $1 / $2}')"
-echo "first run / stat walk:  $(echo "$first $walk" | awk '{printf "%.1fx", $1 / $2}')"
+printf '%-46s %10s %10s\n' "exiftool -fast -n -r" "$exif" "$(cpu "$work/cpu3")"
+ratio() { echo "$1 $2" | awk -v f="$3" '{printf f, $1 / $2}'; }
+echo "second run / first run: $(ratio "$second" "$first" "%.3f") wall," \
+    "$(ratio "$(cpu "$work/peak2")" "$(cpu "$work/peak1")" "%.3f") CPU"
+echo "exiftool / first run:   $(ratio "$exif" "$first" "%.1fx") wall," \
+    "$(ratio "$(cpu "$work/cpu3")" "$(cpu "$work/peak1")" "%.1fx") CPU"
+echo "first run / stat walk:  $(ratio "$first" "$walk" "%.1fx") wall"

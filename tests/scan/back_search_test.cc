@@ -20,6 +20,17 @@ using scantest::DumpIndex;
 using scantest::Picture;
 using scantest::QueryNumber;
 
+// Spins (without sleeping, so that a fast phase is not missed) until `cond` holds.
+template <typename Cond>
+bool SpinUntil(Cond cond, double seconds = 120) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (!cond()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::yield();
+    }
+    return true;
+}
+
 class BackSearchTest : public ::testing::Test {
 protected:
     void SetUp() override { CCommonFunc::InitPicExt({}); }
@@ -57,7 +68,23 @@ TEST_F(BackSearchTest, FullRunFillsTheIndexAndReportsInOrder) {
     int onC = scantest::WriteTree(m_root / "c", 4, 6);
     UseDrives("C=" + (m_root / "c") + ";" + NtfsDrive("n", 'N', 3, 5));
     scantest::ScanHarness h(DbPath());
-    ASSERT_TRUE(h.RunNew());
+    CBackSearch& s = h.Scanner();
+    ASSERT_EQ(1, s.StartNewRun());
+    EXPECT_EQ(1, s.Pause(1));  // a running pool is not started again
+    EXPECT_EQ(0, s.StartNewRun());
+    EXPECT_EQ(0, s.ContinueRun());
+    EXPECT_EQ(1, s.Resume());
+    // The phases, as a sampler sees them, come in the run's order (2 is shown for 1;
+    // 8 and 9 go back to 7).
+    std::vector<int> seen;
+    ASSERT_TRUE(SpinUntil([&] {
+        int phase = s.GetStatus().nPhase;
+        if (seen.empty() || seen.back() != phase) seen.push_back(phase);
+        return s.IsFinish() != 0;
+    }));
+    auto rank = [](int p) { return p == 2 ? 1 : p == 8 || p == 9 ? 7 : p; };
+    for (size_t i = 1; i < seen.size(); ++i)
+        EXPECT_LE(rank(seen[i - 1]), rank(seen[i])) << seen[i - 1] << " then " << seen[i];
 
     std::string db = DbPath();
     EXPECT_EQ(onC + 15, Count(db, "tb_file_info"));
@@ -79,58 +106,44 @@ TEST_F(BackSearchTest, FullRunFillsTheIndexAndReportsInOrder) {
 
     // NTFS drive done, walk done, run done; the walked folders (only those) saved with
     // the notify flag; one month report per analysed folder.
-    std::vector<std::string> events = h.Sink().Events();
-    events.erase(std::remove(events.begin(), events.end(), "ntfs"), events.end());
-    EXPECT_EQ((std::vector<std::string>{"drive N", "walk", "run"}), events);
-    auto saved = h.Sink().SavedFolders();
+    EXPECT_EQ((std::vector<std::string>{"drive N", "walk", "run"}),
+              h.Sink().Events({"drive", "walk", "run"}));
+    auto saved = h.Sink().Events({"saved"});
     EXPECT_EQ(4u, saved.size());
-    for (const auto& [folder, newFiles] : saved) {
-        EXPECT_EQ(L'C', folder[0]) << WideToUtf8(folder);
-        EXPECT_EQ(6, newFiles);
-    }
-    EXPECT_EQ(7, h.Sink().StatsReports());
+    for (const std::string& e : saved)
+        EXPECT_TRUE(e.rfind("saved C:\\group00\\album00", 0) == 0 && e.back() == '6') << e;
+    EXPECT_EQ(7u, h.Sink().Events({"stats"}).size());
 
-    BackSearchStatus s = h.Scanner().GetStatus();
-    EXPECT_EQ(kPhaseFinished, s.nPhase);
-    EXPECT_EQ(0, s.wDrive);
-    EXPECT_EQ(15, s.nPictures);
-    EXPECT_GE(s.nRecordsSeen, 15 + 3 + 1);
-    EXPECT_EQ(onC + 15, s.nFilesQueued);
-    EXPECT_EQ(onC + 15, s.nFilesSaved);
+    BackSearchStatus status = s.GetStatus();
+    EXPECT_EQ(kPhaseFinished, status.nPhase);
+    EXPECT_EQ(0, status.wDrive);
+    EXPECT_EQ(15, status.nPictures);
+    EXPECT_GE(status.nRecordsSeen, 15 + 3 + 1);
+    EXPECT_EQ(onC + 15, status.nFilesQueued);
+    EXPECT_EQ(onC + 15, status.nFilesSaved);
 }
 
-// A second run over an unchanged tree analyses nothing again, on walked drives and on
-// NTFS drives. (With both kinds on one machine, the end of the NTFS phase removes the
-// rows of the not yet walked folders, which are then analysed again.)
-TEST_F(BackSearchTest, SecondRunOverUnchangedTreeAnalysesNothing) {
-    for (bool ntfs : {false, true}) {
-        SCOPED_TRACE(ntfs ? "NTFS" : "walked");
-        std::string table = ntfs ? NtfsDrive("n", 'N', 3, 4) : "C=" + (m_root / "c");
-        if (!ntfs) scantest::WriteTree(m_root / "c", 3, 4);
-        UseDrives(table);
-        std::string db = DbPath(ntfs ? "ntfs.db" : "walk.db");
-        scantest::ScanHarness h(db);
-        ASSERT_TRUE(h.RunNew());
-        std::vector<std::string> first = DumpIndex(db);
-        EXPECT_EQ(12, h.Scanner().GetStatus().nFilesSaved);
-        WaitNextSecond();
-        ASSERT_TRUE(h.RunNew());
-        EXPECT_EQ(0, h.Scanner().GetSaveQueue().GetSaved(kSaveFileDetails));
-        EXPECT_EQ(first, DumpIndex(db));
-    }
-}
-
-// A changed, an added, a removed and a renamed picture are each picked up by the next
-// run, on a walked drive and on an NTFS drive (whose image is made again).
-TEST_F(BackSearchTest, NextRunPicksUpChanges) {
+// Later runs, on a walked drive and on an NTFS drive (whose image is made again): over
+// the unchanged tree nothing is analysed again and the index stays as it was; then a
+// changed, an added, a removed and a renamed picture are each picked up. (With both
+// kinds of drive on one machine, the end of the NTFS phase removes the rows of the
+// folders not walked yet, which are then analysed again.)
+TEST_F(BackSearchTest, LaterRunsAnalyseOnlyWhatChanged) {
     for (bool ntfs : {false, true}) {
         SCOPED_TRACE(ntfs ? "NTFS" : "walked");
         std::string tree = m_root / (ntfs ? "n" : "c"), db = DbPath(ntfs ? "ntfs.db" : "walk.db");
-        std::string table = ntfs ? NtfsDrive("n", 'C', 2, 3) : "C=" + tree;
         if (!ntfs) scantest::WriteTree(tree, 2, 3);
-        UseDrives(table);
+        UseDrives(ntfs ? NtfsDrive("n", 'C', 2, 3) : "C=" + tree);
         scantest::ScanHarness h(db);
+        auto analysed = [&] { return h.Scanner().GetSaveQueue().GetSaved(kSaveFileDetails); };
         ASSERT_TRUE(h.RunNew());
+        EXPECT_EQ(6, analysed());
+        const std::vector<std::string> first = DumpIndex(db);
+        WaitNextSecond();
+        ASSERT_TRUE(h.RunNew());
+        EXPECT_EQ(0, analysed());
+        EXPECT_EQ(first, DumpIndex(db));
+
         std::string album = tree + "/group00/album000/";
         scantest::WritePicture(album + "img000.jpg", Picture::kCanon, 100);  // changed
         scantest::WritePicture(album + "new.jpg", Picture::kNikon);          // added
@@ -139,34 +152,22 @@ TEST_F(BackSearchTest, NextRunPicksUpChanges) {
         if (ntfs) scantest::MakeNtfsImage(tree, tree + ".img", 32);
         WaitNextSecond();
         ASSERT_TRUE(h.RunNew());
-        EXPECT_EQ(3, h.Scanner().GetSaveQueue().GetSaved(kSaveFileDetails));
-        auto names = scantest::QueryColumn(
-            db,
-            "select strFileName || ' ' || iFileSize from tb_file_info f join tb_path_info "
-            "p using (iPathID) where p.strFullPath like 'C:\\group00\\album000\\' "
-            "order by strFileName");
+        EXPECT_EQ(3, analysed());
         auto entry = [&](const char* name) {
-            return std::string(name) + " " + std::to_string(fs::file_size(album + name));
+            return std::string(name) + "|" + std::to_string(fs::file_size(album + name));
         };
         EXPECT_EQ(
             (std::vector<std::string>{entry("img000.jpg"), entry("moved.jpg"), entry("new.jpg")}),
-            names);
+            scantest::QueryColumn(db,
+                                  "select strFileName, iFileSize from tb_file_info f "
+                                  "join tb_path_info p using (iPathID) where "
+                                  "p.strFullPath like 'C:\\group00\\album000\\' "
+                                  "order by 1"));
         EXPECT_EQ(3, QueryNumber(db,
                                  "select iPicCount from tb_path_info where strFullPath "
                                  "like 'C:\\group00\\album000\\'"));
         EXPECT_EQ(6, Count(db, "tb_file_info"));
     }
-}
-
-// Spins (without sleeping, so that a fast phase is not missed) until `cond` holds.
-template <typename Cond>
-bool SpinUntil(Cond cond, double seconds = 120) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (!cond()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::yield();
-    }
-    return true;
 }
 
 // Cancelled during the walk or the analysis and continued by a new scanner on the
@@ -183,34 +184,34 @@ TEST_F(BackSearchTest, CancelThenContinueEndsWithTheUninterruptedIndex) {
     const std::vector<std::string> expected = DumpIndex(DbPath("ref.db"));
     struct Case {
         const char* db;
-        LONG phase;
-        int counter;  // what must have started in that phase before the cancel
-    } cases[] = {{"walk.db", kPhaseFolderWalk, kSaveFolderLists},
-                 {"analysis.db", kPhaseAnalyse, kSaveFileDetails}};
+        LONG first, last;  // the phases of the step
+        int counter;       // what must have started in them before the cancel
+    } cases[] = {{"walk.db", kPhaseFolderWalk, kPhaseFolderWalk, kSaveFolderLists},
+                 {"analysis.db", kPhaseAnalyseFind, kPhaseAnalyseDrain, kSaveFileDetails}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.db);
         scantest::ScanHarness h(DbPath(c.db));
         CBackSearch& s = h.Scanner();
         ASSERT_EQ(1, s.StartNewRun());
+        auto inStep = [&] { return s.GetPhase() >= c.first && s.GetPhase() <= c.last; };
         ASSERT_TRUE(SpinUntil([&] {
-            return s.IsFinish() ||
-                   (s.GetPhase() == c.phase && s.GetSaveQueue().GetQueued(c.counter) >= 3);
+            return s.IsFinish() || (inStep() && s.GetSaveQueue().GetQueued(c.counter) >= 3);
         }));
-        // Held between two folders (files), the run is still in the phase.
+        // Held between two folders (files), the run is still in the step.
         s.Pause(1);
-        ASSERT_EQ(c.phase, s.GetPhase());
+        ASSERT_TRUE(inStep()) << s.GetPhase();
         s.Cancel(1);
         EXPECT_GE(s.GetPhase(), kPhaseCancelling);
         int details = s.GetSaveQueue().GetSaved(kSaveFileDetails);
-        size_t walked = h.Sink().SavedFolders().size();
-        if (c.phase == kPhaseFolderWalk) {
+        size_t walked = h.Sink().Events({"saved"}).size();
+        if (c.first == kPhaseFolderWalk) {
             EXPECT_LT(0, QueryNumber(DbPath(c.db), "select count(*) from tb_path_task"));
         }
 
         h.Reopen();
         ASSERT_TRUE(h.Continue());
         EXPECT_EQ(expected, DumpIndex(DbPath(c.db)));
-        EXPECT_EQ(size_t(folders), walked + h.Sink().SavedFolders().size());
+        EXPECT_EQ(size_t(folders), walked + h.Sink().Events({"saved"}).size());
         EXPECT_EQ(folders, details + h.Scanner().GetSaveQueue().GetSaved(kSaveFileDetails));
     }
 }
@@ -347,12 +348,10 @@ TEST_F(BackSearchTest, FiltersAndFailures) {
                     ("insert into tb_path_task values('" + win(folder) + "');").c_str());
             ASSERT_TRUE(h.Continue());
         }
-        std::vector<std::string> events = h.Sink().Events();
-        events.erase(std::remove(events.begin(), events.end(), "ntfs"), events.end());
-        EXPECT_EQ(c.events, events);
+        EXPECT_EQ(c.events, h.Sink().Events({"drive", "walk", "run"}));
         std::vector<std::string> walked;
-        for (const auto& [folder, files] : h.Sink().SavedFolders())
-            walked.push_back(WideToUtf8(folder));
+        for (const std::string& e : h.Sink().Events({"saved"}))
+            walked.push_back(e.substr(6, e.rfind(' ') - 6));
         EXPECT_EQ(wins(c.walked), walked);
         EXPECT_EQ(wins(c.folders),
                   scantest::QueryColumn(
@@ -380,8 +379,6 @@ TEST_F(BackSearchTest, FinishActionRebuildsOnlyAfterANewerStart) {
         {L"2020-05-01 10:00:00", nullptr, true},
         {L"2020-05-01 10:00:00", L"2020-04-30 23:59:59", true},
         {L"2020-05-01 10:00:00", L"2020-05-01 10:00:00", false},
-        {L"2020-05-01 10:00:00", L"2021-01-01 00:00:00", false},
-        {L"2020-05-01 10:00:00", L"not a time", true},
         {nullptr, nullptr, false},
     };
     for (const Case& c : cases) {
@@ -410,10 +407,8 @@ TEST(BackSearchTimes, NtfsTimesBecomeListingTimes) {
         bool ok;
         std::int64_t seconds;
     } cases[] = {
-        {k1970, true, 0},
         {k1970 + 12345678901ULL, true, 1234},  // fractions of a second are dropped
-        {k1970 + 13000000000000000ULL, true, 1300000000},
-        {k1970 - 10000000ULL, true, -1},  // before 1970: still a calendar time
+        {k1970 - 10000000ULL, true, -1},       // before 1970: still a calendar time
         {0, true, -11644473600LL},
         {ULONGLONG(1) << 63, false, 0},  // the system refuses the top bit
         {~ULONGLONG(0), false, 0},
@@ -423,44 +418,6 @@ TEST(BackSearchTimes, NtfsTimesBecomeListingTimes) {
         EXPECT_EQ(c.ok, CBackSearch::NtfsTimeToCTime(c.fileTime, t)) << c.fileTime;
         EXPECT_EQ(c.seconds, t.GetTime()) << c.fileTime;
     }
-}
-
-// A run goes through the phases in order (as far as a sampler sees them), cannot be
-// started again while it runs, and can be continued once it ended.
-TEST_F(BackSearchTest, PhasesComeInOrderAndRunningPoolsAreNotRestarted) {
-    scantest::WriteTree(m_root / "c", 5, 4);
-    UseDrives("C=" + (m_root / "c") + ";" + NtfsDrive("n", 'N', 3, 3));
-    scantest::ScanHarness h(DbPath());
-    CBackSearch& s = h.Scanner();
-    ASSERT_EQ(1, s.StartNewRun());
-    EXPECT_EQ(1, s.Pause(1));
-    EXPECT_EQ(0, s.StartNewRun());
-    EXPECT_EQ(0, s.ContinueRun());
-    EXPECT_EQ(1, s.Resume());
-    // The rank of each phase in a run: 2 is shown for 1, and 8 and 9 go back to 7.
-    auto rank = [](int phase) {
-        switch (phase) {
-            case 2:
-                return 1;
-            case 8:
-            case 9:
-                return 7;
-            default:
-                return phase;
-        }
-    };
-    std::vector<int> seen;
-    SpinUntil([&] {
-        int phase = s.GetStatus().nPhase;
-        if (seen.empty() || seen.back() != phase) seen.push_back(phase);
-        return s.IsFinish() != 0;
-    });
-    ASSERT_FALSE(seen.empty());
-    EXPECT_EQ(kPhaseFinished, s.GetStatus().nPhase);
-    for (size_t i = 1; i < seen.size(); ++i)
-        EXPECT_LE(rank(seen[i - 1]), rank(seen[i])) << seen[i - 1] << " then " << seen[i];
-    ASSERT_TRUE(h.Continue());
-    EXPECT_EQ(kPhaseFinished, s.GetPhase());
 }
 
 }  // namespace

@@ -139,24 +139,21 @@ ScopedSystemFolders::ScopedSystemFolders(const testutil::TempDir& root)
 
 // ---------------------------------------------------------------- the sink
 
-void RecordingSink::OnFolderSaved(const CString& folder, int newFiles) {
+void RecordingSink::Add(std::string event) {
     std::lock_guard<std::mutex> g(m_lock);
-    m_saved.emplace_back(folder, newFiles);
+    m_events.push_back(std::move(event));
 }
 
-void RecordingSink::OnFolderStats(const CString&, const CMonthChangeMap&) {
-    std::lock_guard<std::mutex> g(m_lock);
-    ++m_nStats;
+void RecordingSink::OnFolderSaved(const CString& folder, int newFiles) {
+    Add("saved " + WideToUtf8(folder) + " " + std::to_string(newFiles));
+}
+
+void RecordingSink::OnFolderStats(const CString& folder, const CMonthChangeMap&) {
+    Add("stats " + WideToUtf8(folder));
 }
 
 void RecordingSink::OnDriveDone(wchar_t letter) {
-    std::lock_guard<std::mutex> g(m_lock);
-    m_events.push_back("drive " + WideToUtf8(CString(1, letter)));
-}
-
-void RecordingSink::OnNtfsPhaseDone() {
-    std::lock_guard<std::mutex> g(m_lock);
-    m_events.push_back("ntfs");
+    Add("drive " + WideToUtf8(CString(1, letter)));
 }
 
 void RecordingSink::OnFolderWalkDone() {
@@ -164,39 +161,19 @@ void RecordingSink::OnFolderWalkDone() {
     m_db.CleanupStale();
     m_db.RefreshAll();
     m_db.PruneEmptyFolders();
-    std::lock_guard<std::mutex> g(m_lock);
-    m_events.push_back("walk");
+    Add("walk");
 }
 
-void RecordingSink::RunScanFinishAction() {
-    m_scanner.FinishAction();
-}
-
-void RecordingSink::OnRunDone() {
+std::vector<std::string> RecordingSink::Events(std::initializer_list<const char*> prefixes) {
     std::lock_guard<std::mutex> g(m_lock);
-    m_events.push_back("run");
-}
-
-std::vector<std::string> RecordingSink::Events() {
-    std::lock_guard<std::mutex> g(m_lock);
-    return m_events;
-}
-
-std::vector<std::pair<CString, int>> RecordingSink::SavedFolders() {
-    std::lock_guard<std::mutex> g(m_lock);
-    return m_saved;
-}
-
-int RecordingSink::StatsReports() {
-    std::lock_guard<std::mutex> g(m_lock);
-    return m_nStats;
-}
-
-void RecordingSink::Clear() {
-    std::lock_guard<std::mutex> g(m_lock);
-    m_events.clear();
-    m_saved.clear();
-    m_nStats = 0;
+    std::vector<std::string> out;
+    for (const std::string& e : m_events) {
+        bool wanted = prefixes.size() == 0;
+        for (const char* p : prefixes)
+            wanted = wanted || e.rfind(p, 0) == 0;
+        if (wanted) out.push_back(e);
+    }
+    return out;
 }
 
 // ---------------------------------------------------------------- the harness

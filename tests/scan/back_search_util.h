@@ -52,35 +52,31 @@ private:
     testutil::ScopedEnv m_data, m_docs, m_tmp, m_config;
 };
 
-// What the database writer reported, in order, with the end-of-walk and end-of-run
-// actions run as the service runs them. Thread-safe: reports come from the writer's
-// thread while the test reads them.
+// What the database writer reported, in order, as texts: "saved <folder> <new files>",
+// "stats <folder>", "drive <letter>", "ntfs", "walk", "run"; the end-of-walk and
+// end-of-run actions are run as the service runs them. Thread-safe: reports come from
+// the writer's thread while the test reads them.
 class RecordingSink : public IDbReportSink {
 public:
     RecordingSink(CDbFacade& db, CBackSearch& scanner) : m_db(db), m_scanner(scanner) {}
     void OnFolderSaved(const CString& folder, int newFiles) override;
-    void OnFolderStats(const CString& folder, const CMonthChangeMap& changes) override;
+    void OnFolderStats(const CString& folder, const CMonthChangeMap&) override;
     void OnDriveDone(wchar_t letter) override;
-    void OnNtfsPhaseDone() override;
+    void OnNtfsPhaseDone() override { Add("ntfs"); }
     void OnFolderWalkDone() override;
-    void RunScanFinishAction() override;
-    void OnRunDone() override;
+    void RunScanFinishAction() override { m_scanner.FinishAction(); }
+    void OnRunDone() override { Add("run"); }
 
-    // "drive N", "ntfs", "walk", "run" in the order they came.
-    std::vector<std::string> Events();
-    // The folders saved with the notify flag (the walked ones), with their new-file
-    // counts, in order.
-    std::vector<std::pair<CString, int>> SavedFolders();
-    int StatsReports();
-    void Clear();
+    // The reports whose text starts with one of `prefixes` (all of them when empty),
+    // with the prefix kept.
+    std::vector<std::string> Events(std::initializer_list<const char*> prefixes = {});
 
 private:
+    void Add(std::string event);
     std::mutex m_lock;
     CDbFacade& m_db;
     CBackSearch& m_scanner;
     std::vector<std::string> m_events;
-    std::vector<std::pair<CString, int>> m_saved;
-    int m_nStats = 0;
 };
 
 // A database file opened by a database layer object, with a scanner that writes

@@ -27,23 +27,16 @@ std::string ScriptPath() {
     return (std::filesystem::path(__FILE__).parent_path() / "ntfs_make_image.sh").string();
 }
 
-// Protects a fixed-up record with its update sequence (the reverse of the fix-up).
-void Protect(std::vector<std::uint8_t>& rec) {
+// Protects a fixed-up record with its update sequence (`protect`), or undoes that: the
+// last word of every 512-byte stride and its saved copy in the sequence array.
+void UpdateSequence(std::vector<std::uint8_t>& rec, bool protect) {
     std::uint16_t offset = Get16(&rec[4]);
     std::uint16_t count = Get16(&rec[6]);
     if (count < 2 || offset + 2u * count > rec.size() || 512u * (count - 1) > rec.size()) return;
     for (std::uint16_t i = 1; i < count; ++i) {
-        std::memcpy(&rec[offset + 2 * i], &rec[512 * i - 2], 2);
-        std::memcpy(&rec[512 * i - 2], &rec[offset], 2);
+        if (protect) std::memcpy(&rec[offset + 2 * i], &rec[512 * i - 2], 2);
+        std::memcpy(&rec[512 * i - 2], &rec[protect ? offset : offset + 2 * i], 2);
     }
-}
-
-void Unprotect(std::vector<std::uint8_t>& rec) {
-    std::uint16_t offset = Get16(&rec[4]);
-    std::uint16_t count = Get16(&rec[6]);
-    if (count < 2 || offset + 2u * count > rec.size() || 512u * (count - 1) > rec.size()) return;
-    for (std::uint16_t i = 1; i < count; ++i)
-        std::memcpy(&rec[512 * i - 2], &rec[offset + 2 * i], 2);
 }
 
 std::vector<MftRun> DecodeRuns(const std::uint8_t* p, const std::uint8_t* end) {
@@ -154,7 +147,7 @@ bool NtfsImage::ReadRuns() {
     if (at + m_record > m_bytes.size()) return false;
     std::vector<std::uint8_t> rec(m_bytes.begin() + long(at),
                                   m_bytes.begin() + long(at + m_record));
-    Unprotect(rec);
+    UpdateSequence(rec, false);
     long data = FindAttribute(rec, 0x80);
     if (data < 0) return false;
     m_runs = DecodeRuns(&rec[size_t(data) + Get16(&rec[size_t(data) + 0x20])],
@@ -209,12 +202,12 @@ std::vector<std::uint8_t> NtfsImage::Record(std::uint64_t index) const {
     std::vector<std::uint8_t> rec(m_record);
     if (!const_cast<NtfsImage*>(this)->StreamIo(index * m_record, rec.data(), rec.size(), false))
         return {};
-    Unprotect(rec);
+    UpdateSequence(rec, false);
     return rec;
 }
 
 void NtfsImage::PutRecord(std::uint64_t index, std::vector<std::uint8_t> record) {
-    Protect(record);
+    UpdateSequence(record, true);
     StreamIo(index * m_record, record.data(), record.size(), true);
 }
 

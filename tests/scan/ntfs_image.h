@@ -54,6 +54,18 @@ public:
 
     // The index of the in-use record with a $FILE_NAME equal to `utf8`, or -1.
     std::int64_t FindRecord(const std::string& utf8) const;
+    // Finds the record named `utf8`, lets `edit` change it (fixed up) and writes it
+    // back. Returns its record number (from its header), or -1 when there is none.
+    template <typename Edit>
+    std::int64_t EditRecord(const std::string& utf8, Edit&& edit) {
+        std::int64_t i = FindRecord(utf8);
+        if (i < 0) return -1;
+        std::vector<std::uint8_t> rec = Record(std::uint64_t(i));
+        std::int64_t number = Get32(&rec[0x2C]);
+        edit(rec);
+        PutRecord(std::uint64_t(i), rec);
+        return number;
+    }
     // The offset in a fixed-up record of its n-th attribute of `type`, or -1.
     static long FindAttribute(const std::vector<std::uint8_t>& record, std::uint32_t type,
                               int nth = 0);

@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -165,38 +167,26 @@ struct Result {
     std::string out, err;
 };
 
+std::string ReadText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
 Result RunCli(const std::string& table, const std::string& args, const testutil::TempDir& dir) {
-    std::string err = dir / "stderr.txt";
-    std::string cmd = "PICDEX_DRIVES='" + table + "' " + PICDEX_CLI + " list " + args + " 2>" + err;
-    Result r{-1, "", ""};
-    if (FILE* p = popen(cmd.c_str(), "r")) {
-        char buf[4096];
-        size_t n;
-        while ((n = fread(buf, 1, sizeof buf, p)) > 0)
-            r.out.append(buf, n);
-        int st = pclose(p);
-        r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    }
-    FILE* e = std::fopen(err.c_str(), "r");
-    if (e) {
-        char buf[4096];
-        size_t n;
-        while ((n = fread(buf, 1, sizeof buf, e)) > 0)
-            r.err.append(buf, n);
-        std::fclose(e);
-    }
-    return r;
+    std::string out = dir / "stdout.txt", err = dir / "stderr.txt";
+    int st = std::system(
+        ("PICDEX_DRIVES='" + table + "' " + PICDEX_CLI + " list " + args + " >" + out + " 2>" + err)
+            .c_str());
+    return {WIFEXITED(st) ? WEXITSTATUS(st) : -1, ReadText(out), ReadText(err)};
 }
 
 std::vector<std::string> Lines(const std::string& s) {
     std::vector<std::string> v;
-    size_t i = 0;
-    while (i < s.size()) {
-        size_t j = s.find('\n', i);
-        if (j == std::string::npos) j = s.size();
-        v.push_back(s.substr(i, j - i));
-        i = j + 1;
-    }
+    std::istringstream in(s);
+    for (std::string line; std::getline(in, line);)
+        v.push_back(line);
     return v;
 }
 

@@ -1,8 +1,7 @@
-// Raw volumes: opening a drive's device, positional reads, and why a device cannot be
-// opened.
+// Raw volumes: opening a drive's device and positional reads. (Why a device cannot be
+// opened is checked through the drive lister, ntfs_list_test.cc.)
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <string>
 
 #include "common/drive_table.h"
@@ -51,32 +50,6 @@ TEST(NtfsVolumeTest, PositionalReadsOfARawVolume) {
     CloseHandle(h);
     EXPECT_FALSE(ReadFileAt(h, buf, 3, 0, &got));  // closed
     EXPECT_FALSE(ReadFileAt(nullptr, buf, 3, 0, &got));
-}
-
-TEST(NtfsVolumeTest, ProbeSaysWhyADeviceCannotBeOpened) {
-    testutil::TempDir dir;
-    std::string folder = dir.MakeDir("v");
-    std::string image = dir.WriteFile("volume.img", "x");
-    struct Case {
-        std::string table;
-        int error;
-        std::string device;
-    } cases[] = {
-        {"V=" + folder + ",device=" + image, 0, image},
-        {"V=" + folder + ",device=" + folder + "/missing", ENOENT, folder + "/missing"},
-        {"V=" + folder + ",device=" + folder, EISDIR, folder},
-        {"V=" + folder + ",device=/dev/null", ENOTBLK, "/dev/null"},
-        // A folder that is not the mount point of a whole volume has no device.
-        {"V=" + folder, ENODEV, ""},
-        {"W=" + folder, ENODEV, ""},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.table);
-        testutil::ScopedDriveTable table(c.table);
-        std::string device = "?";
-        EXPECT_EQ(plat::ProbeRawVolume(L'V', &device), c.error);
-        EXPECT_EQ(device, c.device);
-    }
 }
 
 }  // namespace

@@ -314,7 +314,9 @@ bool WalkEnters(const mounts::Mount& m, const std::vector<DriveInfo>& drives) {
 const mounts::Mount* SkippedMountAbove(const mounts::Table& table,
                                        const std::vector<DriveInfo>& drives, const DriveInfo& drive,
                                        const std::string& realPath) {
-    const std::string& top = drive.realFolder.empty() ? drive.hostFolder : drive.realFolder;
+    std::string top = drive.realFolder.empty() ? drive.hostFolder : drive.realFolder;
+    // The drive's folder may have become a link since the table was set: look again.
+    if (!mounts::IsUnder(realPath, top)) top = mounts::Resolve(drive.hostFolder);
     std::string start = mounts::IsUnder(realPath, top) ? top : std::string("/");
     std::vector<std::string> way;  // realPath and its parents below `start`, innermost first
     for (std::string p = realPath; !p.empty() && p != start; p = mounts::ParentOf(p))

@@ -248,13 +248,17 @@ DeviceKind KindOfBlockDevice(const std::string& sysRoot, const std::string& dir,
     if (real.empty() || depth > 8) return {};  // unknown device: taken for a local disk
     std::string disk = Exists(real + "/partition") ? ParentOf(real) : real;
     std::string name = BaseName(disk);
+    // The bus path: where the device hangs below the sysfs root's devices folder.
+    std::string sysReal = RealPath(sysRoot);
+    std::string bus =
+        !sysReal.empty() && IsUnder(real, sysReal) ? real.substr(sysReal.size()) : real;
     if (StartsWith(name, "zram") || StartsWith(name, "ram")) return {Kind::RamDisk, "RAM disk"};
     if (StartsWith(name, "sr")) return {Kind::Disc, "disc or disc image"};
     if (StartsWith(name, "nbd") || StartsWith(name, "rbd"))
         return {Kind::Remote, "network block device"};
-    if (real.find("/session") != std::string::npos)  // iSCSI disks hang off a session
+    if (bus.find("/session") != std::string::npos)  // iSCSI disks hang off a session
         return {Kind::Remote, "network block device"};
-    if (OnUsbBus(real)) return {Kind::Removable, "removable drive"};
+    if (OnUsbBus(bus)) return {Kind::Removable, "removable drive"};
     std::string value;
     if (StartsWith(name, "mmcblk") && ReadSmallFile(disk + "/device/type", value) &&
         value == "SD")  // "MMC" is soldered-in storage

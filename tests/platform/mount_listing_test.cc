@@ -3,23 +3,19 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <filesystem>
 #include <fstream>
 #include <set>
-#include <sstream>
 #include <thread>
 
 #include "common/drive_table.h"
 #include "common/temp_dir.h"
-#include "mount_sysfs.h"
+#include "mount_test_util.h"
 #include "picdex/drives.h"
-#include "platform/codepage.h"
-#include "platform/filefind.h"
 #include "platform/mounts.h"
 
 namespace {
 
-namespace fs = std::filesystem;
+using testutil::ListNames;
 
 class MountListing : public ::testing::Test {
 protected:
@@ -40,10 +36,7 @@ protected:
         };
         for (const auto& d : disks)
             sys_.Add(d);
-        std::ifstream in((fs::path(__FILE__).parent_path() / "fixtures" / "mountinfo_tree.txt"));
-        std::ostringstream text;
-        text << in.rdbuf();
-        std::string table = text.str();
+        std::string table = testutil::MountFixture("mountinfo_tree.txt");
         ASSERT_FALSE(table.empty());
         for (size_t at; (at = table.find("@ROOT@")) != std::string::npos;)
             table.replace(at, 6, root_);
@@ -53,20 +46,6 @@ protected:
     }
     void TearDown() override { plat::mounts::UseSources("", ""); }
 
-    // The names a listing of `folder` gives, "." and ".." left out; "(fails)" when the
-    // folder cannot be listed.
-    std::set<std::string> List(const CString& folder) {
-        std::set<std::string> names;
-        CFileFind finder;
-        BOOL working = finder.FindFile(folder + L"*");
-        if (!working) return {"(fails)"};
-        while (working) {
-            working = finder.FindNextFile();
-            if (!finder.IsDots())
-                names.insert(plat::WideToMultiByte(CP_UTF8, finder.GetFileName()));
-        }
-        return names;
-    }
     std::vector<std::string> Skipped(const CString& folder) {
         std::vector<std::string> out;
         for (const picdex::SkippedMount& m : picdex::GetSkippedMounts(folder)) {
@@ -116,7 +95,7 @@ TEST_F(MountListing, ListingsEnterOnlyFixedMounts) {
         for (size_t at; (at = table.find('~')) != std::string::npos;)
             table.replace(at, 1, root_);
         drives_.Set(table);
-        EXPECT_EQ(List(c.folder), c.names)
+        EXPECT_EQ(ListNames(c.folder), c.names)
             << c.table << " " << plat::WideToMultiByte(CP_UTF8, c.folder);
     }
 }
@@ -159,28 +138,28 @@ TEST_F(MountListing, HostsAreToldWhichMountsAWalkLeavesOutAndWhy) {
 }
 
 TEST_F(MountListing, ATableThatChangesIsSeenAtTheNextListing) {
-    EXPECT_EQ(List(L"E:\\").count("stick"), 0u);
+    EXPECT_EQ(ListNames(L"E:\\").count("stick"), 0u);
     std::ofstream(dir_ / "mountinfo") << "1 0 8:1 / / rw - ext4 /dev/sda1 rw\n";
     plat::mounts::UseSources(dir_ / "mountinfo", sys_.root());
-    EXPECT_EQ(List(L"E:\\").count("stick"), 1u);
+    EXPECT_EQ(ListNames(L"E:\\").count("stick"), 1u);
     // Without any mount table every folder is entered, as plain folders.
     plat::mounts::UseSources(dir_ / "missing", sys_.root());
-    EXPECT_EQ(List(L"E:\\").size(), 12u);  // every folder of the tree's top
+    EXPECT_EQ(ListNames(L"E:\\").size(), 12u);  // every folder of the tree's top
     EXPECT_EQ(Skipped(L"E:\\"), std::vector<std::string>{});
 }
 
 TEST_F(MountListing, ListingsOnManyThreadsWhileTheTableChanges) {
     std::ofstream(dir_ / "plain") << "1 0 8:1 / / rw - ext4 /dev/sda1 rw\n";
-    const std::set<std::string> withMounts = List(L"E:\\");
+    const std::set<std::string> withMounts = ListNames(L"E:\\");
     plat::mounts::UseSources(dir_ / "plain", sys_.root());
-    const std::set<std::string> without = List(L"E:\\");
+    const std::set<std::string> without = ListNames(L"E:\\");
     ASSERT_NE(withMounts, without);
     std::atomic<int> odd{0}, done{0};
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t)
         threads.emplace_back([&] {
             for (int i = 0; i < 100; ++i) {
-                std::set<std::string> got = List(L"E:\\");
+                std::set<std::string> got = ListNames(L"E:\\");
                 if (got != withMounts && got != without) ++odd;
                 picdex::GetSkippedMounts(L"E:\\");
             }

@@ -2,27 +2,14 @@
 // in a small sysfs tree.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-
 #include "common/temp_dir.h"
-#include "mount_sysfs.h"
+#include "mount_test_util.h"
 #include "platform/mounts.h"
 
 namespace {
 
 using plat::mounts::Kind;
 using plat::mounts::Table;
-
-std::string Fixture(const std::string& name) {
-    std::string path = (std::filesystem::path(__FILE__).parent_path() / "fixtures" / name).string();
-    std::ifstream in(path);
-    std::ostringstream text;
-    text << in.rdbuf();
-    EXPECT_FALSE(text.str().empty()) << "missing fixture " << path;
-    return text.str();
-}
 
 const char kNvme[] = "pci0000:00/0000:00:1d.0/0000:02:00.0/nvme/nvme0";
 const char kAta[] = "pci0000:00/0000:00:17.0/ata1/host0/target0:0:0/0:0:0:0/block";
@@ -65,7 +52,7 @@ protected:
     void SetUp() override {
         for (const auto& d : kDisks)
             sys_.Add(d);
-        table_ = Table::Parse(Fixture("mountinfo_laptop.txt"), sys_.root());
+        table_ = Table::Parse(testutil::MountFixture("mountinfo_laptop.txt"), sys_.root());
     }
     testutil::TempDir dir_;
     testutil::FakeSysfs sys_{dir_};
@@ -178,7 +165,7 @@ TEST_F(MountTable, TheMountOfAPathIsTheSeenOneClosestAboveIt) {
 }
 
 TEST_F(MountTable, WithoutSysfsDiskFileSystemsAreFixedAndTheRestKeepTheirKind) {
-    auto t = Table::Parse(Fixture("mountinfo_laptop.txt"), dir_ / "no-sys");
+    auto t = Table::Parse(testutil::MountFixture("mountinfo_laptop.txt"), dir_ / "no-sys");
     EXPECT_EQ(int(t->At("/mnt/backup")->kind), int(Kind::Fixed));
     EXPECT_EQ(int(t->At("/media/ann/STICK")->kind), int(Kind::Removable));  // by its folder
     EXPECT_EQ(int(t->At("/mnt/nas")->kind), int(Kind::Remote));

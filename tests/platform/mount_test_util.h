@@ -1,16 +1,44 @@
-// A small sysfs tree in a temporary folder, laid out as the kernel lays out block
-// devices: devices/<bus path>/block/<disk>[/<partition>] with their removable flag,
-// card type and device-mapper slaves, reached through dev/block/<major:minor> and
-// class/block/<name> links. Used by the mount tests to stand for a machine's disks.
+// What the mount tests share: a small sysfs tree standing for a machine's disks, the
+// mount-table fixtures, and the names a folder listing gives.
 #pragma once
 
 #include <filesystem>
 #include <fstream>
+#include <set>
+#include <sstream>
 #include <string>
 
 #include "common/temp_dir.h"
+#include "platform/codepage.h"
+#include "platform/filefind.h"
 
 namespace testutil {
+
+// The text of tests/platform/fixtures/<name>.
+inline std::string MountFixture(const std::string& name) {
+    std::ifstream in(std::filesystem::path(__FILE__).parent_path() / "fixtures" / name);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// The names a listing of `folder` ("E:\photos\") gives, "." and ".." left out;
+// {"(fails)"} when the folder cannot be listed.
+inline std::set<std::string> ListNames(const CString& folder) {
+    std::set<std::string> names;
+    CFileFind finder;
+    BOOL working = finder.FindFile(folder + L"*");
+    if (!working) return {"(fails)"};
+    while (working) {
+        working = finder.FindNextFile();
+        if (!finder.IsDots()) names.insert(plat::WideToMultiByte(CP_UTF8, finder.GetFileName()));
+    }
+    return names;
+}
+
+// A sysfs tree in a temporary folder, laid out as the kernel lays out block devices:
+// devices/<bus path>/<disk>[/<partition>] with the removable flag, card type and
+// device-mapper slaves, reached through dev/block/<major:minor> and class/block/<name>.
 
 struct BlockDevice {
     const char* majorMinor;  // "8:17"

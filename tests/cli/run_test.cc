@@ -126,6 +126,23 @@ TEST_F(CliRunTest, AFullDiskStopsTheRunWhichContinuesOnceThereIsRoom) {
     EXPECT_EQ(Rows(db, "strMD5 = ''"), 0);
 }
 
+TEST_F(CliRunTest, FoldersThatVanishDuringARunAreDroppedWithoutHarm) {
+    std::string tree = MakeTree(1500);
+    Process p = Start({"index", tree}, env_, Home());
+    // Once the walk has saved its lists, half of the folders go before they are analysed.
+    WaitFor([&] { return Rows(Db(), "1") > 0; }, 120);
+    for (int f = 0; f < 30; f += 2) {
+        char name[16];
+        std::snprintf(name, sizeof name, "/f%03d", f);
+        std::filesystem::remove_all(tree + name);
+    }
+    Result r = p.Wait();
+    EXPECT_EQ(r.status, 0) << r.err;
+    auto next = Index();
+    EXPECT_EQ(next["pictures"], "750");
+    EXPECT_EQ(Lines(Picdex({"stats"}).out).back(), "750\ttotal");
+}
+
 TEST_F(CliRunTest, OneIndexRunAtATimeWhileSearchesGoOn) {
     std::string tree = MakeTree(1500);
     Process p = Start({"index", tree}, env_, Home());

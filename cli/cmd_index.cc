@@ -319,7 +319,13 @@ void IndexRun::Sample(const Status& st, Clock::time_point now, bool phaseChanged
         lastCount_ = now;
         picdex::GetRunCounts(counts);
     }
-    if (phaseChanged) rate_.Reset();
+    // The analysis passes phases 7 to 9 for every folder: its rate runs on across them.
+    auto group = [](int phase) {
+        return phase == kNtfsPaths                                ? kNtfsRead
+               : phase == kFindAnalysis || phase == kAnalyseDrain ? kAnalyse
+                                                                  : phase;
+    };
+    if (phaseChanged && group(st.phase) != group(lastPhase_)) rate_.Reset();
     long long value = 0;
     if (st.phase == kNtfsRead || st.phase == kNtfsPaths)
         value = st.records;

@@ -111,22 +111,20 @@ bool StartRunCounts() {
     // written to the index file, and they are gone when the connection closes. Every
     // row the scan writes into tb_file_info is an insert (new files plainly, known ones
     // replacing their row), so a trigger before each insert compares the row with the
-    // one it replaces, found by folder and name.
+    // one it replaces, found by folder and name (one lookup per insert; a row without
+    // a digest change counts nowhere).
     static const char* const kSql[] = {
         "create temp table if not exists picdex_run_counts (kind text primary key, n integer);",
         "replace into temp.picdex_run_counts values ('added', 0), ('changed', 0), "
         "('analysed', 0);",
         "create temp trigger if not exists picdex_run_count before insert on "
         "main.tb_file_info begin "
-        "update picdex_run_counts set n = n + 1 where kind = 'added' and not exists "
-        "(select 1 from main.tb_file_info where iPathID = new.iPathID and strFileName = "
-        "new.strFileName); "
-        "update picdex_run_counts set n = n + 1 where kind = 'changed' and new.strMD5 = "
-        "'' and exists (select 1 from main.tb_file_info where iPathID = new.iPathID and "
-        "strFileName = new.strFileName and strMD5 <> ''); "
-        "update picdex_run_counts set n = n + 1 where kind = 'analysed' and "
-        "new.strMD5 <> '' and exists (select 1 from main.tb_file_info where iPathID = "
-        "new.iPathID and strFileName = new.strFileName and strMD5 = ''); "
+        "update picdex_run_counts set n = n + 1 where kind = (select case "
+        "when prev.strMD5 is null then 'added' "
+        "when new.strMD5 = '' and prev.strMD5 <> '' then 'changed' "
+        "when new.strMD5 <> '' and prev.strMD5 = '' then 'analysed' end "
+        "from (select (select strMD5 from main.tb_file_info where iPathID = new.iPathID "
+        "and strFileName = new.strFileName) as strMD5) as prev); "
         "end;",
     };
     try {

@@ -296,4 +296,67 @@ bool NtfsImage::SplitFirstRunBackwards(std::uint64_t clusters) {
     return SetMftRuns(runs);
 }
 
+std::int64_t NtfsImage::SpillData(std::uint64_t index, std::size_t keep) {
+    std::vector<std::uint8_t> rec = Record(index);
+    long found = FindAttribute(rec, 0x80);
+    std::int64_t free = 16;
+    while (std::uint64_t(free) < recordCount() && (Get16(&Record(std::uint64_t(free))[0x16]) & 1))
+        ++free;
+    if (found < 0 || rec[size_t(found) + 8] == 0 || std::uint64_t(free) >= recordCount()) return -1;
+    std::size_t at = std::size_t(found), length = Get32(&rec[at + 4]);
+    std::size_t pairs = Get16(&rec[at + 0x20]);
+    std::vector<MftRun> runs = DecodeRuns(&rec[at + pairs], &rec[at + length]);
+    if (keep >= runs.size()) return -1;
+    std::uint64_t vcn = 0;
+    for (std::size_t i = 0; i < keep; ++i)
+        vcn += runs[i].clusters;
+
+    // The extension record: its own header, the base it extends, the moved piece.
+    std::vector<std::uint8_t> ext = Record(std::uint64_t(free));
+    std::vector<std::uint8_t> piece(rec.begin() + long(at), rec.begin() + long(at + 0x40));
+    Put64(&piece[0x10], vcn);
+    Put16(&piece[0x20], 0x40);
+    if (keep) std::fill(piece.begin() + 0x28, piece.end(), 0);  // sizes: first piece only
+    std::vector<std::uint8_t> moved = EncodeRuns({runs.begin() + long(keep), runs.end()});
+    piece.insert(piece.end(), moved.begin(), moved.end());
+    piece.resize((piece.size() + 7) & ~std::size_t(7));
+    Put32(&piece[4], std::uint32_t(piece.size()));
+    std::size_t first = Get16(&ext[0x14]);
+    std::copy(piece.begin(), piece.end(), ext.begin() + long(first));
+    Put32(&ext[first + piece.size()], 0xFFFFFFFFu);
+    Put32(&ext[0x18], std::uint32_t(first + piece.size() + 8));
+    Put16(&ext[0x16], 1);
+    Put64(&ext[0x20], index | (std::uint64_t(Get16(&rec[0x10])) << 48));
+    PutRecord(std::uint64_t(free), ext);
+
+    // The base: an attribute list with one entry, for the piece moved.
+    std::vector<std::uint8_t> list(0x38, 0);
+    Put32(&list[0], 0x20);
+    Put32(&list[4], 0x38);
+    Put32(&list[0x10], 0x20);
+    Put16(&list[0x14], 0x18);
+    Put32(&list[0x18], 0x80);
+    Put16(&list[0x1C], 0x20);
+    list[0x1F] = 0x1A;
+    Put64(&list[0x20], vcn);
+    Put64(&list[0x28], std::uint64_t(free) | (std::uint64_t(Get16(&ext[0x10])) << 48));
+    if (keep == 0) {
+        // The list takes the place of the $DATA attribute.
+        std::fill(rec.begin() + long(at), rec.begin() + long(at + length), 0);
+        std::copy(list.begin(), list.end(), rec.begin() + long(at));
+        Put32(&rec[at + 4], std::uint32_t(length));
+    } else {
+        std::vector<std::uint8_t> kept = EncodeRuns({runs.begin(), runs.begin() + long(keep)});
+        std::fill(rec.begin() + long(at + pairs), rec.begin() + long(at + length), 0);
+        std::copy(kept.begin(), kept.end(), rec.begin() + long(at + pairs));
+        std::size_t used = Get32(&rec[0x18]);
+        if (used + list.size() > rec.size()) return -1;
+        rec.insert(rec.begin() + long(at), list.begin(), list.end());
+        rec.resize(m_record);
+        Put32(&rec[0x18], std::uint32_t(used + list.size()));
+    }
+    PutRecord(index, rec);
+    return free;
+}
+
 }  // namespace ntfstest

@@ -77,6 +77,11 @@ public:
     // clusters go to the end of the run's area and the rest to its start. The MFT then
     // begins with a run whose successor lies before it (a negative offset).
     bool SplitFirstRunBackwards(std::uint64_t clusters);
+    // Moves the runs of record `index`'s $DATA after its first `keep` ones (all of
+    // them and the sizes when `keep` is 0) into a free record, an extension record of
+    // `index`, and gives `index` an attribute list naming it. Returns the free record's
+    // index, or -1.
+    std::int64_t SpillData(std::uint64_t index, std::size_t keep);
 
 private:
     bool Locate(std::uint64_t streamOffset, std::uint64_t* imageOffset,

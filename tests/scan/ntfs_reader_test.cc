@@ -429,8 +429,10 @@ TEST_F(NtfsReaderTest, DrivesThatAreNotReadableNtfsVolumesYieldNothing) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.table);
-        testutil::ScopedDriveTable table(c.table);
+        // The reader has read a drive before: nothing of it may show in its counters.
         CNtfsReader reader;
+        ReadImage(m_dir, g_images->tree[1], nullptr, &reader);
+        testutil::ScopedDriveTable table(c.table);
         EXPECT_EQ(reader.OpenVolume('X'), c.opens);
         EXPECT_FALSE(reader.ReadBoot());
         std::vector<Delivery> ds;
@@ -438,6 +440,8 @@ TEST_F(NtfsReaderTest, DrivesThatAreNotReadableNtfsVolumesYieldNothing) {
         reader.m_pContext = &ds;
         reader.ReadAll();
         EXPECT_TRUE(ds.empty());
+        EXPECT_EQ(reader.m_nRecordsSeen, 0);
+        EXPECT_EQ(reader.m_nPictureCount, 0);
     }
 }
 
@@ -565,6 +569,99 @@ TEST_F(NtfsReaderTest, DamagedVolumesFailCleanly) {
         }
         for (const std::string& p : Paths(ds))
             EXPECT_TRUE(std::find(all.begin(), all.end(), p) != all.end()) << p;
+    }
+}
+
+// A run placed before cluster 0 ends the record pass: nothing after it is read, as if
+// the MFT's runs ended there.
+TEST_F(NtfsReaderTest, ARunBeforeClusterZeroEndsTheRecordPass) {
+    auto cutAfterFirst = [](bool withBadRun) {
+        return Runs([=](auto& r) {
+            std::vector<ntfstest::MftRun> rest(r.begin() + 1, r.end());
+            r.resize(1);
+            if (!withBadRun) return;
+            r.push_back({-1000, 4});
+            r.insert(r.end(), rest.begin(), rest.end());
+        });
+    };
+    size_t bad = ReadImage(m_dir, Patched(g_images->fragmented, cutAfterFirst(true))).size();
+    size_t cut = ReadImage(m_dir, Patched(g_images->fragmented, cutAfterFirst(false))).size();
+    EXPECT_EQ(bad, cut);
+    EXPECT_LT(cut, size_t(g_images->fragmentedPictures));
+}
+
+// A large MFT keeps the runs that do not fit record 0 in an extension record; a file's
+// data may lie in one too. Both are followed.
+TEST_F(NtfsReaderTest, FollowsDataIntoExtensionRecords) {
+    std::string mft =
+        Patched(g_images->fragmented, [](NtfsImage& i) { ASSERT_GT(i.SpillData(0, 1), 0); });
+    EXPECT_EQ(ReadImage(m_dir, mft).size(), size_t(g_images->fragmentedPictures));
+    std::string file = Patched(g_images->tree[1], [](NtfsImage& i) {
+        ASSERT_GT(i.SpillData(std::uint64_t(i.FindRecord("B.PNG")), 0), 0);
+    });
+    std::vector<Delivery> ds = ReadImage(m_dir, file);
+    EXPECT_EQ(Paths(ds), TreePictures());
+    const Delivery* b = FindPath(ds, "N:\\Photos\\2008\\B.PNG");
+    ASSERT_TRUE(b);
+    EXPECT_EQ(b->size, 100000u);
+}
+
+// The owner's hook runs after every 4-cluster read of the record pass and before every
+// picture of the folder pass, and stops either pass by clearing the flag.
+TEST_F(NtfsReaderTest, ChunkHookRunsBetweenReadsAndCanStop) {
+    NtfsImage img;
+    ASSERT_TRUE(img.Load(g_images->tree[1]));
+    const long perChunk = long(4 * img.clusterSize() / img.recordSize());
+    const int chunks = int((img.recordCount() * img.recordSize() + 4 * img.clusterSize() - 1) /
+                           (4 * img.clusterSize()));
+    const int pictures = int(TreePictures().size());
+    struct Ctx {
+        CNtfsReader reader;
+        int stopAt = 0;
+        std::vector<long> seenAtChunk;  // m_nRecordsSeen at each record-pass call
+        int folderCalls = 0;
+        std::vector<int> callsAtDelivery;
+    };
+    for (int stopAt : {0, 1, chunks + 3}) {
+        SCOPED_TRACE(stopAt);
+        Ctx ctx;
+        ctx.stopAt = stopAt;
+        ctx.reader.m_pfnChunk = [](void* p) {
+            auto* c = static_cast<Ctx*>(p);
+            if (c->reader.m_bSecondPass)
+                ++c->folderCalls;
+            else
+                c->seenAtChunk.push_back(c->reader.m_nRecordsSeen);
+            if (int(c->seenAtChunk.size()) + c->folderCalls == c->stopAt)
+                c->reader.m_bKeepReading = 0;
+        };
+        testutil::ScopedDriveTable table("N=" + m_dir.MakeDir("n") +
+                                         ",fs=NTFS,device=" + g_images->tree[1]);
+        ctx.reader.m_pfnFound = [](_tagMftEntry*, int, void* p) {
+            auto* c = static_cast<Ctx*>(p);
+            c->callsAtDelivery.push_back(c->folderCalls);
+        };
+        ctx.reader.m_pContext = &ctx;
+        ASSERT_TRUE(ctx.reader.OpenVolume('N'));
+        ASSERT_TRUE(ctx.reader.ReadBoot());
+        ctx.reader.ReadAll();
+        long before = 0;
+        for (long seen : ctx.seenAtChunk) {
+            EXPECT_LE(seen - before, perChunk);
+            before = seen;
+        }
+        if (stopAt == 1) {
+            EXPECT_EQ(ctx.seenAtChunk.size(), 1u);
+            EXPECT_EQ(ctx.folderCalls, 0);
+            EXPECT_TRUE(ctx.callsAtDelivery.empty());
+            continue;
+        }
+        EXPECT_EQ(int(ctx.seenAtChunk.size()), chunks);
+        int delivered = stopAt ? 2 : pictures;
+        ASSERT_EQ(int(ctx.callsAtDelivery.size()), delivered);
+        for (int i = 0; i < delivered; ++i)
+            EXPECT_EQ(ctx.callsAtDelivery[size_t(i)], i + 1);
+        EXPECT_EQ(ctx.folderCalls, stopAt ? 3 : pictures);
     }
 }
 

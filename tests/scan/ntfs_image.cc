@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <tuple>
 
 #include "picdex/host_paths.h"
 
@@ -329,32 +330,60 @@ std::int64_t NtfsImage::SpillData(std::uint64_t index, std::size_t keep) {
     Put64(&ext[0x20], index | (std::uint64_t(Get16(&rec[0x10])) << 48));
     PutRecord(std::uint64_t(free), ext);
 
-    // The base: an attribute list with one entry, for the piece moved.
-    std::vector<std::uint8_t> list(0x38, 0);
-    Put32(&list[0], 0x20);
-    Put32(&list[4], 0x38);
-    Put32(&list[0x10], 0x20);
-    Put16(&list[0x14], 0x18);
-    Put32(&list[0x18], 0x80);
-    Put16(&list[0x1C], 0x20);
-    list[0x1F] = 0x1A;
-    Put64(&list[0x20], vcn);
-    Put64(&list[0x28], std::uint64_t(free) | (std::uint64_t(Get16(&ext[0x10])) << 48));
+    // The base keeps the rest, and lists every attribute of the file by type, name and
+    // first cluster, the moved piece among them, in an attribute list after $SI.
+    std::size_t used = Get32(&rec[0x18]);
     if (keep == 0) {
-        // The list takes the place of the $DATA attribute.
-        std::fill(rec.begin() + long(at), rec.begin() + long(at + length), 0);
-        std::copy(list.begin(), list.end(), rec.begin() + long(at));
-        Put32(&rec[at + 4], std::uint32_t(length));
+        rec.erase(rec.begin() + long(at), rec.begin() + long(at + length));
+        used -= length;
     } else {
         std::vector<std::uint8_t> kept = EncodeRuns({runs.begin(), runs.begin() + long(keep)});
         std::fill(rec.begin() + long(at + pairs), rec.begin() + long(at + length), 0);
         std::copy(kept.begin(), kept.end(), rec.begin() + long(at + pairs));
-        std::size_t used = Get32(&rec[0x18]);
-        if (used + list.size() > rec.size()) return -1;
-        rec.insert(rec.begin() + long(at), list.begin(), list.end());
-        rec.resize(m_record);
-        Put32(&rec[0x18], std::uint32_t(used + list.size()));
+        Put64(&rec[at + 0x18], vcn - 1);
     }
+    using Entry = std::vector<std::uint8_t>;
+    auto entry = [](std::uint32_t type, const std::uint8_t* name, int units, std::uint64_t first,
+                    std::uint64_t ref, std::uint16_t id) {
+        Entry e((0x1A + 2 * size_t(units) + 7) & ~size_t(7), 0);
+        Put32(&e[0], type);
+        Put16(&e[4], std::uint16_t(e.size()));
+        e[6] = std::uint8_t(units);
+        e[7] = 0x1A;
+        Put64(&e[8], first);
+        Put64(&e[0x10], ref);
+        Put16(&e[0x18], id);
+        std::copy(name, name + 2 * units, e.begin() + 0x1A);
+        return e;
+    };
+    std::uint64_t extRef = std::uint64_t(free) | (std::uint64_t(Get16(&ext[0x10])) << 48);
+    std::vector<Entry> entries = {entry(0x80, nullptr, 0, vcn, extRef, Get16(&piece[0x0E]))};
+    std::uint64_t self = index | (std::uint64_t(Get16(&rec[0x10])) << 48);
+    std::size_t insertAt = 0;
+    for (std::size_t off = Get16(&rec[0x14]); Get32(&rec[off]) != 0xFFFFFFFFu;
+         off += Get32(&rec[off + 4])) {
+        const std::uint8_t* h = &rec[off];
+        if (!insertAt && Get32(h) > 0x20) insertAt = off;
+        entries.push_back(entry(Get32(h), h + Get16(h + 0x0A), h[9], h[8] ? Get64(h + 0x10) : 0,
+                                self, Get16(h + 0x0E)));
+    }
+    std::sort(entries.begin(), entries.end(), [](const Entry& x, const Entry& y) {
+        return std::make_tuple(Get32(&x[0]), Entry(x.begin() + 0x1A, x.end()), Get64(&x[8])) <
+               std::make_tuple(Get32(&y[0]), Entry(y.begin() + 0x1A, y.end()), Get64(&y[8]));
+    });
+    Entry list(0x18, 0);
+    for (const Entry& e : entries)
+        list.insert(list.end(), e.begin(), e.end());
+    Put32(&list[0], 0x20);
+    Put32(&list[4], std::uint32_t(list.size()));
+    Put32(&list[0x10], std::uint32_t(list.size() - 0x18));
+    Put16(&list[0x14], 0x18);
+    Put16(&list[0x0E], Get16(&rec[0x28]));
+    Put16(&rec[0x28], std::uint16_t(Get16(&rec[0x28]) + 1));
+    if (used + list.size() > m_record || !insertAt) return -1;
+    rec.insert(rec.begin() + long(insertAt), list.begin(), list.end());
+    rec.resize(m_record);
+    Put32(&rec[0x18], std::uint32_t(used + list.size()));
     PutRecord(index, rec);
     return free;
 }

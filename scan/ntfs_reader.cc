@@ -110,8 +110,9 @@ struct RecordFacts {
     bool hasData = false;
     // The first $DATA is the unnamed one and starts the file's data (it holds the sizes).
     bool dataStartsFile = false;
-    ULONGLONG base = 0;   // for an extension record, the record number it extends; else 0
-    RecordName names[8];  // the last kept names (more are hard links beyond any use)
+    bool hasList = false;  // the record has an $ATTRIBUTE_LIST: it has extension records
+    ULONGLONG base = 0;    // for an extension record, the record number it extends; else 0
+    RecordName names[8];   // the last kept names (more are hard links beyond any use)
     int nameCount = 0;
     int namesSeen = 0;
 };
@@ -127,6 +128,9 @@ void ParseRecord(const BYTE* rec, DWORD size, RecordFacts& f) {
         switch (a.type()) {
             case kStandardInformation:
                 if (!a.nonResident() && a.length >= 0x28) f.modifyTime = Get64(a.p + 0x20);
+                break;
+            case kAttributeList:
+                f.hasList = true;
                 break;
             case kFileName: {
                 if (a.nonResident() || a.length < 0x5A) break;
@@ -372,9 +376,17 @@ struct CNtfsReader::Pass {
     std::wstring name;               // scratch for decoded names
     std::vector<size_t> chain;       // folder indexes, bottom up
     wchar_t path[kPathBufferChars];  // where folder paths are built
-    // Files whose data lies in an extension record: the pictures whose own record has
-    // no $DATA, and the data sizes found in extension records, by the record extended.
-    std::vector<size_t> sizeless;
+    // Files with extension records. Their names may lie in an extension record, which
+    // has no $STANDARD_INFORMATION, and their $DATA too. Kept: the pictures that take
+    // their size or time from elsewhere (indexes), what the records with an attribute
+    // list hold themselves, and the data sizes found in extension records.
+    struct Base {
+        ULONGLONG number, size, time;
+        bool hasData;
+        bool operator<(const Base& o) const { return number < o.number; }
+    };
+    std::vector<size_t> incomplete;
+    std::vector<Base> bases;
     std::vector<std::pair<ULONGLONG, ULONGLONG>> extensionSizes;
 };
 
@@ -515,12 +527,14 @@ void CNtfsReader::RecordPass(Pass& pass) {
         if (!ApplyFixup(rec, recordSize)) return;
         facts = RecordFacts{};
         ParseRecord(rec, recordSize, facts);
-        if (facts.base && facts.dataStartsFile)
-            pass.extensionSizes.emplace_back(facts.base, facts.size);
-        if (!facts.inUse || facts.nameCount == 0) return;
         // Records laid out before version 3.1 carry no number of their own: their
         // place in the MFT is their number.
         ULONGLONG number = Get16(rec + 4) >= 0x30 ? Get32(rec + 0x2C) : index;
+        if (facts.hasList)
+            pass.bases.push_back({number, facts.size, facts.modifyTime, facts.dataStartsFile});
+        if (facts.base && facts.dataStartsFile)
+            pass.extensionSizes.emplace_back(facts.base, facts.size);
+        if (!facts.inUse || facts.nameCount == 0) return;
         bool kept = false;
         if (facts.directory) {
             const RecordName& n = facts.names[facts.nameCount - 1];
@@ -537,19 +551,21 @@ void CNtfsReader::RecordPass(Pass& pass) {
         } else {
             // Hard links: every name of the file is a path to it, as a walk of the
             // folders would find, so each name that is a picture gives an entry of its
-            // own (same record, its own parent).
+            // own (same record, its own parent). Names in an extension record are
+            // those of the file it extends.
             for (int i = 0; i < facts.nameCount; ++i) {
                 const RecordName& n = facts.names[i];
                 if (!DecodeName(n.utf16, n.units, pass.name)) continue;
                 kept = true;
                 if (!CCommonFunc::IsPicFile(pass.name.c_str(), int(pass.name.size()))) continue;
                 _tagMftEntry e;
-                e.nRecordNumber = number;
+                e.nRecordNumber = facts.base ? facts.base : number;
                 e.nParentRef = n.parent & kRecordNumberMask;
                 e.szName = pass.texts.Copy(pass.name.c_str(), pass.name.size());
                 e.nFileSize = facts.size;
                 e.nLastModifyTime = facts.modifyTime;
-                if (!facts.hasData) pass.sizeless.push_back(m_vecPictures.size());
+                if (facts.base || !facts.dataStartsFile)
+                    pass.incomplete.push_back(m_vecPictures.size());
                 m_vecPictures.push_back(e);
                 m_nPictureCount.fetch_add(1, std::memory_order_relaxed);
             }
@@ -613,16 +629,25 @@ void CNtfsReader::RecordPass(Pass& pass) {
     if (!std::is_sorted(m_vecFolders.begin(), m_vecFolders.end(), byNumber))
         std::stable_sort(m_vecFolders.begin(), m_vecFolders.end(), byNumber);
 
-    // A picture whose record holds no $DATA has it in an extension record (its record
-    // has an attribute list): its size is the one found there, 0 when none was.
+    // A picture named in an extension record, or whose record holds no unnamed $DATA,
+    // takes its time from its base record (the one with the attribute list) and its
+    // size from the base's $DATA, else from the extension record that starts it (0
+    // when there is none).
+    if (pass.incomplete.empty() || pass.bases.empty()) return;
     std::vector<std::pair<ULONGLONG, ULONGLONG>>& sizes = pass.extensionSizes;
-    if (pass.sizeless.empty() || sizes.empty()) return;
     std::sort(sizes.begin(), sizes.end());
-    for (size_t i : pass.sizeless) {
+    std::sort(pass.bases.begin(), pass.bases.end());
+    for (size_t i : pass.incomplete) {
         _tagMftEntry& e = m_vecPictures[i];
-        auto it = std::lower_bound(sizes.begin(), sizes.end(),
-                                   std::make_pair(e.nRecordNumber, ULONGLONG(0)));
-        if (it != sizes.end() && it->first == e.nRecordNumber) e.nFileSize = it->second;
+        auto b = std::lower_bound(pass.bases.begin(), pass.bases.end(),
+                                  Pass::Base{e.nRecordNumber, 0, 0, false});
+        if (b == pass.bases.end() || b->number != e.nRecordNumber) continue;
+        e.nLastModifyTime = b->time;
+        e.nFileSize = b->size;
+        if (b->hasData) continue;
+        auto s = std::lower_bound(sizes.begin(), sizes.end(),
+                                  std::make_pair(e.nRecordNumber, ULONGLONG(0)));
+        e.nFileSize = s != sizes.end() && s->first == e.nRecordNumber ? s->second : 0;
     }
 }
 

@@ -316,6 +316,14 @@ TEST_F(NtfsReaderTest, PatchedRecordsNamesAndParents) {
         {"a long name with a short one beside it: listed under the long name only",
          [](NtfsImage& i) { i.EditRecord("a-link.jpg", [](auto& r) { SetNamespace(r, 10, 2); }); },
          TreeWith({"-N:\\Links\\a-link.jpg"})},
+        {"the other times of a file changed: its last-write time stays",
+         [](NtfsImage& i) {
+             i.EditRecord("a.jpg", [](auto& r) {
+                 for (int k : {0x18, 0x28, 0x30})
+                     Put64(&r[size_t(NtfsImage::FindAttribute(r, 0x10)) + size_t(k)], 1);
+             });
+         },
+         TreePictures()},
         {"a deleted record is never delivered",
          [](NtfsImage& i) { i.EditRecord("B.PNG", [](auto& r) { r[0x16] &= ~1; }); },
          TreeWith({"-N:\\Photos\\2008\\B.PNG"})},
@@ -334,8 +342,12 @@ TEST_F(NtfsReaderTest, PatchedRecordsNamesAndParents) {
         SCOPED_TRACE(c.what);
         std::vector<Delivery> ds = ReadImage(m_dir, Patched(g_images->tree[1], c.patch));
         EXPECT_EQ(Paths(ds), c.expected);
-        for (const Delivery& d : ds)
+        for (const Delivery& d : ds) {
             EXPECT_EQ(d.folder == "N:\\", d.path.rfind('\\') == 2) << d.path;
+            if (d.path.ends_with("\\a.jpg")) {
+                EXPECT_EQ(d.modified, std::uint64_t(kKnownTime) * 10000000 + kFileTimeEpoch);
+            }
+        }
     }
 }
 

@@ -15,9 +15,11 @@
 // device: absurd geometry makes ReadBoot fail, damaged records are skipped, data runs
 // are clipped to the volume, and parent chains that loop are cut.
 //
-// Extension records are followed where a reader of the MFT alone would lose data: the
-// runs of a large MFT that spill out of record 0 (through its attribute list), and the
-// size of a file whose $DATA lies in an extension record.
+// Extension records are followed where reading each record alone would lose data: the
+// runs of a large MFT that go on outside record 0 (through its attribute list), names
+// kept in an extension record (a file with many hard links: they are the base file's,
+// with its record number, time and size), and the size of a file whose $DATA lies in an
+// extension record.
 #pragma once
 
 #include <atomic>

@@ -393,14 +393,14 @@ TEST_F(NtfsReaderTest, PatchedNamesParentsAndRecords) {
 
 // Folder paths are built in a 1024-character buffer: a folder whose path fits (1023
 // characters and the terminator) is delivered; one character more and its pictures are
-// left out, with all below. Names this long read right only after the fix-up.
+// left out. Names this long read right only after the fix-up.
 TEST_F(NtfsReaderTest, FolderPathsThatDoNotFitTheBufferAreLeftOut) {
     std::string folder;
     for (char c : {'a', 'b', 'c', 'd'})
         folder += std::string(200, c) + "/";
     std::string fits = folder + std::string(216, 'e'), over = folder + std::string(217, 'f');
     m_dir.WriteFile("long/" + fits + "/at-limit.jpg", "1");
-    m_dir.WriteFile("long/" + over + "/below/too-long.jpg", "2");
+    m_dir.WriteFile("long/" + over + "/too-long.jpg", "2");
     ASSERT_TRUE(MakeImage(m_dir / "long", m_dir / "long.img", 4096));
     std::replace(fits.begin(), fits.end(), '/', '\\');
     std::vector<Delivery> ds = ReadImage(m_dir / "long.img");

@@ -75,7 +75,7 @@ TEST(Decoder, FixturePicturesGiveWhatExiftoolReads) {
     EXPECT_GE(checked, 25);
 }
 
-Bytes Le(std::initializer_list<std::uint32_t> words, int width) {
+Bytes Le(const std::vector<std::uint32_t>& words, int width) {
     Bytes b;
     for (std::uint32_t w : words)
         for (int i = 0; i < width; ++i)
@@ -86,10 +86,9 @@ Bytes Le(std::initializer_list<std::uint32_t> words, int width) {
 TEST(Decoder, MetafileHeaders) {
     // EMF: header record (type 1, size 88), bounds, a 50.8 x 25.4 mm frame, " EMF", and a
     // reference device of 1000 x 500 pixels over 254 x 127 mm: 200 x 100 pixels.
-    Bytes emf = Le({1,       88, 0, 0, 199, 99, 0, 0,    5080, 2540, 0x464D4520,
-                    0x10000, 88, 1, 0, 0,   0,  0, 1000, 500,  254,  127},
-                   4);
-    EXPECT_EQ((Facts{200, 100, 32, 1}), Decode(emf));
+    std::vector<std::uint32_t> emf = {1,       88, 0, 0, 199, 99, 0, 0,    5080, 2540, 0x464D4520,
+                                      0x10000, 88, 1, 0, 0,   0,  0, 1000, 500,  254,  127};
+    EXPECT_EQ((Facts{200, 100, 32, 1}), Decode(Le(emf, 4)));
     // Placeable WMF: a 2 x 1 inch box at 1440 units per inch, then a metafile header.
     Bytes wmf = Le({0x9AC6CDD7}, 4);
     exiftest::Append(wmf, Le({0, 0, 0, 2880, 1440, 1440, 0, 0, 0, 1, 9, 0x300}, 2));
@@ -97,6 +96,11 @@ TEST(Decoder, MetafileHeaders) {
     EXPECT_EQ((Facts{192, 96, 32, 1}), Decode(wmf));
     wmf[22] = 7;  // not a metafile header
     EXPECT_EQ((Facts{0, 0, 0, 0}), Decode(wmf));
+    // The widest frame at the finest device: worked out without overflow.
+    emf[6] = 0x80000000;
+    emf[8] = 0x7FFFFFFF;
+    emf[18] = emf[20] = 0x7FFFFFFF;
+    EXPECT_EQ((Facts{42949673, 100, 32, 1}), Decode(Le(emf, 4)));
 }
 
 TEST(Decoder, DataItDoesNotKnowOrRejectsGivesNothing) {
@@ -163,6 +167,12 @@ TEST(Decoder, HostileHeadersEndWithDefinedAnswers) {
                 .Longs(d, 279, {1});
         t.Next(0, second).Next(second, 0);
         EXPECT_EQ((Facts{5, 3, 8, 2}), Decode(t.Build())) << big;
+        // Forty entries naming the same 64 KB: refused rather than held forty times.
+        t.Typed(0, 40000, 7, 65536, Bytes(65536, 1));
+        EXPECT_EQ(5u, Decode(t.Build()).width);
+        for (std::uint16_t tag = 40001; tag < 40041; ++tag)
+            t.RawField(0, tag, 7, 65536, 8);
+        EXPECT_EQ((Facts{0, 0, 0, 0}), Decode(t.Build())) << big;
     }
     // Sizes as large as the headers can state are reported, or refused, never trusted
     // for an allocation.

@@ -2,6 +2,7 @@
 // missing, unreadable files, the facts-only form, the digest), the record of every
 // fixture picture, and the analyser's two threads on a real database with real folders.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -187,6 +188,16 @@ TEST_F(AnalyserTest, ThreadsStoreFilesReportFoldersAndForgetWhatVanished) {
     ASSERT_TRUE(analyser.Flush());
     EXPECT_EQ(0, Rows("strFileName in ('gone.jpg', 'w.jpg')"));
     EXPECT_EQ(3, Rows(""));
+
+    // A file that cannot be opened and one too large to read keep their facts.
+    ASSERT_EQ(0, mkfifo((photos / "a/pipe.jpg").c_str(), 0644));
+    std::filesystem::resize_file(photos.WriteFile("a/big.tif", ""), CFileAnalyze::kMaxReadSize + 1);
+    analyser.Queue(a, {L"pipe.jpg", L"big.tif"});
+    ASSERT_TRUE(testutil::WaitUntil([&] { return analyser.Idle(); }));
+    ASSERT_TRUE(analyser.Flush());
+    EXPECT_EQ(1, Rows("strFileName='pipe.jpg' and strExt='jpg' and strMD5='0' and iPageCount=1"));
+    EXPECT_EQ(1, Rows("strFileName='big.tif' and iFileSize=104857601 and iPageCount=1 and "
+                      "iWidth=0 and strMD5='0'"));
     analyser.m_nScanState = 13;
     analyser.Cancel(TRUE);
 }

@@ -105,6 +105,21 @@ TEST(PartialRead, CameraJpegIsReadFromItsStart) {
     EXPECT_EQ(64, full.fileInfo.iWidth);
 }
 
+TEST(PartialRead, AFileThatShrankIsNoLongerWhole) {
+    testutil::TempDir dir;
+    WriteBytes(dir / "s.jpg", Bytes(200000, 7));
+    CString path;
+    ASSERT_TRUE(picdex::HostToLibraryPath(dir / "s.jpg", &path));
+    HANDLE h = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+    CFileBytes bytes(h, 200000);
+    ASSERT_TRUE(bytes.Allocate() && bytes.Begin());
+    EXPECT_TRUE(bytes.IsStillWhole());
+    std::filesystem::resize_file(dir / "s.jpg", 199999);
+    EXPECT_FALSE(bytes.IsStillWhole());
+    EXPECT_FALSE(bytes.LoadAll());
+    CloseHandle(h);
+}
+
 TEST(PartialRead, KeptFuzzInputsGiveTheWholeDataRecord) {
     // Inputs that once crashed, hung or differed, and hand-made hostile headers.
     int kept = 0;

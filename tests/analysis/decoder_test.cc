@@ -59,8 +59,8 @@ Bytes Le(const std::vector<std::uint32_t>& words, int width) {
 TEST(Decoder, RejectedAndHostileData) {
     Bytes jpeg = ReadBytes(FixtureDir() + "/grey.jpg"),
           bmp = ReadBytes(FixtureDir() + "/rgb24.bmp");
-    const Bytes gif = ReadBytes(FixtureDir() + "/still.gif"),
-                png = ReadBytes(FixtureDir() + "/rgb8.png");
+    const Bytes png = ReadBytes(FixtureDir() + "/rgb8.png"),
+                gif = ReadBytes(FixtureDir() + "/still.gif");
     bmp[26] = 2;  // two planes
     for (size_t i = 2; i + 9 < jpeg.size(); ++i)
         if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xC0) jpeg[i + 9] = 2;  // two components

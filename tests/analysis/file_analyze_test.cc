@@ -1,6 +1,7 @@
 // The file analyser: AnalyseFile's rules on real files, and its two threads on a real
 // database with real folders: records stored in batches, folders reported when done,
-// vanished files and folders forgotten, queued files dropped by a cancel.
+// vanished files and folders forgotten, pause between two files, queued files dropped
+// by a cancel.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -9,7 +10,6 @@
 #include "analysis/file_analyze.h"
 #include "db/db_test_util.h"
 #include "picdex/file_info.h"
-#include "picdex/host_paths.h"
 #include "pictures.h"
 #include "scan/md5_checksum.h"
 
@@ -17,12 +17,6 @@ using namespace antest;
 namespace fs = std::filesystem;
 
 namespace {
-
-CString Lib(const std::string& host) {
-    CString path;
-    EXPECT_TRUE(picdex::HostToLibraryPath(host, &path)) << host;
-    return path;
-}
 
 // name|extension|digest|size|pages, and whether the snapshot time is the creation time.
 std::string Facts(const _tagFileInfo& f) {
@@ -81,11 +75,10 @@ public:
         CFileAnalyze::m_saveQueue, CFileAnalyze::m_setFinished, CFileAnalyze::m_strCurFolder;
 };
 
-class AnalyserTest : public ::testing::Test {
+class AnalyserTest : public dbtest::FacadeTest {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(db.Initialize(Utf8ToWide(file.Path())));
-        db.SetReportSink(&sink);
+        FacadeTest::SetUp();
         analyser.SetFacade(&db);
     }
     // Copies a fixture picture to D:\<folder>\<name>; returns the folder's library path.
@@ -94,9 +87,7 @@ protected:
         fs::copy_file(FixtureDir() + "/" + fixture, photos / (folder + "/" + name));
         return L"D:\\" + Utf8ToWide(folder) + L"\\";
     }
-    int Rows(const std::string& where) {
-        return dbtest::CountRows(db.GetDbMng(), "tb_file_info", where);
-    }
+    int Rows(const std::string& where) { return dbtest::CountRows(Mng(), "tb_file_info", where); }
     // Waits for the queue to empty, then flushes as the scanner's closing states do.
     bool Analyse() {
         if (!testutil::WaitUntil([&] { return analyser.Idle(); })) return false;
@@ -104,13 +95,9 @@ protected:
         return testutil::WaitUntil([&] { return analyser.m_nScanState.load() == 10; });
     }
 
-    dbtest::ScopedMachine machine;
     testutil::TempDir photos;
     testutil::ScopedDriveTable drives{picdex::GetDriveTable() + ";D=" + photos.path()};
-    dbtest::TempDb file;
-    CDbFacade db;
-    dbtest::RecordingSink sink{db};
-    Analyser analyser;  // last: its threads stop before the database goes
+    Analyser analyser;  // its threads stop before the database goes
 };
 
 TEST_F(AnalyserTest, ThreadsStoreFilesReportFoldersAndForgetWhatVanished) {
@@ -199,6 +186,23 @@ TEST_F(AnalyserTest, RecordsAreWrittenInBatches) {
     }
 }
 
+TEST_F(AnalyserTest, PauseFallsBetweenTwoFiles) {
+    for (int i = 0; i < 200; ++i)
+        Put("p", std::to_string(1000 + i) + ".bmp", "rgb24.bmp");
+    for (int i = 0; i < 200; ++i)
+        analyser.m_mapPending[L"D:\\p\\"].insert(std::to_wstring(1000 + i) + L".bmp");
+    auto analysed = [&] { return analyser.m_saveQueue.GetQueued(kSaveFileDetails); };
+    ASSERT_EQ(1, analyser.Start(CFileAnalyze::ThreadProc, &analyser, TRUE));
+    ASSERT_TRUE(testutil::WaitUntil([&] { return analysed() >= 1; }));
+    analyser.Pause(TRUE);
+    const LONG atPause = analysed();
+    EXPECT_TRUE(analyser.m_strCurFolder[0].empty());  // no file half done
+    EXPECT_FALSE(testutil::WaitUntil([&] { return analysed() != atPause; }, 0.2));
+    analyser.Resume();
+    ASSERT_TRUE(Analyse());
+    EXPECT_EQ(200, Rows("iWidth=7 and iBPP=24"));
+}
+
 TEST(AnalysePictureFile, StatusesAsTheScanStores) {
     testutil::TempDir dir;
     fs::resize_file(dir.WriteFile("big.jpg", ""), 104857609);
@@ -207,10 +211,9 @@ TEST(AnalysePictureFile, StatusesAsTheScanStores) {
     for (const CString& path : {Lib(dir / "no.jpg"), Lib(dir.MakeDir("f")), Lib(dir / "big.jpg"),
                                 Lib(FixtureDir() + "/camera.jpg")})
         got += std::to_string(int(picdex::AnalysePictureFile(path, true, &fields)));
-    EXPECT_EQ("3210", got);  // missing, unreadable, too large, read; then its 49 fields
-    ASSERT_EQ(49u, fields.size());
-    EXPECT_EQ("iptc.strCity=Marseille",
-              fields[38].part + "." + fields[38].name + "=" + fields[38].text);
+    EXPECT_EQ("3210", got);         // missing, unreadable, too large, read
+    ASSERT_EQ(49u, fields.size());  // file, EXIF, IPTC and GPS fields, and the folder
+    EXPECT_EQ("strCity Marseille", fields[38].name + " " + fields[38].text);
 }
 
 }  // namespace

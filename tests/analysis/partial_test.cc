@@ -11,7 +11,6 @@
 #include "analysis/file_bytes.h"
 #include "analysis/image_data.h"
 #include "common/temp_dir.h"
-#include "picdex/host_paths.h"
 #include "pictures.h"
 #include "platform/file.h"
 
@@ -70,20 +69,15 @@ TEST(PartialRead, RealFilesGiveTheWholeDataRecord) {
     std::vector<std::string> files = {dir / "big.jpg", dir / "late.jpg"};
     for (const std::string& name : FixtureNames())
         files.push_back(FixtureDir() + "/" + name);
-    auto lib = [](const std::string& host) {
-        CString path;
-        EXPECT_TRUE(picdex::HostToLibraryPath(host, &path));
-        return path;
-    };
     for (const std::string& host : files) {
         _tagFileDetail got, facts;
-        ASSERT_EQ(1, CFileAnalyze::AnalyseFile(got, lib(host), 1, 0)) << host;
+        ASSERT_EQ(1, CFileAnalyze::AnalyseFile(got, Lib(host), 1, 0)) << host;
         facts.fileInfo = got.fileInfo;  // the file's facts, then the step over its bytes
         facts.fileInfo.tSnapTime = got.fileInfo.tFileCreate;
         EXPECT_EQ(Whole(ReadBytes(host), facts), Describe(got)) << host;
     }
     for (const char* name : {"big.jpg", "late.jpg"}) {
-        HANDLE h = CreateFileW(lib(dir / name), GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+        HANDLE h = CreateFileW(Lib(dir / name), GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
         CFileBytes bytes(h, std::filesystem::file_size(dir / name));
         _tagFileDetail d;
         ASSERT_TRUE(bytes.Allocate() && bytes.Begin());

@@ -4,9 +4,11 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <sstream>
 
-#include "db/text_codec.h"
+#include <gtest/gtest.h>
+
+#include "analysis/file_info.h"
+#include "picdex/host_paths.h"
 
 namespace antest {
 
@@ -38,6 +40,12 @@ Bytes ReadBytes(const std::string& path) {
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+CString Lib(const std::string& host) {
+    CString path;
+    EXPECT_TRUE(picdex::HostToLibraryPath(host, &path)) << host;
+    return path;
+}
+
 void WriteBytes(const std::string& path, const Bytes& bytes) {
     std::ofstream(path, std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
@@ -59,31 +67,15 @@ Bytes JpegWithExif(const Bytes& tiff, const Bytes& datasets) {
     return out;
 }
 
-std::string Describe(const _tagFileDetail& d) {
-    std::ostringstream s;
-    auto t = [](const CString& text) { return WideToUtf8(text); };
-    const _tagFileInfo& f = d.fileInfo;
-    s << f.iFileID << " " << f.iPathID << " size " << f.iWidth << "x" << f.iHeight << " " << f.iBPP
-      << "bpp " << f.iPageCount << "p links " << f.iIptcID << " " << f.iExifID << " " << f.iGpsID
-      << " bytes " << f.iFileSize << " times " << f.tSnapTime.GetTime() << " "
-      << f.tFileCreate.GetTime() << " " << f.tFileModify.GetTime() << " [" << t(f.strFileName)
-      << "][" << t(f.strExt) << "][" << t(f.strMD5) << "]\n";
-    const _tagExifInfo& e = d.exifInfo;
-    s << "exif " << e.iExifID << " " << e.iExposureTimeL << "/" << e.iExposureTimeR << " "
-      << e.iApertureL << "/" << e.iApertureR << " iso " << e.iISO << " " << e.iFocalLenL << "/"
-      << e.iFocalLenR << " " << e.iExposureCompL << "/" << e.iExposureCompR << " " << e.iWTL << "/"
-      << e.iWTR << " " << e.tDititalTime.GetTime() << " [" << t(e.strManufacturer) << "]["
-      << t(e.strModel) << "]\n";
-    const _tagIptcInfo& i = d.iptcInfo;
-    s << "iptc " << i.iIptcID;
-    for (const CString* text :
-         {&i.strMemoInfo, &i.strKeyWord, &i.strTitle, &i.strClass, &i.strLocation, &i.strCity,
-          &i.strCountry, &i.strCopyRight, &i.strWriter})
-        s << " [" << t(*text) << "]";
-    const _tagGpsInfo& g = d.gpsInfo;
-    s << "\ngps " << g.iGpsID << " " << g.iLatitude << " " << g.iLongitute << " " << g.iAltitute
-      << " " << g.iGpsSpeed << " " << g.tGpsTime.GetTime() << " [" << t(d.strFolder) << "]\n";
-    return s.str();
+std::string Describe(const _tagFileDetail& detail) {
+    std::vector<picdex::FileField> fields;
+    ListRecordFields(detail, fields);
+    std::string text;
+    for (const picdex::FileField& f : fields)
+        if (f.name != "tFileSearch")
+            text += f.part + "." + f.name + "=" +
+                    (f.kind == f.Text ? f.text : std::to_string(f.number)) + "\n";
+    return text;
 }
 
 }  // namespace antest

@@ -20,14 +20,16 @@ std::string FixtureDir();
 std::vector<std::string> FixtureNames();
 std::map<std::string, std::string> Expected(const std::string& name);
 Bytes ReadBytes(const std::string& path);
+// The library's path of a host file.
+CString Lib(const std::string& host);
 void WriteBytes(const std::string& path, const Bytes& bytes);
 
 // The fixture rgb.jpg (64 x 48, written by the JPEG library) with an APP1 "Exif"
 // segment holding `tiff` and, when given, an APP13 segment of IPTC `datasets`.
 Bytes JpegWithExif(const Bytes& tiff, const Bytes& datasets = {});
 
-// Every field of the record, "name=value" per line; tFileSearch (the time of the
-// analysis) is left out.
+// Every field of the record, "part.name=value" per line, as picdex info lists them;
+// tFileSearch (the time of the analysis) is left out.
 std::string Describe(const _tagFileDetail& detail);
 
 }  // namespace antest

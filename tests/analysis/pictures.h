@@ -20,7 +20,7 @@ std::string FixtureDir();
 std::vector<std::string> FixtureNames();
 std::map<std::string, std::string> Expected(const std::string& name);
 Bytes ReadBytes(const std::string& path);
-// The library's path of a host file.
+// The library's path of a host file (empty when no drive holds it).
 CString Lib(const std::string& host);
 void WriteBytes(const std::string& path, const Bytes& bytes);
 

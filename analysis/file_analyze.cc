@@ -251,11 +251,7 @@ int CFileAnalyze::AnalyseFile(_tagFileDetail& detail, const CString& path, int b
     } else {
         result.fileInfo.strMD5 = bDigest ? CMD5Checksum::GetMD5(bytes.GetBase(), UINT(size)) : L"0";
         r = ExtractFromPartial(bytes, result);
-        // A file read in part must still be whole: one that has shrunk meanwhile would
-        // have failed a whole-file read.
-        LONGLONG now = 0;
-        if (r >= 0 && !bytes.IsComplete() && (!GetFileSizeEx(h, &now) || now < info.iFileSize))
-            r = -1;
+        if (r >= 0 && !bytes.IsStillWhole()) r = -1;
     }
     CloseHandle(h);
     if (r < 0) return 0;

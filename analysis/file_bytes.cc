@@ -65,6 +65,11 @@ bool CFileBytes::ReadAt(size_t offset, size_t count, BYTE* dest) {
     return true;
 }
 
+bool CFileBytes::IsStillWhole() {
+    LONGLONG now = 0;
+    return IsComplete() || (GetFileSizeEx(m_hFile, &now) && now >= LONGLONG(GetSize()));
+}
+
 bool CMemoryBytes::ReadAt(size_t offset, size_t count, BYTE* dest) {
     std::memcpy(dest, m_pSource + offset, count);
     return true;

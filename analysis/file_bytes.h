@@ -8,7 +8,9 @@
 // start, in whole pages; after kMaxLoads such loads, or once half the file is present,
 // the rest of the file is loaded at once, so the step is repeated only a few times.
 // Reads are exact: a read that fails or ends before the bytes asked for (a file that
-// shrinks) fails the load, as it fails a whole-file read.
+// shrinks) fails the load, as it fails a whole-file read. A device error in bytes that
+// are never loaded goes unseen (a whole read would have failed on it): such a file is
+// stored with what its readable start gives rather than with its facts only.
 //
 // CFileBytes reads from an open file handle; CMemoryBytes from a buffer the caller
 // keeps (for checking that a partial load gives what the whole data gives).
@@ -55,6 +57,10 @@ private:
 class CFileBytes : public CPartialBytes {
 public:
     CFileBytes(HANDLE file, size_t size) : CPartialBytes(size), m_hFile(file) {}
+    // Whether a whole read would still have succeeded: always once every byte is
+    // loaded, else while the file is at least as long as it was (one that has shrunk
+    // fails a whole read).
+    bool IsStillWhole();
 
 protected:
     bool ReadAt(size_t offset, size_t count, BYTE* dest) override;

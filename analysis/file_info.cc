@@ -1,5 +1,5 @@
 // picdex::AnalysePictureFile: the analyser's record of one file, as a list of fields.
-#include "picdex/file_info.h"
+#include "analysis/file_info.h"
 
 #include "analysis/file_analyze.h"
 #include "db/text_codec.h"
@@ -106,11 +106,13 @@ FileStatus AnalysePictureFile(const CString& path, bool digest, std::vector<File
                                                                         : FileStatus::Unreadable;
     }
     if (detail.fileInfo.strMD5.compare(L"0") < 0) detail.fileInfo.strMD5 = L"0";
-    if (fields) {
-        fields->clear();
-        List(detail, *fields);
-    }
+    if (fields) ListRecordFields(detail, *fields);
     return status;
 }
 
 }  // namespace picdex
+
+void ListRecordFields(const _tagFileDetail& detail, std::vector<picdex::FileField>& fields) {
+    fields.clear();
+    picdex::List(detail, fields);
+}

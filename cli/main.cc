@@ -8,6 +8,7 @@
 
 #include "cli/command.h"
 #include "cli/output.h"
+#include "picdex/host_index.h"
 #include "picdex/version.h"
 
 namespace cli {
@@ -47,12 +48,18 @@ void PrintUsage(std::FILE* out) {
         std::fprintf(out, "  %-10s %s\n", c.name, c.summary);
     std::fprintf(out,
                  "\n"
-                 "'picdex COMMAND --help' describes a command.\n"
+                 "Start with 'picdex index ~/Pictures', then 'picdex search beach',\n"
+                 "'picdex stats' or 'picdex dupes'. 'picdex COMMAND --help' describes a\n"
+                 "command.\n"
                  "\n"
-                 "Drives: PICDEX_DRIVES maps drive letters to host folders, for example\n"
-                 "  PICDEX_DRIVES='C=/;D=/srv/photos,type=removable'\n"
+                 "The index is $XDG_DATA_HOME/picdex/index.db (~/.local/share/picdex/index.db)\n"
+                 "unless --db PATH or PICDEX_DB names another. PICDEX_DRIVES maps drive\n"
+                 "letters to folders, for a USB disk or a network share, for example\n"
+                 "  PICDEX_DRIVES='C=/;E=/media/ann/CARD'\n"
                  "\n"
-                 "Exit status: 0 on success, 1 on failure, 2 on a usage error.\n");
+                 "Results go to standard output, one per line (--json: one JSON object per\n"
+                 "line); messages and progress to standard error. Exit status: 0 on\n"
+                 "success, 1 on failure, 2 on a usage error.\n");
 }
 
 }  // namespace
@@ -76,7 +83,16 @@ int main(int argc, char** argv) {
     for (const cli::Command& c : cli::Commands()) {
         if (std::strcmp(c.name, argv[1]) == 0) {
             std::vector<std::string> args(argv + 2, argv + argc);
-            return c.run(args);
+            // The library's lookups throw when the index cannot answer (a damaged
+            // file, a full disk, a file locked for too long): one line, never a raw
+            // exception.
+            try {
+                return c.run(args);
+            } catch (...) {
+                cli::PrintError("the index could not answer: " +
+                                picdex::DescribeCurrentException());
+                return cli::kExitFailure;
+            }
         }
     }
     if (argv[1][0] == '-')

@@ -1,5 +1,6 @@
 #include "cli/output.h"
 
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -43,6 +44,55 @@ bool StderrIsTerminal() {
 bool UseColour() {
     const char* noColour = std::getenv("NO_COLOR");
     return StderrIsTerminal() && !(noColour && *noColour);
+}
+
+bool UseProgressDisplay() {
+    return UseColour();
+}
+
+int TerminalWidth() {
+    if (const char* cols = std::getenv("COLUMNS")) {
+        long width = std::strtol(cols, nullptr, 10);
+        if (width > 1 && width < 10000) return int(width);
+    }
+    struct winsize ws {};
+    if (ioctl(STDERR_FILENO, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 1) return ws.ws_col;
+    return 80;
+}
+
+std::string WithCommas(long long n) {
+    std::string s = std::to_string(n < 0 ? -n : n);
+    for (int i = int(s.size()) - 3; i > 0; i -= 3)
+        s.insert(size_t(i), ",");
+    return n < 0 ? "-" + s : s;
+}
+
+std::string HumanBytes(long long bytes) {
+    static const char* kUnits[] = {"bytes", "KiB", "MiB", "GiB", "TiB", "PiB"};
+    if (bytes < 1024) return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
+    double v = double(bytes);
+    int unit = 0;
+    while (v >= 1024 && unit < 5) {
+        v /= 1024;
+        ++unit;
+    }
+    char buf[32];
+    std::snprintf(buf, sizeof buf, v < 10 ? "%.1f %s" : "%.0f %s", v, kUnits[unit]);
+    return buf;
+}
+
+std::string HumanDuration(double seconds) {
+    char buf[48];
+    if (seconds < 60) {
+        std::snprintf(buf, sizeof buf, "%.1f s", seconds);
+    } else if (seconds < 3600) {
+        long s = long(seconds);
+        std::snprintf(buf, sizeof buf, "%ld min %02ld s", s / 60, s % 60);
+    } else {
+        long s = long(seconds);
+        std::snprintf(buf, sizeof buf, "%ld h %02ld min", s / 3600, (s / 60) % 60);
+    }
+    return buf;
 }
 
 std::string JsonString(const std::string& s) {
@@ -138,7 +188,7 @@ void JsonLine::Print() const {
     std::fwrite(line.data(), 1, line.size(), stdout);
 }
 
-ProgressLine::ProgressLine() : active_(StderrIsTerminal()) {}
+ProgressLine::ProgressLine() : active_(UseProgressDisplay()) {}
 
 ProgressLine::~ProgressLine() {
     Clear();
@@ -150,14 +200,18 @@ void ProgressLine::Update(const std::string& text, bool force) {
     std::int64_t now = NowMs();
     if (!force && now - lastDrawMs_ < 100) return;
     lastDrawMs_ = now;
-    // Keep the line within the terminal's width so that it never wraps.
+    // Keep the line within the terminal's width so that it never wraps (counting
+    // characters, not the bytes of their UTF-8 form).
     std::string line = text;
-    if (const char* cols = std::getenv("COLUMNS")) {
-        long width = std::strtol(cols, nullptr, 10);
-        if (width > 1 && line.size() >= size_t(width)) line.resize(size_t(width - 1));
-    } else if (line.size() > 119) {
-        line.resize(119);
+    size_t width = size_t(TerminalWidth() - 1), chars = 0, cut = line.size();
+    for (size_t i = 0; i < line.size(); ++i) {
+        if ((static_cast<unsigned char>(line[i]) & 0xC0) == 0x80) continue;
+        if (chars++ == width) {
+            cut = i;
+            break;
+        }
     }
+    line.resize(cut);
     std::fprintf(stderr, "\r\033[K%s", line.c_str());
     std::fflush(stderr);
     shown_ = line;
@@ -203,8 +257,18 @@ bool ToLibrary(const std::string& operand, CString* path, std::string* error) {
 
 std::string ShowPath(const CString& path, bool libraryForm) {
     std::string host;
-    if (!libraryForm && picdex::LibraryToHostPath(path, &host)) return host;
+    if (!libraryForm && picdex::LibraryToHostPath(path, &host)) {
+        while (host.size() > 1 && host.back() == '/')
+            host.pop_back();
+        return host;
+    }
     return picdex::TextToUtf8(path);
+}
+
+bool ToLibraryFolder(const std::string& operand, CString* path, std::string* error) {
+    if (!ToLibrary(operand, path, error)) return false;
+    if (path->empty() || path->back() != L'\\') path->push_back(L'\\');
+    return true;
 }
 
 std::string DefaultDbPath(const std::string& dbOption) {

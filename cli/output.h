@@ -21,6 +21,17 @@ int UsageError(const std::string& command, const std::string& message);
 bool StderrIsTerminal();
 // True when colour may be used on standard error: a terminal and NO_COLOR unset.
 bool UseColour();
+// True when a progress display may be drawn on standard error: a terminal, and
+// NO_COLOR unset (a user who asks for plain output gets the plain log).
+bool UseProgressDisplay();
+// Columns of the terminal on standard error (COLUMNS, else the terminal's own size,
+// else 80).
+int TerminalWidth();
+
+// Numbers for people: "12,345"; "3.4 MiB"; "2 min 05 s".
+std::string WithCommas(long long n);
+std::string HumanBytes(long long bytes);
+std::string HumanDuration(double seconds);
 
 // One JSON object on one line, built member by member.
 class JsonLine {
@@ -46,7 +57,8 @@ private:
 // The JSON string literal of a UTF-8 text (quotes included).
 std::string JsonString(const std::string& utf8);
 
-// A status line on standard error, redrawn in place on a terminal and silent otherwise.
+// A status line on standard error, redrawn in place when UseProgressDisplay() and
+// silent otherwise.
 // Update is cheap to call often: it redraws at most ten times a second. Log prints a
 // permanent line (above the status line on a terminal). Thread-safe.
 class ProgressLine {
@@ -72,8 +84,11 @@ std::string AbsoluteHostPath(const std::string& operand);
 // operand) when no drive holds it or it cannot be written in that form.
 bool ToLibrary(const std::string& operand, CString* path, std::string* error);
 // How a library path is shown: its host form, or the library's own with
-// libraryForm set (and when no drive maps it any more).
+// libraryForm set (and when no drive maps it any more). Folders lose their trailing
+// separator in the host form ("/home/ann/Pictures"), except the root.
 std::string ShowPath(const CString& path, bool libraryForm);
+// The library path of a host folder operand with its trailing backslash.
+bool ToLibraryFolder(const std::string& operand, CString* path, std::string* error);
 
 // The index database: --db when given, else PICDEX_DB, else
 // $XDG_DATA_HOME/picdex/index.db (~/.local/share/picdex/index.db).

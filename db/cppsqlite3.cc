@@ -204,6 +204,11 @@ const char* CppSQLite3Query::ColumnText(int index) const {
     return reinterpret_cast<const char*>(sqlite3_column_text(m_pStmt, index));
 }
 
+int CppSQLite3Query::ColumnInt(int index) const {
+    CheckIndex(index);
+    return sqlite3_column_int(m_pStmt, index);
+}
+
 const char* CppSQLite3Query::GetText(const char* name, const char* nullValue) const {
     int index = ColumnIndex(name);
     if (ColumnType(index) == SQLITE_NULL) return nullValue;

@@ -63,6 +63,8 @@ public:
     int ColumnType(int index) const;
     // The column as UTF-8 text; null for SQL NULL.
     const char* ColumnText(int index) const;
+    // The column as a 32-bit integer (SQLite's conversion; SQL NULL reads as 0).
+    int ColumnInt(int index) const;
     // By column name, with `nullValue` returned for SQL NULL.
     const char* GetText(const char* name, const char* nullValue) const;
     int GetInt(const char* name, int nullValue) const;

@@ -52,6 +52,23 @@ int LeadingInt(const CString& text) {
     return static_cast<int>(value);
 }
 
+// What a NULL time column reads as (a text that is not a date, so time 0).
+constexpr char kNullTime[] = "2000-00-00 01:01:01";
+
+// A full path from the index's UTF-8. Its leading ASCII bytes (usually the whole path)
+// are widened as they are, which is what decoding them gives; from the first other
+// byte on, the text goes through the general conversion. Splitting there changes
+// nothing, since no ASCII byte belongs to a longer sequence.
+CString PathFromUtf8(const char* text) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text);
+    size_t ascii = 0;
+    while (bytes[ascii] != 0 && bytes[ascii] < 0x80)
+        ++ascii;
+    CString path(bytes, bytes + ascii);
+    if (bytes[ascii] != 0) path += Utf8ToWide(text + ascii);
+    return path;
+}
+
 // The join bit of a table name of the field table.
 int JoinBit(const CString& table) {
     if (table == L"tb_exif_info") return kJoinExifBit;
@@ -258,8 +275,10 @@ DWORD CDbSearch::QuickStep(void* pParam, unsigned int) {
         try {
             self->m_pDb->AddSearch(self->m_quickRequest.strText);
         } catch (const CppSQLite3Exception&) {
-            // Left to choose: the history is a convenience for the host; a busy or
-            // failing database is the search statement's to report, by finding nothing.
+            // A step that fails ends the search where it stands: nothing more is
+            // delivered, as when the statement itself is rejected.
+            self->m_mapResults.clear();
+            return 0;
         }
     }
     return self->CommonStep();
@@ -272,14 +291,16 @@ DWORD CDbSearch::FieldStep(void* pParam, unsigned int) {
 DWORD CDbSearch::CommonStep() {
     if (!m_bQueried) {
         m_bQueried = 1;
+        bool found;
         try {
-            RunQuery();
+            found = RunQuery();
         } catch (const CppSQLite3Exception&) {
             // A rejected statement ends the search without results and without message.
             m_mapResults.clear();
             return 0;
         }
-        if (!m_mapResults.empty()) return 1;
+        // Rows count as found even when none of them had a usable path.
+        if (found) return 1;
     }
     if (m_mapResults.empty()) return 0;
     if (m_bVerify) {
@@ -299,8 +320,8 @@ DWORD CDbSearch::CommonStep() {
     return 1;
 }
 
-void CDbSearch::RunQuery() {
-    if (!m_pDb) return;
+bool CDbSearch::RunQuery() {
+    if (!m_pDb) return false;
     CDBMng& db = m_pDb->GetDbMng();
     const std::string sql = BuildResultSql(m_strSqlTail);
     // The statement is text built from what a host passed in, and a field search writes
@@ -309,21 +330,30 @@ void CDbSearch::RunQuery() {
     // the database refuses a malformed one, and the index is never changed by it.
     CSingleLock lock(&db.GetLock(), TRUE);
     CppSQLite3Query q = db.QueryReadOnly(sql.c_str());
+    if (q.IsEnd()) return false;
+    // The columns are found by name once; each row is then read by position, one call
+    // into the database per value.
+    const int pathColumn = q.ColumnIndex("strFullPathName");
+    const int sizeColumn = q.ColumnIndex("iFileSize");
+    const int modifyColumn = q.ColumnIndex("tFileModify");
     int rows = 0;
     for (; !q.IsEnd(); q.Next()) {
-        if (++rows % kRowsPerCancelCheck == 0 && IsUserCancel()) return;
-        const char* path = q.GetText("strFullPathName", "");
-        CString fullPath = Utf8ToWide(path);
+        if (++rows % kRowsPerCancelCheck == 0 && IsUserCancel()) return true;
+        const char* path = q.ColumnText(pathColumn);
+        if (!path) continue;  // no folder row: the path reads as empty
+        CString fullPath = PathFromUtf8(path);
         if (fullPath.size() < 3) continue;
         // The size is read as a 32-bit value and widened: a file of 2 GiB or more (far
         // beyond the pictures the analysis reads) does not keep its size here, and a
         // verified search drops it when it leads the results.
-        LONGLONG size = q.GetInt("iFileSize", 0);
+        const LONGLONG size = q.ColumnInt(sizeColumn);
+        const char* modify = q.ColumnText(modifyColumn);
         // Rows mostly come folder by folder in path order: a hint at the end makes
         // those inserts constant-time, and a wrong hint only costs the usual search.
         m_mapResults.emplace_hint(m_mapResults.end(), std::move(fullPath),
-                                  std::make_pair(size, ReadTime(q, "tFileModify")));
+                                  std::make_pair(size, ParseTimeText(modify ? modify : kNullTime)));
     }
+    return true;
 }
 
 bool CDbSearch::IsUnchangedOnDisk(const CString& path, const std::pair<LONGLONG, CTime>& stored) {

@@ -61,8 +61,9 @@ private:
     static DWORD QuickStep(void* pParam, unsigned int nIndex);
     static DWORD FieldStep(void* pParam, unsigned int nIndex);
     DWORD CommonStep();
-    // Runs the statement into m_mapResults; stops early on a cancel.
-    void RunQuery();
+    // Runs the statement into m_mapResults; stops early on a cancel. Whether the
+    // statement gave any row (also one skipped for its short path).
+    bool RunQuery();
     // Whether the file is on disk with exactly the stored size and modification time.
     static bool IsUnchangedOnDisk(const CString& path, const std::pair<LONGLONG, CTime>& stored);
     int Begin(ThreadFunc step);

@@ -34,7 +34,9 @@
 // Width and height: the frame header (JPEG), IHDR (PNG), the logical screen (GIF), the
 // info header (BMP, |height|), the chosen image (ICO), the first directory (TIFF); for
 // EMF the frame rectangle at the reference device's resolution, for a placeable WMF
-// its bounding box at 96 dots per inch *.
+// its bounding box at 96 dots per inch *. A TIFF whose first directory names more value
+// bytes than the file holds (entries sharing one run of bytes many times over) is
+// rejected rather than loaded.
 //
 // Property items come from the EXIF structure: the first APP1 "Exif" segment of a JPEG
 // file, or the TIFF file itself (classic TIFF; BigTIFF files give none). IFD0 is read

@@ -135,8 +135,13 @@ bool ReadEmfFacts(CByteSource& source, ImageFacts& facts) {
     const std::int64_t devW = S32(h + 72), devH = S32(h + 76);
     const std::int64_t mmW = S32(h + 80), mmH = S32(h + 84);
     if (frameW <= 0 || frameH <= 0 || devW <= 0 || devH <= 0 || mmW <= 0 || mmH <= 0) return false;
-    const std::int64_t width = (frameW * devW + mmW * 50) / (mmW * 100);
-    const std::int64_t height = (frameH * devH + mmH * 50) / (mmH * 100);
+    // The frame (below 2^32 hundredths of a millimetre) times the device's pixels (below
+    // 2^31), with the rounding term, can pass 2^63: it is worked out in 128 bits.
+    auto pixels = [](std::int64_t frame, std::int64_t dev, std::int64_t mm) {
+        return std::int64_t((__int128(frame) * dev + mm * 50) / (mm * 100));
+    };
+    const std::int64_t width = pixels(frameW, devW, mmW);
+    const std::int64_t height = pixels(frameH, devH, mmH);
     if (width <= 0 || height <= 0 || width > 0x7FFFFFFF || height > 0x7FFFFFFF) return false;
     facts.format = ImageFormat::Emf;
     facts.width = UINT(width);

@@ -64,6 +64,12 @@ struct DriveLister::Impl {
         self->found(pic, self->context);
     }
 
+    // Between reads: a stop that came before the reader began is honoured here too.
+    static void OnChunk(void* p) {
+        Impl* self = static_cast<Impl*>(p);
+        if (self->stopped) self->reader.m_bKeepReading = 0;
+    }
+
     void Walk() {
         // Depth first, each folder's sub-folders in name order.
         std::vector<CString> pending{CString(1, letter) + L":\\"};
@@ -175,6 +181,7 @@ bool DriveLister::Run(FoundFn found, void* context) {
     if (m.route == DriveRoute::kMasterFileTable) {
         m.reader.m_pfnFound = &Impl::OnEntry;
         m.reader.m_pContext = &m;
+        m.reader.m_pfnChunk = &Impl::OnChunk;
         m.reader.ReadAll();
     } else {
         m.Walk();

@@ -13,6 +13,7 @@ namespace {
 constexpr DWORD kFileSignature = 0x454C4946;  // "FILE"
 constexpr DWORD kEndOfAttributes = 0xFFFFFFFFu;
 constexpr DWORD kStandardInformation = 0x10;
+constexpr DWORD kAttributeList = 0x20;
 constexpr DWORD kFileName = 0x30;
 constexpr DWORD kData = 0x80;
 constexpr WORD kRecordInUse = 0x0001;
@@ -27,6 +28,7 @@ constexpr DWORD kMaxSectorSize = 4096;
 constexpr DWORD kMaxClusterSize = 2u << 20;
 constexpr DWORD kMinRecordSize = 256;
 constexpr DWORD kMaxRecordSize = 64u << 10;
+constexpr DWORD kMaxAttributeList = 256u << 10;  // the format's own limit
 
 // Folder paths are built in a buffer of this many characters (terminator included).
 constexpr size_t kPathBufferChars = 1024;
@@ -106,7 +108,11 @@ struct RecordFacts {
     ULONGLONG modifyTime = 0;
     ULONGLONG size = 0;
     bool hasData = false;
-    RecordName names[8];  // the last kept names (more are hard links beyond any use)
+    // The first $DATA is the unnamed one and starts the file's data (it holds the sizes).
+    bool dataStartsFile = false;
+    bool hasList = false;  // the record has an $ATTRIBUTE_LIST: it has extension records
+    ULONGLONG base = 0;    // for an extension record, the record number it extends; else 0
+    RecordName names[8];   // the last kept names (more are hard links beyond any use)
     int nameCount = 0;
     int namesSeen = 0;
 };
@@ -117,10 +123,14 @@ void ParseRecord(const BYTE* rec, DWORD size, RecordFacts& f) {
     if (!(flags & kRecordInUse)) return;
     f.inUse = true;
     f.directory = (flags & kRecordIsDirectory) != 0;
+    f.base = Get64(rec + 0x20) & kRecordNumberMask;
     ForEachAttribute(rec, size, [&](const Attribute& a) {
         switch (a.type()) {
             case kStandardInformation:
                 if (!a.nonResident() && a.length >= 0x28) f.modifyTime = Get64(a.p + 0x20);
+                break;
+            case kAttributeList:
+                f.hasList = true;
                 break;
             case kFileName: {
                 if (a.nonResident() || a.length < 0x5A) break;
@@ -142,6 +152,9 @@ void ParseRecord(const BYTE* rec, DWORD size, RecordFacts& f) {
             case kData:
                 if (f.hasData) break;
                 f.hasData = true;
+                f.dataStartsFile =
+                    a.nameLength() == 0 &&
+                    (!a.nonResident() || (a.length >= 0x18 && Get64(a.p + 0x10) == 0));
                 if (a.nonResident()) {
                     if (a.length >= 0x38) f.size = Get64(a.p + 0x30);
                 } else if (a.length >= 0x14) {
@@ -214,7 +227,8 @@ struct Run {
 // its low 4 bits give the byte count of the length (unsigned), its high 4 bits that of
 // the offset (signed, added to the previous run's cluster); a header of 0 ends the
 // list. A run that would read past the attribute, a length of 0 or more than 8 bytes,
-// or a cluster number out of range ends the list.
+// or a cluster number out of range ends the list. So does a run that starts before
+// cluster 0: no read can be placed there, and the runs after it are not trusted.
 std::vector<Run> DecodeRuns(const BYTE* attr, DWORD length) {
     std::vector<Run> runs;
     if (length < 0x40) return runs;
@@ -240,7 +254,7 @@ std::vector<Run> DecodeRuns(const BYTE* attr, DWORD length) {
                 raw |= ULONGLONG(p[lenBytes + i]) << (8 * i);
             if (offBytes < 8 && (raw >> (8 * offBytes - 1)) & 1) raw |= ~0ull << (8 * offBytes);
             LONGLONG next;
-            if (__builtin_add_overflow(lcn, LONGLONG(raw), &next)) break;
+            if (__builtin_add_overflow(lcn, LONGLONG(raw), &next) || next < 0) break;
             lcn = next;
             runs.push_back(Run{lcn, clusters});
         }
@@ -249,17 +263,109 @@ std::vector<Run> DecodeRuns(const BYTE* attr, DWORD length) {
     return runs;
 }
 
-// The offset of the first unnamed $DATA attribute of a fixed-up record, or 0.
-DWORD FindUnnamedData(const BYTE* rec, DWORD size) {
+// The offset of the first attribute of `type` with no name (and, when `vcn` is given,
+// non-resident and starting at that cluster of the data) in a fixed-up record, or 0.
+DWORD FindUnnamed(const BYTE* rec, DWORD size, DWORD type, const ULONGLONG* vcn = nullptr) {
     DWORD found = 0;
     ForEachAttribute(rec, size, [&](const Attribute& a) {
-        if (a.type() == kData && a.nameLength() == 0) {
-            found = DWORD(a.p - rec);
-            return false;
-        }
-        return true;
+        if (a.type() != type || a.nameLength() != 0) return true;
+        if (vcn && (!a.nonResident() || a.length < 0x40 || Get64(a.p + 0x10) != *vcn)) return true;
+        found = DWORD(a.p - rec);
+        return false;
     });
     return found;
+}
+
+struct Volume {
+    HANDLE handle;
+    ULONGLONG cluster;  // bytes per cluster
+    ULONGLONG bytes;    // readable size
+};
+
+// Reads `length` bytes from `offset` of the data that `runs` map onto the volume. False
+// when a byte lies past the runs, in a sparse run, or outside the volume, or a read
+// fails.
+bool ReadMapped(const Volume& v, const std::vector<Run>& runs, ULONGLONG offset, BYTE* out,
+                DWORD length) {
+    while (length) {
+        ULONGLONG vcn = offset / v.cluster, first = 0;
+        const Run* hit = nullptr;
+        for (const Run& r : runs) {
+            if (vcn - first < r.clusters) {
+                hit = &r;
+                break;
+            }
+            if (__builtin_add_overflow(first, r.clusters, &first)) return false;
+        }
+        if (!hit || hit->lcn < 0) return false;
+        ULONGLONG lcn = ULONGLONG(hit->lcn) + (vcn - first);
+        if (lcn >= v.bytes / v.cluster) return false;
+        ULONGLONG at = lcn * v.cluster + offset % v.cluster;
+        DWORD n = DWORD(std::min<ULONGLONG>(length, v.cluster - offset % v.cluster));
+        DWORD got = 0;
+        if (at + n > v.bytes || !ReadFileAt(v.handle, out, n, LONGLONG(at), &got) || got != n)
+            return false;
+        offset += n;
+        out += n;
+        length -= n;
+    }
+    return true;
+}
+
+// A large or fragmented MFT keeps the runs that do not fit record 0 in extension
+// records, listed in record 0's $ATTRIBUTE_LIST: each holds a further piece of the
+// unnamed $DATA, starting at a given cluster of the data. Those pieces are read here,
+// through the runs already known, and their runs appended in order. A piece that is
+// missing, damaged or does not follow on ends the MFT there.
+void AppendMftExtents(const Volume& v, const BYTE* record0, DWORD recordSize,
+                      std::vector<Run>& runs) {
+    DWORD listAt = FindUnnamed(record0, recordSize, kAttributeList);
+    if (!listAt) return;
+    const BYTE* attr = record0 + listAt;
+    DWORD attrLength = Get32(attr + 4);
+    std::vector<BYTE> list;
+    if (!attr[8]) {
+        DWORD at = Get16(attr + 0x14), length = Get32(attr + 0x10);
+        if (attrLength < 0x18 || at > attrLength || length > attrLength - at) return;
+        list.assign(attr + at, attr + at + length);
+    } else {
+        if (attrLength < 0x40 || Get64(attr + 0x30) > kMaxAttributeList) return;
+        list.resize(size_t(Get64(attr + 0x30)));
+        if (!ReadMapped(v, DecodeRuns(attr, attrLength), 0, list.data(), DWORD(list.size())))
+            return;
+    }
+    // Entries: type (32-bit at 0), entry length (16-bit at 4), name length (8-bit at
+    // 6), first cluster of the piece (64-bit at 8), the record holding it (at 0x10).
+    std::vector<std::pair<ULONGLONG, ULONGLONG>> pieces;  // (first cluster, record)
+    for (size_t at = 0; at + 0x18 <= list.size();) {
+        DWORD length = Get16(&list[at + 4]);
+        if (length < 0x18 || length > list.size() - at) break;
+        ULONGLONG vcn = Get64(&list[at + 8]);
+        if (Get32(&list[at]) == kData && list[at + 6] == 0 && vcn > 0)
+            pieces.emplace_back(vcn, Get64(&list[at + 0x10]) & kRecordNumberMask);
+        at += length;
+    }
+    std::sort(pieces.begin(), pieces.end());
+    ULONGLONG covered = 0;
+    for (const Run& r : runs)
+        if (__builtin_add_overflow(covered, r.clusters, &covered)) return;
+    std::vector<BYTE> rec(recordSize);
+    for (const auto& [vcn, number] : pieces) {
+        if (vcn < covered) continue;  // listed twice
+        if (vcn > covered || !ReadMapped(v, runs, number * recordSize, rec.data(), recordSize) ||
+            !ApplyFixup(rec.data(), recordSize) || Get32(rec.data()) != kFileSignature ||
+            !(Get16(&rec[0x16]) & kRecordInUse) || Get64(&rec[0x20]) == 0 ||
+            (Get64(&rec[0x20]) & kRecordNumberMask) != 0)
+            return;
+        DWORD dataAt = FindUnnamed(rec.data(), recordSize, kData, &vcn);
+        if (!dataAt) return;
+        std::vector<Run> more = DecodeRuns(rec.data() + dataAt, Get32(&rec[dataAt + 4]));
+        for (const Run& r : more) {
+            runs.push_back(r);
+            if (__builtin_add_overflow(covered, r.clusters, &covered)) return;
+        }
+        if (more.empty()) return;
+    }
 }
 
 }  // namespace
@@ -270,6 +376,18 @@ struct CNtfsReader::Pass {
     std::wstring name;               // scratch for decoded names
     std::vector<size_t> chain;       // folder indexes, bottom up
     wchar_t path[kPathBufferChars];  // where folder paths are built
+    // Files with extension records. Their names may lie in an extension record, which
+    // has no $STANDARD_INFORMATION, and their $DATA too. Kept: the pictures that take
+    // their size or time from elsewhere (indexes), what the records with an attribute
+    // list hold themselves, and the data sizes found in extension records.
+    struct Base {
+        ULONGLONG number, size, time;
+        bool hasData;
+        bool operator<(const Base& o) const { return number < o.number; }
+    };
+    std::vector<size_t> incomplete;
+    std::vector<Base> bases;
+    std::vector<std::pair<ULONGLONG, ULONGLONG>> extensionSizes;
 };
 
 CNtfsReader::CNtfsReader() = default;
@@ -347,13 +465,12 @@ bool CNtfsReader::ReadBoot() {
     if (!ApplyFixup(m_pRecord0.get(), m_nMftRecordSize) ||
         Get32(m_pRecord0.get()) != kFileSignature)
         return false;
-    m_nDataAttrOffset = FindUnnamedData(m_pRecord0.get(), m_nMftRecordSize);
+    m_nDataAttrOffset = FindUnnamed(m_pRecord0.get(), m_nMftRecordSize, kData);
     m_bBootOk = true;
     return true;
 }
 
 void CNtfsReader::ReadAll() {
-    if (!m_bBootOk) return;
     m_bKeepReading = 1;
     m_vecPictures.clear();
     m_vecFolders.clear();
@@ -365,7 +482,7 @@ void CNtfsReader::ReadAll() {
             m_bSecondPass = 0;
             m_nRecordsSeen = 0;
             m_nPictureCount = 0;
-            RecordPass(pass);
+            if (m_bBootOk) RecordPass(pass);
         }
         if (m_bKeepReading) {
             m_bSecondPass = 1;
@@ -387,11 +504,11 @@ void CNtfsReader::RecordPass(Pass& pass) {
     DWORD attrLength = Get32(attr + 4);
     // A resident $MFT data, or one too short for its sizes, is no MFT to read.
     if (!attr[8] || attrLength < 0x40) return;
-    std::vector<Run> runs = DecodeRuns(attr, attrLength);
-
     const ULONGLONG cluster = m_nBytesPerCluster;
     const DWORD recordSize = m_nMftRecordSize;
     const ULONGLONG volume = ULONGLONG(m_nVolumeBytes);
+    std::vector<Run> runs = DecodeRuns(attr, attrLength);
+    AppendMftExtents(Volume{m_hVolume, cluster, volume}, m_pRecord0.get(), recordSize, runs);
     // Records beyond the MFT's data size are not initialised (they may hold records of
     // an older file system), and the MFT cannot be larger than the volume: together
     // these bound the bytes read, however many or long the runs claim to be.
@@ -410,10 +527,14 @@ void CNtfsReader::RecordPass(Pass& pass) {
         if (!ApplyFixup(rec, recordSize)) return;
         facts = RecordFacts{};
         ParseRecord(rec, recordSize, facts);
-        if (!facts.inUse || facts.nameCount == 0) return;
         // Records laid out before version 3.1 carry no number of their own: their
         // place in the MFT is their number.
         ULONGLONG number = Get16(rec + 4) >= 0x30 ? Get32(rec + 0x2C) : index;
+        if (facts.hasList)
+            pass.bases.push_back({number, facts.size, facts.modifyTime, facts.dataStartsFile});
+        if (facts.base && facts.dataStartsFile)
+            pass.extensionSizes.emplace_back(facts.base, facts.size);
+        if (!facts.inUse || facts.nameCount == 0) return;
         bool kept = false;
         if (facts.directory) {
             const RecordName& n = facts.names[facts.nameCount - 1];
@@ -430,18 +551,21 @@ void CNtfsReader::RecordPass(Pass& pass) {
         } else {
             // Hard links: every name of the file is a path to it, as a walk of the
             // folders would find, so each name that is a picture gives an entry of its
-            // own (same record, its own parent).
+            // own (same record, its own parent). Names in an extension record are
+            // those of the file it extends.
             for (int i = 0; i < facts.nameCount; ++i) {
                 const RecordName& n = facts.names[i];
                 if (!DecodeName(n.utf16, n.units, pass.name)) continue;
                 kept = true;
                 if (!CCommonFunc::IsPicFile(pass.name.c_str(), int(pass.name.size()))) continue;
                 _tagMftEntry e;
-                e.nRecordNumber = number;
+                e.nRecordNumber = facts.base ? facts.base : number;
                 e.nParentRef = n.parent & kRecordNumberMask;
                 e.szName = pass.texts.Copy(pass.name.c_str(), pass.name.size());
                 e.nFileSize = facts.size;
                 e.nLastModifyTime = facts.modifyTime;
+                if (facts.base || !facts.dataStartsFile)
+                    pass.incomplete.push_back(m_vecPictures.size());
                 m_vecPictures.push_back(e);
                 m_nPictureCount.fetch_add(1, std::memory_order_relaxed);
             }
@@ -473,17 +597,20 @@ void CNtfsReader::RecordPass(Pass& pass) {
                 break;
             done += got;
             streamPos += got;
-            if (skip >= got) continue;
-            if (skip) {
-                std::memmove(buffer.data() + have, buffer.data() + have + skip, got - skip);
-                got -= skip;
+            if (skip < got) {
+                if (skip) {
+                    std::memmove(buffer.data() + have, buffer.data() + have + skip, got - skip);
+                    got -= skip;
+                }
+                have += got;
+                size_t at = 0;
+                for (; at + recordSize <= have && m_bKeepReading; at += recordSize)
+                    parse(buffer.data() + at, (streamPos - (have - at)) / recordSize);
+                if (at) std::memmove(buffer.data(), buffer.data() + at, have - at);
+                have -= at;
             }
-            have += got;
-            size_t at = 0;
-            for (; at + recordSize <= have && m_bKeepReading; at += recordSize)
-                parse(buffer.data() + at, (streamPos - (have - at)) / recordSize);
-            if (at) std::memmove(buffer.data(), buffer.data() + at, have - at);
-            have -= at;
+            // The owner may pause here (the hook blocks) or stop (it clears the flag).
+            if (m_pfnChunk) m_pfnChunk(m_pContext);
         }
         if (done < claimed) {
             // A failed read, or bytes that cannot be read: what is missing is skipped
@@ -501,6 +628,27 @@ void CNtfsReader::RecordPass(Pass& pass) {
     };
     if (!std::is_sorted(m_vecFolders.begin(), m_vecFolders.end(), byNumber))
         std::stable_sort(m_vecFolders.begin(), m_vecFolders.end(), byNumber);
+
+    // A picture named in an extension record, or whose record holds no unnamed $DATA,
+    // takes its time from its base record (the one with the attribute list) and its
+    // size from the base's $DATA, else from the extension record that starts it (0
+    // when there is none).
+    if (pass.incomplete.empty() || pass.bases.empty()) return;
+    std::vector<std::pair<ULONGLONG, ULONGLONG>>& sizes = pass.extensionSizes;
+    std::sort(sizes.begin(), sizes.end());
+    std::sort(pass.bases.begin(), pass.bases.end());
+    for (size_t i : pass.incomplete) {
+        _tagMftEntry& e = m_vecPictures[i];
+        auto b = std::lower_bound(pass.bases.begin(), pass.bases.end(),
+                                  Pass::Base{e.nRecordNumber, 0, 0, false});
+        if (b == pass.bases.end() || b->number != e.nRecordNumber) continue;
+        e.nLastModifyTime = b->time;
+        e.nFileSize = b->size;
+        if (b->hasData) continue;
+        auto s = std::lower_bound(sizes.begin(), sizes.end(),
+                                  std::make_pair(e.nRecordNumber, ULONGLONG(0)));
+        e.nFileSize = s != sizes.end() && s->first == e.nRecordNumber ? s->second : 0;
+    }
 }
 
 void CNtfsReader::FolderPass(Pass& pass) {
@@ -572,6 +720,7 @@ void CNtfsReader::FolderPass(Pass& pass) {
     };
 
     for (_tagMftEntry& e : m_vecPictures) {
+        if (m_pfnChunk && m_bKeepReading) m_pfnChunk(m_pContext);
         if (!m_bKeepReading) break;
         wchar_t* path = folderPath(e.nParentRef);
         if (!path) continue;

@@ -14,6 +14,12 @@
 // A damaged or hostile volume never makes the reader crash, hang or read outside the
 // device: absurd geometry makes ReadBoot fail, damaged records are skipped, data runs
 // are clipped to the volume, and parent chains that loop are cut.
+//
+// Extension records are followed where reading each record alone would lose data: the
+// runs of a large MFT that go on outside record 0 (through its attribute list), names
+// kept in an extension record (a file with many hard links: they are the base file's,
+// with its record number, time and size), and the size of a file whose $DATA lies in an
+// extension record.
 #pragma once
 
 #include <atomic>
@@ -88,6 +94,12 @@ public:
     DWORD m_nDataAttrOffset = 0;         // of $MFT's unnamed $DATA in m_pRecord0; 0: none
     char m_szDevice[7] = {};             // "\\.\X:"
     HANDLE m_hVolume = nullptr;
+
+    // Optional, set by the owner: called as m_pfnChunk(m_pContext) on the reading thread
+    // after each chunk (4 clusters) of the record pass and before each picture of the
+    // folder pass. It may block (a pause takes effect within one chunk) and may clear
+    // m_bKeepReading (the pass stops before reading or delivering anything more).
+    void (*m_pfnChunk)(void* context) = nullptr;
 
 private:
     struct Pass;  // working state of one ReadAll

@@ -8,8 +8,8 @@ PICDEX_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libexiv2-dev libimage-exiftool-perl
   clang libclang-rt-14-dev
-  e2fsprogs
   ntfs-3g wimtools
+  e2fsprogs tmux hyperfine
 )
 
 picdex_install_deps() {

@@ -27,7 +27,7 @@ $cxx $flags -fsanitize=fuzzer -o "$out/fuzz_analysis" "$root/fuzz/analysis/fuzz_
     "$out"/obj/*.o -lsqlite3 -ljpeg -lpng -lgif -ltiff -lpthread -ldl
 
 # Seeds: the test pictures, made as the tests make them.
-$cxx -O1 -o "$out/make_images" "$root/tests/analysis/make_images.cc" -ljpeg -lpng -lgif -ltiff
+$cxx -std=c++20 -O1 -o "$out/make_images" "$root/tests/analysis/make_images.cc" -ljpeg -lpng -lgif -ltiff
 "$root/tests/analysis/make_fixtures.sh" "$out/make_images" "${EXIFTOOL:-exiftool}" "$out/fixtures"
 mkdir -p "$out/seeds" "$out/corpus" "$out/artifacts"
 find "$out/fixtures" -type f ! -name '*.txt' ! -name stamp -exec cp {} "$out/seeds/" \;

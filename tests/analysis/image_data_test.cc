@@ -1,260 +1,193 @@
-// The image and metadata step: camera pictures tagged by exiftool compared with what it
-// reads back, and the readings, marks, GPS arithmetic and snapshot-time precedence on
-// hand-built EXIF structures inside real JPEG files.
+// The image and metadata step: camera pictures tagged by exiftool against what it reads
+// back, and the readings, marks, GPS arithmetic and snapshot-time precedence on EXIF
+// structures built by hand inside a real JPEG file.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
-#include <functional>
-#include <random>
 
 #include "analysis/image_data.h"
 #include "db/text_codec.h"
 #include "pictures.h"
 
 using namespace antest;
-using exiftest::Dataset;
 using exiftest::TiffBuilder;
 
 namespace {
 
+const CTime kCreated(2001, 2, 3, 4, 5, 6);  // the snapshot time the file's facts give
+const BYTE kSof[] = {0xFF, 0xC0};
+
 _tagFileDetail Extract(const Bytes& data, int* result = nullptr) {
     _tagFileDetail d;
+    d.fileInfo.tSnapTime = kCreated;
     int r = ExtractImageData(data.data(), UINT(data.size()), d);
     if (result) *result = r;
     return d;
-}
-
-double Ratio(int n, int d) {
-    return double(n) / double(d);
-}
-
-CTime ExifTime(const std::string& text) {  // "YYYY:MM:DD hh:mm:ss", local time
-    int y, mo, d, h, mi, s;
-    EXPECT_EQ(6, std::sscanf(text.c_str(), "%d:%d:%d %d:%d:%d", &y, &mo, &d, &h, &mi, &s));
-    return CTime(y, mo, d, h, mi, s);
-}
-
-// Degrees as exiftool prints them (-n) to seconds of arc; the fixtures use whole seconds.
-int Arc(const std::string& degrees, const std::string& ref, char positive) {
-    int v = int(std::lround(std::stod(degrees) * 3600));
-    return ref[0] == positive ? v : -v;
 }
 
 TEST(ImageData, CameraPicturesGiveWhatExiftoolReads) {
     for (const char* name : {"camera.jpg", "camera_be.jpg", "south.jpg", "camera.tif"}) {
         SCOPED_TRACE(name);
         auto m = Expected(name);
-        int r = 0;
-        _tagFileDetail d = Extract(ReadBytes(FixtureDir() + "/" + name), &r);
+        auto num = [&](const char* key) { return std::stod(m[key]); };
+        auto arc = [&](const char* key, char positive) {  // exiftool's degrees, in seconds
+            int v = int(std::lround(num(key) * 3600));
+            return m[std::string(key) + "Ref"][0] == positive ? v : -v;
+        };
+        _tagFileDetail d = Extract(ReadBytes(FixtureDir() + "/" + name));
         const _tagExifInfo& e = d.exifInfo;
-        EXPECT_EQ(1, r);
-        EXPECT_EQ(m["Make"], WideToUtf8(e.strManufacturer));
-        EXPECT_EQ(m["Model"], WideToUtf8(e.strModel));
-        EXPECT_DOUBLE_EQ(std::stod(m["ExposureTime"]), Ratio(e.iExposureTimeL, e.iExposureTimeR));
-        EXPECT_NEAR(std::stod(m["FNumber"]), Ratio(e.iApertureL, e.iApertureR), 1e-9);
-        EXPECT_NEAR(std::stod(m["ExposureCompensation"]), Ratio(e.iExposureCompL, e.iExposureCompR),
-                    1e-9);
-        EXPECT_NEAR(std::stod(m["FocalLength"]), Ratio(e.iFocalLenL, e.iFocalLenR), 1e-9);
+        EXPECT_EQ(m["Make"] + m["Model"], WideToUtf8(e.strManufacturer + e.strModel));
+        const std::tuple<const char*, int, int> fractions[] = {
+            {"ExposureTime", e.iExposureTimeL, e.iExposureTimeR},
+            {"FNumber", e.iApertureL, e.iApertureR},
+            {"ExposureCompensation", e.iExposureCompL, e.iExposureCompR},
+            {"FocalLength", e.iFocalLenL, e.iFocalLenR}};
+        for (auto [key, l, r] : fractions)
+            EXPECT_NEAR(num(key), double(l) / r, 1e-9) << key;
         // The maximum aperture is stored as an APEX value; exiftool shows the f-number.
-        EXPECT_NEAR(std::stod(m["MaxApertureValue"]), std::pow(2.0, Ratio(e.iWTL, e.iWTR) / 2),
-                    1e-6);
-        EXPECT_EQ(std::stoi(m["ISO"]), e.iISO);
-        EXPECT_EQ(ExifTime(m["CreateDate"]), e.tDititalTime);
-        const _tagGpsInfo& g = d.gpsInfo;
-        EXPECT_EQ(Arc(m["GPSLatitude"], m["GPSLatitudeRef"], 'N'), g.iLatitude);
-        EXPECT_EQ(Arc(m["GPSLongitude"], m["GPSLongitudeRef"], 'E'), g.iLongitute);
-        EXPECT_EQ(std::stoi(m["GPSAltitude"]), g.iAltitute);
-        EXPECT_EQ(0, d.fileInfo.iExifID);
-        EXPECT_EQ(0, d.fileInfo.iGpsID);
-        if (m.count("GPSTimeStamp")) {  // 10:20:30 on 1 January 1970 (UTC)
-            EXPECT_EQ(37230, g.tGpsTime.GetTime());
-            EXPECT_EQ(g.tGpsTime, d.fileInfo.tSnapTime);
-        } else {
-            EXPECT_EQ(e.tDititalTime, d.fileInfo.tSnapTime);
-        }
+        EXPECT_NEAR(num("MaxApertureValue"), std::pow(2.0, double(e.iWTL) / e.iWTR / 2), 1e-6);
+        EXPECT_EQ(int(num("ISO")), e.iISO);
+        int t[6];
+        std::sscanf(m["CreateDate"].c_str(), "%d:%d:%d %d:%d:%d", t, t + 1, t + 2, t + 3, t + 4,
+                    t + 5);
+        EXPECT_EQ(CTime(t[0], t[1], t[2], t[3], t[4], t[5]), e.tDititalTime);
+        EXPECT_EQ(arc("GPSLatitude", 'N'), d.gpsInfo.iLatitude);
+        EXPECT_EQ(arc("GPSLongitude", 'E'), d.gpsInfo.iLongitute);
+        EXPECT_EQ(int(num("GPSAltitude")), d.gpsInfo.iAltitute);
+        EXPECT_EQ(0, d.fileInfo.iExifID + d.fileInfo.iGpsID);
+        // A GPS time stamp (10:20:30 on 1 January 1970) outranks the digitised time.
+        EXPECT_EQ(m.count("GPSTimeStamp") ? CTime(37230) : e.tDititalTime, d.fileInfo.tSnapTime);
         const _tagIptcInfo& i = d.iptcInfo;
-        if (m.count("Keywords")) {
-            // A repeated dataset keeps its last value.
-            EXPECT_EQ(m["Keywords"].substr(m["Keywords"].rfind('|') + 1), WideToUtf8(i.strKeyWord));
-            EXPECT_EQ(m["City"], WideToUtf8(i.strCity));
-            EXPECT_EQ(m["Country-PrimaryLocationName"], WideToUtf8(i.strCountry));
-            EXPECT_EQ(m["Caption-Abstract"], WideToUtf8(i.strTitle));
-            EXPECT_EQ(m["Category"], WideToUtf8(i.strClass));
-            EXPECT_EQ(m["Sub-location"], WideToUtf8(i.strLocation));
-            EXPECT_EQ(m["CopyrightNotice"], WideToUtf8(i.strCopyRight));
-            EXPECT_EQ(m["Writer-Editor"], WideToUtf8(i.strWriter));
-            EXPECT_EQ(0, d.fileInfo.iIptcID);
-        } else {
-            EXPECT_EQ(-1, d.fileInfo.iIptcID);
+        EXPECT_EQ(m.count("Keywords") ? 0 : -1, d.fileInfo.iIptcID);
+        if (!m.count("Keywords")) continue;
+        // A repeated dataset keeps its last value.
+        EXPECT_EQ(m["Keywords"].substr(m["Keywords"].rfind('|') + 1) + m["City"] +
+                      m["Country-PrimaryLocationName"] + m["Category"] + m["Caption-Abstract"] +
+                      m["Sub-location"] + m["CopyrightNotice"] + m["Writer-Editor"],
+                  WideToUtf8(i.strKeyWord + i.strCity + i.strCountry + i.strClass + i.strTitle +
+                             i.strLocation + i.strCopyRight + i.strWriter));
+    }
+}
+
+// The readings a case looks at, as one text: latitude, longitude, altitude | ISO,
+// exposure time | the EXIF and GPS marks | where the snapshot time came from.
+std::string Readings(const _tagFileDetail& d) {
+    const _tagFileInfo& f = d.fileInfo;
+    std::string snap = f.tSnapTime == kCreated ? "created"
+                       : f.tSnapTime == d.exifInfo.tDititalTime && f.tSnapTime.GetTime() > 0
+                           ? "digitised"
+                           : std::to_string(f.tSnapTime.GetTime());
+    char s[200];
+    std::snprintf(s, sizeof s, "%d %d %d | %d %d/%d | %d %d | %s", d.gpsInfo.iLatitude,
+                  d.gpsInfo.iLongitute, d.gpsInfo.iAltitute, d.exifInfo.iISO,
+                  d.exifInfo.iExposureTimeL, d.exifInfo.iExposureTimeR, f.iExifID, f.iGpsID,
+                  snap.c_str());
+    return s;
+}
+
+// One entry of the EXIF ('e') or GPS ('g') directory: text for ASCII, else values.
+struct Entry {
+    char dir;
+    std::uint16_t tag, type;
+    std::vector<std::int64_t> v;
+    const char* text = nullptr;
+};
+
+TEST(ImageData, DecoderItems) {
+    const std::vector<std::int64_t> dms = {48, 1, 30, 1, 36, 1};
+    const std::pair<std::vector<Entry>, const char*> cases[] = {
+        {{{'g', 2, 5, dms}, {'g', 1, 2, {}, "N"}}, "174636 0 0 | 0 0/1 | -1 0 | created"},
+        {{{'g', 2, 5, dms}, {'g', 1, 2, {}, "S"}}, "-174636 0 0 | 0 0/1 | -1 0 | created"},
+        {{{'g', 4, 5, dms}, {'g', 3, 2, {}, "e"}}, "0 174636 0 | 0 0/1 | -1 0 | created"},
+        {{{'g', 2, 5, dms}}, "0 0 0 | 0 0/1 | -1 -1 | created"},  // no reference
+        // Minutes 1/3: 60 / 3; the denominators of degrees and seconds are not used.
+        {{{'g', 2, 5, {1, 7, 1, 3, 5, 100}}, {'g', 1, 2, {}, "N"}},
+         "3625 0 0 | 0 0/1 | -1 0 | created"},
+        {{{'g', 2, 5, {48, 1, 30, 0, 36, 1}}, {'g', 1, 2, {}, "N"}},  // minutes over 0
+         "0 0 0 | 0 0/1 | -1 -1 | created"},
+        {{{'g', 2, 5, {0, 1, 0x4444445, 1, 0, 1}}, {'g', 1, 2, {}, "N"}},  // 32 bits wrap
+         "44 0 0 | 0 0/1 | -1 0 | created"},
+        {{{'g', 6, 5, {355, 10}}, {'g', 5, 1, {1}}}, "0 0 355 | 0 0/1 | -1 0 | created"},
+        {{{'g', 6, 5, {355, 10}}}, "0 0 0 | 0 0/1 | -1 -1 | created"},
+        {{{'e', 0x8827, 3, {40000}}}, "0 0 0 | 40000 0/1 | 0 -1 | created"},
+        {{{'e', 0x8827, 4, {3200}}}, "0 0 0 | 3200 0/1 | 0 -1 | created"},
+        {{{'e', 0x8827, 5, {800, 2}}}, "0 0 0 | 400 0/1 | 0 -1 | created"},
+        {{{'e', 0x8827, 5, {800, 0}}}, "0 0 0 | 800 0/1 | 0 -1 | created"},
+        {{{'e', 0x8827, 1, {65}}}, "0 0 0 | 65 0/1 | 0 -1 | created"},
+        {{{'e', 0x8827, 2, {}, "100"}}, "0 0 0 | 0 0/1 | -1 -1 | created"},
+        {{{'e', 0x829A, 10, {7, 0xFFFFFFFF}}}, "0 0 0 | 0 7/-1 | 0 -1 | created"},
+        {{{'e', 0x829A, 3, {5}}}, "0 0 0 | 0 0/1 | -1 -1 | created"},
+        // The digitised time, then a GPS time stamp (07:30:03 in 1970) over it; a text
+        // that is not a date changes no time but marks the record.
+        {{{'e', 0x9004, 2, {}, "2008:05:01 10:20:30"}}, "0 0 0 | 0 0/1 | 0 -1 | digitised"},
+        {{{'e', 0x9004, 2, {}, "2008:05:01 10:20:30"}, {'g', 7, 5, {7, 0, 60, 2, 9, 3}}},
+         "0 0 0 | 0 0/1 | 0 0 | 27003"},
+        {{{'e', 0x9004, 2, {}, "not a date at all!!"}}, "0 0 0 | 0 0/1 | 0 -1 | created"},
+    };
+    for (const auto& [entries, want] : cases) {
+        TiffBuilder t(false);
+        const int exif = t.Add(), gps = t.Add();
+        t.Pointer(0, 0x8769, exif).Pointer(0, 0x8825, gps);
+        for (const Entry& e : entries) {
+            const int dir = e.dir == 'e' ? exif : gps;
+            if (e.text) t.Ascii(dir, e.tag, e.text);
+            if (e.type == 1) t.Typed(dir, e.tag, 1, 1, {std::uint8_t(e.v[0]), 0, 0, 0});
+            if (e.type == 3) t.Shorts(dir, e.tag, {std::uint16_t(e.v[0])});
+            if (e.type == 4) t.Longs(dir, e.tag, {std::uint32_t(e.v[0])});
+            if (e.type == 5 || e.type == 10) t.Rationals(dir, e.tag, e.v, e.type);
         }
+        EXPECT_EQ(want, Readings(Extract(JpegWithExif(t.Build()))));
     }
-}
-
-TEST(ImageData, GpsPositionArithmetic) {
-    struct Case {
-        const char* what;
-        std::vector<std::int64_t> latitude;  // three rationals
-        const char* ref;                     // null: no reference item
-        bool stored;
-        int seconds;
-    };
-    const Case cases[] = {
-        {"north", {48, 1, 30, 1, 36, 1}, "N", true, 174636},
-        {"south", {48, 1, 30, 1, 36, 1}, "S", true, -174636},
-        {"lower-case north", {48, 1, 30, 1, 36, 1}, "n", true, 174636},
-        {"no reference", {48, 1, 30, 1, 36, 1}, nullptr, false, 0},
-        {"minutes as a fraction, integer division", {1, 1, 1, 3, 5, 100}, "N", true, 3625},
-        {"denominators of degrees and seconds unused", {2, 7, 0, 1, 9, 4}, "N", true, 7209},
-        {"zero minutes denominator", {48, 1, 30, 0, 36, 1}, "N", false, 0},
-        {"unsigned minutes product wraps", {0, 1, 0x4444445, 1, 0, 1}, "N", true, 44},
-    };
-    for (const Case& c : cases) {
-        TiffBuilder t(false);
-        int gps = t.Add();
-        t.Pointer(0, 0x8825, gps).Rationals(gps, 2, c.latitude);
-        if (c.ref) t.Ascii(gps, 1, c.ref);
-        _tagFileDetail d = Extract(WithExif(MakeJpeg(8, 8, 3), t.Build()));
-        EXPECT_EQ(c.seconds, d.gpsInfo.iLatitude) << c.what;
-        EXPECT_EQ(c.stored ? 0 : -1, d.fileInfo.iGpsID) << c.what;
-    }
-    // Altitude: the numerator alone, and only with its reference; longitude with E/W.
-    TiffBuilder t(true);
-    int gps = t.Add();
-    t.Pointer(0, 0x8825, gps).Rationals(gps, 6, {355, 10}).Shorts(gps, 5, {0});
-    t.Rationals(gps, 4, {2, 1, 20, 1, 51, 1}).Ascii(gps, 3, "W");
-    _tagFileDetail d = Extract(WithExif(MakeJpeg(8, 8, 3), t.Build()));
-    EXPECT_EQ(355, d.gpsInfo.iAltitute);
-    EXPECT_EQ(-8451, d.gpsInfo.iLongitute);
-}
-
-TEST(ImageData, DecoderItemReadings) {
-    struct Case {
-        const char* what;
-        std::function<void(TiffBuilder&, int)> add;  // into the EXIF directory
-        int iso;
-        int exifMark;
-    };
-    Bytes one = {0x41, 0, 0, 0};
-    const Case cases[] = {
-        {"ISO as SHORT, unsigned", [](TiffBuilder& t, int e) { t.Shorts(e, 0x8827, {40000}); },
-         40000, 0},
-        {"ISO as LONG", [](TiffBuilder& t, int e) { t.Longs(e, 0x8827, {3200}); }, 3200, 0},
-        {"ISO as RATIONAL, divided",
-         [](TiffBuilder& t, int e) {
-             t.Rationals(e, 0x8827, {800, 2});
-         },
-         400, 0},
-        {"ISO as RATIONAL over 0",
-         [](TiffBuilder& t, int e) {
-             t.Rationals(e, 0x8827, {800, 0});
-         },
-         800, 0},
-        {"ISO as BYTE", [&](TiffBuilder& t, int e) { t.Typed(e, 0x8827, 1, 1, one); }, 0x41, 0},
-        {"ISO as ASCII: not read", [](TiffBuilder& t, int e) { t.Ascii(e, 0x8827, "100"); }, 0, -1},
-        {"fraction as SHORT: ignored", [](TiffBuilder& t, int e) { t.Shorts(e, 0x829A, {5}); }, 0,
-         -1},
-    };
-    for (const Case& c : cases) {
-        TiffBuilder t(false);
-        int exif = t.Add();
-        t.Pointer(0, 0x8769, exif);
-        c.add(t, exif);
-        _tagFileDetail d = Extract(WithExif(MakeJpeg(8, 8, 3), t.Build()));
-        EXPECT_EQ(c.iso, d.exifInfo.iISO) << c.what;
-        EXPECT_EQ(c.exifMark, d.fileInfo.iExifID) << c.what;
-    }
-}
-
-TEST(ImageData, SnapshotTimePrecedence) {
-    const CTime created(2001, 2, 3, 4, 5, 6);
-    // Reader's digitised time, then the decoder's (the same entry), then the GPS stamp.
-    TiffBuilder t(false);
-    int exif = t.Add(), gps = t.Add();
-    t.Pointer(0, 0x8769, exif).Pointer(0, 0x8825, gps);
-    t.Ascii(exif, 0x9004, "2008:05:01 10:20:30");
-    Bytes withDate = WithExif(MakeJpeg(8, 8, 3), t.Build());
-    _tagFileDetail d;
-    d.fileInfo.tSnapTime = created;
-    ExtractImageData(withDate.data(), UINT(withDate.size()), d);
-    EXPECT_EQ(CTime(2008, 5, 1, 10, 20, 30), d.fileInfo.tSnapTime);
-    t.Rationals(gps, 7, {1, 1, 2, 1, 3, 1});
-    Bytes withStamp = WithExif(MakeJpeg(8, 8, 3), t.Build());
-    d = _tagFileDetail();
-    d.fileInfo.tSnapTime = created;
-    ExtractImageData(withStamp.data(), UINT(withStamp.size()), d);
-    EXPECT_EQ(3723, d.fileInfo.tSnapTime.GetTime());
-    EXPECT_EQ(0, d.fileInfo.iGpsID);
-    // A date text that is not a date leaves the times alone but marks the record.
-    TiffBuilder bad(false);
-    int e2 = bad.Add();
-    bad.Pointer(0, 0x8769, e2).Ascii(e2, 0x9004, "not a date at all!!");
-    Bytes badDate = WithExif(MakeJpeg(8, 8, 3), bad.Build());
-    d = _tagFileDetail();
-    d.fileInfo.tSnapTime = created;
-    ExtractImageData(badDate.data(), UINT(badDate.size()), d);
-    EXPECT_EQ(created, d.fileInfo.tSnapTime);
-    EXPECT_EQ(0, d.exifInfo.tDititalTime.GetTime());
-    EXPECT_EQ(0, d.fileInfo.iExifID);
 }
 
 TEST(ImageData, TagMapTextsAndTheirReadings) {
     TiffBuilder t(true);
     int exif = t.Add();
     t.Ascii(0, 0x10F, std::string("Cam\0junk", 8)).Pointer(0, 0x8769, exif);
-    t.Rationals(exif, 0x829A, {0xFFFFFFFF, 1}).Rationals(exif, 0x9204, {-2, 3}, 10);
+    t.Rationals(exif, 0x829D, {0xFFFFFFFF, 1}).Rationals(exif, 0x9204, {-2, 3}, 10);
     t.Shorts(exif, 0x8827, {0xFFFF});
-    Bytes iptc = Dataset(2, 25, "key");
-    exiftest::Append(iptc, Dataset(2, 90, "City"));
-    Bytes data = WithIptc(WithExif(MakeJpeg(8, 8, 3), t.Build()), iptc);
+    Bytes iptc = exiftest::Dataset(2, 25, "key");
+    exiftest::Append(iptc, exiftest::Dataset(2, 90, "City"));
+    Bytes data = JpegWithExif(t.Build(), iptc);
     CTagMap map;
     ASSERT_EQ(1, BuildTagMap(data.data(), UINT(data.size()), map));
-    EXPECT_EQ(L"4294967295/1", map[0x829A]);
-    EXPECT_EQ(L"-2/3", map[0x9204]);
-    EXPECT_EQ(L"-1", map[0x8827]);  // SHORT as signed 16 bits
-    EXPECT_EQ(L"key", map[0x219]);
-    EXPECT_EQ(L"City", map[0x25A]);
+    EXPECT_EQ(L"4294967295/1 -2/3 -1 key City", map[0x829D] + L" " + map[0x9204] + L" " +
+                                                    map[0x8827] + L" " + map[0x219] + L" " +
+                                                    map[0x25A]);
     _tagFileDetail d;
     MapTags(map, d);
-    EXPECT_EQ(L"Cam", d.exifInfo.strManufacturer);  // stored up to its first NUL
-    EXPECT_EQ(1, d.exifInfo.iISO);                  // the first run of digits
+    // Texts end at their first NUL; a number is the first run of digits.
+    EXPECT_EQ(L"Cam key", d.exifInfo.strManufacturer + L" " + d.iptcInfo.strKeyWord);
+    EXPECT_EQ("0 0 0 | 1 0/1 | 0 -1 | 0", Readings(d));
     EXPECT_EQ(-2, d.exifInfo.iExposureCompL);
     EXPECT_EQ(3, d.exifInfo.iExposureCompR);
-    EXPECT_EQ(L"key", d.iptcInfo.strKeyWord);
     EXPECT_EQ(0, d.fileInfo.iIptcID);
-    // Texts that are not fractions or numbers count as not found.
-    _tagFileDetail plain;
+    // Texts that are not fractions or numbers count as not found; a date text that is
+    // not a date still marks.
+    _tagFileDetail plain, date;
     MapTags({{0x829D, L"wide open"}, {0x8827, L"auto"}}, plain);
+    MapTags({{0x9004, L"not a date"}}, date);
     EXPECT_EQ(-1, plain.fileInfo.iExifID);
-    EXPECT_EQ(1, plain.exifInfo.iApertureR);
-    // Not a JPEG file: no map, no failure; a JPEG whose end marker is not last: failure.
-    Bytes png = ReadBytes(FixtureDir() + "/rgb8.png");
+    EXPECT_EQ(0, date.fileInfo.iExifID + date.exifInfo.tDititalTime.GetTime());
+    // Not a JPEG file: an empty map; a JPEG whose segments cannot be parsed: a failure.
+    Bytes png = ReadBytes(FixtureDir() + "/rgb8.png"),
+          broken = {0xFF, 0xD8, 0xFF, 0xD9, 1, 2, 3, 4, 5, 6, 7, 8};
     map.clear();
     EXPECT_EQ(1, BuildTagMap(png.data(), UINT(png.size()), map));
     EXPECT_TRUE(map.empty());
-    Bytes broken = {0xFF, 0xD8, 0xFF, 0xD9, 1, 2, 3, 4, 5, 6, 7, 8};
     EXPECT_EQ(0, BuildTagMap(broken.data(), UINT(broken.size()), map));
 }
 
 TEST(ImageData, RejectedDataKeepsTheReadersMetadata) {
-    Bytes noise(3000);
-    std::mt19937 gen(11);
-    for (auto& b : noise)
-        b = std::uint8_t(gen());
+    TiffBuilder t(false);  // in a JPEG whose frame header is damaged (nine components)
+    Bytes data = JpegWithExif(t.Ascii(0, 0x110, "Model Z").Build());
+    data[std::search(data.begin(), data.end(), kSof, kSof + 2) - data.begin() + 9] = 9;
     int r = 0;
-    _tagFileDetail d = Extract(noise, &r);
+    _tagFileDetail d = Extract(data, &r);
     EXPECT_EQ(1, r);
-    EXPECT_EQ(0, d.fileInfo.iWidth + d.fileInfo.iHeight + d.fileInfo.iBPP + d.fileInfo.iPageCount);
-    // A JPEG whose frame header is damaged: no pixel facts, the EXIF values stay.
-    TiffBuilder t(false);
-    t.Ascii(0, 0x110, "Model Z");
-    Bytes data = WithExif(MakeJpeg(8, 8, 3), t.Build());
-    for (size_t i = 2; i + 9 < data.size(); ++i)
-        if (data[i] == 0xFF && data[i + 1] == 0xC0) data[i + 9] = 9;  // nine components
-    d = Extract(data, &r);
-    EXPECT_EQ(1, r);
-    EXPECT_EQ(0, d.fileInfo.iPageCount);
+    EXPECT_EQ(0, d.fileInfo.iWidth + d.fileInfo.iBPP + d.fileInfo.iPageCount + d.fileInfo.iExifID);
     EXPECT_EQ(L"Model Z", d.exifInfo.strModel);
-    EXPECT_EQ(0, d.fileInfo.iExifID);
 }
 
 }  // namespace

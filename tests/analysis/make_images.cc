@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -128,70 +130,55 @@ bool Gif(const std::string& name, int w, int h, int frames, int bits) {
     return WriteBytes(name, bytes);
 }
 
-void Put16(Bytes& b, unsigned v) {
-    b.push_back(std::uint8_t(v));
-    b.push_back(std::uint8_t(v >> 8));
-}
-void Put32(Bytes& b, std::uint32_t v) {
-    Put16(b, v & 0xFFFF);
-    Put16(b, v >> 16);
+// `v` as `n` little-endian bytes.
+void Put(Bytes& b, std::uint32_t v, int n) {
+    for (int i = 0; i < n; ++i)
+        b.push_back(std::uint8_t(v >> (8 * i)));
 }
 
-// A 40-byte info header and the pixel rows of a bitmap (palette included).
+// A 40-byte info header (uncompressed) and the pixel rows of a bitmap, palette included;
+// an icon's image counts the mask rows in its height and has the mask after its rows.
 Bytes Dib(int w, int h, int bits, bool icon) {
     Bytes b;
-    Put32(b, 40);
-    Put32(b, std::uint32_t(w));
-    Put32(b, std::uint32_t(icon ? 2 * h : h));
-    Put16(b, 1);
-    Put16(b, unsigned(bits));
-    Put32(b, 0);  // uncompressed
-    Put32(b, 0);
-    Put32(b, 2835);
-    Put32(b, 2835);
-    Put32(b, 0);
-    Put32(b, 0);
-    if (bits <= 8)
-        for (int i = 0; i < (1 << bits); ++i)
-            Put32(b, std::uint32_t(i * 0x010101));
-    int rows = h < 0 ? -h : h;
-    size_t stride = ((size_t(w) * size_t(bits) + 31) / 32) * 4;
-    for (int y = 0; y < rows; ++y)
+    for (auto [v, n] : {std::pair<std::uint32_t, int>{40, 4},
+                        {w, 4},
+                        {icon ? 2 * h : h, 4},
+                        {1, 2},
+                        {bits, 2},
+                        {0, 4},
+                        {0, 4},
+                        {2835, 4},
+                        {2835, 4},
+                        {0, 4},
+                        {0, 4}})
+        Put(b, v, n);
+    for (int i = 0; bits <= 8 && i < (1 << bits); ++i)
+        Put(b, std::uint32_t(i * 0x010101), 4);
+    size_t stride = ((size_t(w) * size_t(bits) + 31) / 32) * 4, rows = size_t(h < 0 ? -h : h);
+    for (size_t y = 0; y < rows; ++y)
         for (size_t i = 0; i < stride; ++i)
-            b.push_back(Sample(int(i), y, 1));
-    if (icon) {  // the AND mask
-        size_t maskStride = ((size_t(w) + 31) / 32) * 4;
-        b.insert(b.end(), maskStride * size_t(rows), 0);
-    }
+            b.push_back(Sample(int(i), int(y), 1));
+    if (icon) b.insert(b.end(), ((size_t(w) + 31) / 32) * 4 * rows, 0);
     return b;
 }
 
 bool Bmp(const std::string& name, int w, int h, int bits) {
-    Bytes dib = Dib(w, h, bits, false);
-    Bytes b = {'B', 'M'};
-    Put32(b, std::uint32_t(14 + dib.size()));
-    Put32(b, 0);
-    Put32(b, 14 + 40 + (bits <= 8 ? 4u << bits : 0u));
+    Bytes dib = Dib(w, h, bits, false), b = {'B', 'M'};
+    Put(b, std::uint32_t(14 + dib.size()), 4);
+    Put(b, 0, 4);
+    Put(b, 14 + 40 + (bits <= 8 ? 4u << bits : 0u), 4);
     b.insert(b.end(), dib.begin(), dib.end());
     return WriteBytes(name, b);
 }
 
-// An icon file of the given images (each a DIB or PNG file's bytes).
+// An icon file of the given images (each a DIB or PNG file's bytes) of the given sizes.
 bool Ico(const std::string& name, const std::vector<Bytes>& images, const std::vector<int>& sizes) {
-    Bytes b;
-    Put16(b, 0);
-    Put16(b, 1);
-    Put16(b, unsigned(images.size()));
+    Bytes b = {0, 0, 1, 0, std::uint8_t(images.size()), 0};
     std::uint32_t offset = std::uint32_t(6 + 16 * images.size());
     for (size_t i = 0; i < images.size(); ++i) {
-        b.push_back(std::uint8_t(sizes[i] & 0xFF));
-        b.push_back(std::uint8_t(sizes[i] & 0xFF));
-        b.push_back(0);
-        b.push_back(0);
-        Put16(b, 1);
-        Put16(b, 32);
-        Put32(b, std::uint32_t(images[i].size()));
-        Put32(b, offset);
+        b.insert(b.end(), {std::uint8_t(sizes[i]), std::uint8_t(sizes[i]), 0, 0, 1, 0, 32, 0});
+        Put(b, std::uint32_t(images[i].size()), 4);
+        Put(b, offset, 4);
         offset += std::uint32_t(images[i].size());
     }
     for (const Bytes& image : images)
@@ -200,14 +187,8 @@ bool Ico(const std::string& name, const std::vector<Bytes>& images, const std::v
 }
 
 Bytes ReadBack(const std::string& name) {
-    Bytes b;
-    FILE* f = std::fopen(PathOf(name).c_str(), "rb");
-    if (!f) return b;
-    int c;
-    while ((c = std::fgetc(f)) != EOF)
-        b.push_back(std::uint8_t(c));
-    std::fclose(f);
-    return b;
+    std::ifstream in(PathOf(name), std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 struct TiffPage {

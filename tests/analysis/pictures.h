@@ -1,6 +1,6 @@
 // Helpers of the analysis tests: the fixture pictures and what exiftool read back from
-// them, small real JPEG files made in memory by the JPEG library with a chosen EXIF
-// structure, and a field-by-field text of a file-detail record for comparisons.
+// them, real JPEG files given a chosen EXIF or IPTC segment, and a field-by-field text
+// of a file-detail record for comparisons.
 #pragma once
 
 #include <map>
@@ -14,23 +14,22 @@ namespace antest {
 
 using exiftest::Bytes;
 
-// The fixture folder (made at build time) and the names of its pictures, sorted.
+// The fixture folder (made at build time), the names of its pictures (sorted), and
+// exiftool's "-Tag=value" lines of <picture>.txt.
 std::string FixtureDir();
 std::vector<std::string> FixtureNames();
-Bytes ReadBytes(const std::string& path);
-void WriteBytes(const std::string& path, const Bytes& bytes);
-// exiftool's "-Tag=value" lines of <picture>.txt.
 std::map<std::string, std::string> Expected(const std::string& name);
+Bytes ReadBytes(const std::string& path);
+// The library's path of a host file (empty when no drive holds it).
+CString Lib(const std::string& host);
+void WriteBytes(const std::string& path, const Bytes& bytes);
 
-// A w x h JPEG file of 1, 3 or 4 components written by the JPEG library.
-Bytes MakeJpeg(int width, int height, int components);
-// The file with an APP1 "Exif" segment holding `tiff` put right after its start marker.
-Bytes WithExif(const Bytes& jpeg, const Bytes& tiff);
-// The file with an APP13 IPTC segment holding `datasets` put right after its start.
-Bytes WithIptc(const Bytes& jpeg, const Bytes& datasets);
+// The fixture rgb.jpg (64 x 48, written by the JPEG library) with an APP1 "Exif"
+// segment holding `tiff` and, when given, an APP13 segment of IPTC `datasets`.
+Bytes JpegWithExif(const Bytes& tiff, const Bytes& datasets = {});
 
-// Every field of the record, one "name=value" per line; tFileSearch left out when
-// `withSearchTime` is false (it is the time of the analysis).
-std::string Describe(const _tagFileDetail& detail, bool withSearchTime = false);
+// Every field of the record, "part.name=value" per line, as picdex info lists them;
+// tFileSearch (the time of the analysis) is left out.
+std::string Describe(const _tagFileDetail& detail);
 
 }  // namespace antest

@@ -307,4 +307,55 @@ TEST_F(DbSearchTest, ClosedDatabaseEndsTheSearchWithoutResults) {
     EXPECT_TRUE(sink->Deliveries().empty());
 }
 
+// Found paths read as the general UTF-8 conversion reads them, whatever the bytes:
+// plain ASCII, two-, three- and four-byte characters, and malformed sequences.
+TEST_F(DbSearchTest, FoundPathsDecodeAsTheTextConversionDoes) {
+    const char* names[] = {"plain.jpg",
+                           "\xC3\xA9t\xC3\xA9.jpg",
+                           "\xE7\x85\xA7\xE7\x89\x87.jpg",
+                           "\xF0\x9F\x93\xB7.jpg",
+                           "bad\xC3(.jpg",
+                           "cut\xE6\x97",
+                           "\xFF"};
+    for (const char* name : names) {
+        std::string hex;
+        for (const char* p = name; *p; ++p) {
+            char byte[3];
+            std::snprintf(byte, sizeof byte, "%02X", static_cast<unsigned char>(*p));
+            hex += byte;
+        }
+        index.db.GetDbMng().Execute(("update tb_file_info set strFileName = CAST(X'" + hex +
+                                     "' AS TEXT) where iFileSize = 2000;")
+                                        .c_str());
+        ASSERT_TRUE(Run(Field({{-2, 4, L"2000"}})));
+        EXPECT_EQ((std::set<CString>{Utf8ToWide(std::string("C:\\Photos\\") + name)}),
+                  sink->Paths())
+            << hex;
+    }
+}
+
+// Rows that come back without a usable path still count as found: the query's step
+// reports work and the search ends one step later, so a quick text is counted twice.
+TEST_F(DbSearchTest, RowsWithoutAPathCountAsFound) {
+    index.db.GetDbMng().Execute("delete from tb_path_info where strFullPath = 'C:\\New\\';");
+    ASSERT_TRUE(Run(Quick(L"n1", 1)));
+    EXPECT_TRUE(sink->Deliveries().empty());
+    EXPECT_EQ(2, HistoryCount(L"n1"));
+    ASSERT_TRUE(Run(Quick(L"no-such-name", 1)));
+    EXPECT_EQ(1, HistoryCount(L"no-such-name"));
+}
+
+// A quick search whose history write fails ends there, without results; a field search
+// writes nothing and still finds its files.
+TEST_F(DbSearchTest, FailedHistoryWriteEndsAQuickSearch) {
+    index.db.GetDbMng().Execute("PRAGMA query_only = 1;");
+    ASSERT_TRUE(Run(Quick(L"IMG", 1)));
+    EXPECT_TRUE(sink->Deliveries().empty());
+    ASSERT_TRUE(Run(Field({{-12, 1, L"IMG"}})));
+    EXPECT_EQ(Paths({L"IMG_0001.JPG", L"IMG_0002.JPG"}), sink->Paths());
+    index.db.GetDbMng().Execute("PRAGMA query_only = 0;");
+    ASSERT_TRUE(Run(Quick(L"IMG", 1)));
+    EXPECT_EQ(Paths({L"IMG_0001.JPG", L"IMG_0002.JPG"}), sink->Paths());
+}
+
 }  // namespace

@@ -1,0 +1,124 @@
+// A test's own little photo collection and index, and shortcuts to run the program on
+// them.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "cli/cli_run.h"
+#include "cli/pictures.h"
+#include "common/temp_dir.h"
+
+namespace clitest {
+
+// Makes the temporary folders of the test land on a disk (see PICDEX_TEST_TMP); a base
+// class, so that it runs before the members are made.
+struct TempOnDisk {
+    TempOnDisk() {
+        std::filesystem::create_directories(PICDEX_TEST_TMP);
+        setenv("TMPDIR", PICDEX_TEST_TMP, 1);
+    }
+};
+
+class CliTest : public ::testing::Test, private TempOnDisk {
+protected:
+    CliTest() : env_(BaseEnv(home_.path())) {}
+
+    // pics/2019/may:  a1 (Canon, 2019-05-01, ISO 400, GPS, keyword beach, Nice)
+    //                 a2 (Canon, 2019-05-20, ISO 1600)
+    // pics/2019/june: b1 (NIKON D750, 2019-06-10, ISO 200)
+    // pics/2020:      c1 (SONY, 2020-01-02, ISO 100, title Sunset), c1_copy (the same
+    //                 bytes), IMG_0042 (FUJIFILM X-T3, 2020-03-03, ISO 800), notes.txt
+    std::string MakeCollection() {
+        pictures::Shot a1;
+        a1.taken = "2019:05:01 10:20:30";
+        a1.gps = true;
+        a1.keywords = "beach";
+        a1.city = "Nice";
+        a1.seed = 1;
+        Put("pics/2019/may/a1.jpg", a1);
+        pictures::Shot a2;
+        a2.taken = "2019:05:20 08:00:00";
+        a2.iso = 1600;
+        a2.seed = 2;
+        Put("pics/2019/may/a2.jpg", a2);
+        pictures::Shot b1;
+        b1.make = "NIKON CORPORATION";
+        b1.model = "NIKON D750";
+        b1.taken = "2019:06:10 12:00:00";
+        b1.iso = 200;
+        b1.seed = 3;
+        Put("pics/2019/june/b1.jpg", b1);
+        pictures::Shot c1;
+        c1.make = "SONY";
+        c1.model = "ILCE-7M3";
+        c1.taken = "2020:01:02 17:30:00";
+        c1.iso = 100;
+        c1.title = "Sunset";
+        c1.seed = 4;
+        Put("pics/2020/c1.jpg", c1);
+        Put("pics/2020/c1_copy.jpg", c1);
+        pictures::Shot f;
+        f.make = "FUJIFILM";
+        f.model = "X-T3";
+        f.taken = "2020:03:03 09:00:00";
+        f.iso = 800;
+        f.width = 96;  // another size than the others
+        f.seed = 5;
+        Put("pics/2020/IMG_0042.jpg", f);
+        home_.WriteFile("pics/2020/notes.txt", "not a picture");
+        return Pics();
+    }
+
+    std::string Pics() const { return home_ / "pics"; }
+    std::string Home() const { return home_.path(); }
+    std::string Db() const { return home_ / "index.db"; }
+
+    void Put(const std::string& rel, const pictures::Shot& shot) {
+        ASSERT_TRUE(pictures::WriteFile(home_ / rel, pictures::Jpeg(shot))) << rel;
+    }
+
+    Result Picdex(const std::vector<std::string>& args, int timeoutSeconds = 300) {
+        return clitest::Run(args, env_, timeoutSeconds);
+    }
+
+    // Runs `picdex index FOLDER...` and expects it to finish.
+    std::map<std::string, std::string> Index(const std::vector<std::string>& folders = {}) {
+        std::vector<std::string> args = {"index", "--json"};
+        args.insert(args.end(), folders.begin(), folders.end());
+        Result r = Picdex(args);
+        EXPECT_EQ(r.status, 0) << r.err;
+        std::map<std::string, std::string> summary;
+        EXPECT_TRUE(ParseJsonObject(r.out.substr(0, r.out.find('\n')), &summary)) << r.out;
+        return summary;
+    }
+
+    // The paths printed by a command, one per line, as a set.
+    std::set<std::string> PathsOf(const Result& r) {
+        std::vector<std::string> lines = Lines(r.out);
+        return std::set<std::string>(lines.begin(), lines.end());
+    }
+
+    // Search results as names relative to pics/.
+    std::set<std::string> Found(const std::vector<std::string>& args) {
+        std::vector<std::string> full = {"search"};
+        full.insert(full.end(), args.begin(), args.end());
+        Result r = Picdex(full);
+        EXPECT_EQ(r.status, 0) << r.err;
+        std::set<std::string> names;
+        for (const std::string& p : PathsOf(r))
+            names.insert(p.rfind(Pics() + "/", 0) == 0 ? p.substr(Pics().size() + 1) : p);
+        return names;
+    }
+
+    testutil::TempDir home_;
+    std::map<std::string, std::string> env_;
+};
+
+}  // namespace clitest

@@ -1,0 +1,397 @@
+// Every subcommand run as a user would: the built program on a folder of real pictures.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "cli/cli_fixture.h"
+
+namespace clitest {
+namespace {
+
+using Names = std::set<std::string>;
+
+TEST_F(CliTest, IndexFindsNewChangedAndRemovedPictures) {
+    std::string pics = MakeCollection();
+    auto first = Index({pics});
+    EXPECT_EQ(first["finished"], "true");
+    EXPECT_EQ(first["pictures"], "6");
+    EXPECT_EQ(first["folders"], "3");
+    EXPECT_EQ(first["new"], "6");
+    EXPECT_EQ(first["removed"], "0");
+
+    // Unchanged: nothing new, and the stored scope is used without folders.
+    auto again = Index();
+    EXPECT_EQ(again["pictures"], "6");
+    EXPECT_EQ(again["new"], "0");
+    EXPECT_EQ(again["changed"], "0");
+    EXPECT_EQ(again["removed"], "0");
+
+    pictures::Shot changed;
+    changed.iso = 3200;
+    changed.seed = 9;
+    Put("pics/2019/june/b1.jpg", changed);
+    std::filesystem::remove(pics + "/2019/may/a2.jpg");
+    Put("pics/2021/d1.jpg", pictures::Shot());
+    auto third = Index();
+    EXPECT_EQ(third["pictures"], "6");
+    EXPECT_EQ(third["new"], "1");
+    EXPECT_EQ(third["changed"], "1");
+    EXPECT_EQ(third["removed"], "1");
+    EXPECT_EQ(Found({"--where", "iso=3200"}), (Names{"2019/june/b1.jpg"}));
+    EXPECT_EQ(Found({"a2"}), Names{});
+}
+
+TEST_F(CliTest, SearchesFindWhatTheyDescribe) {
+    Index({MakeCollection()});
+    struct Case {
+        std::vector<std::string> args;
+        Names names;
+    } cases[] = {
+        {{"c1"}, {"2020/c1.jpg", "2020/c1_copy.jpg"}},
+        {{"IMG_0042"}, {"2020/IMG_0042.jpg"}},  // an underscore in the text
+        {{"a?.jpg"}, {"2019/may/a1.jpg", "2019/may/a2.jpg"}},
+        {{"nikon"}, {"2019/june/b1.jpg"}},
+        {{"--in", "names", "nikon"}, {}},
+        {{"--in", "iptc", "nice"}, {"2019/may/a1.jpg"}},
+        {{"--in", "iptc", "sunset"}, {"2020/c1.jpg", "2020/c1_copy.jpg"}},
+        {{"2019-06"}, {"2019/june/b1.jpg"}},
+        {{"--where", "iso>=800"}, {"2019/may/a2.jpg", "2020/IMG_0042.jpg"}},
+        {{"--where", "make~canon", "taken=2019-05-20"}, {"2019/may/a2.jpg"}},
+        {{"--where", "taken>=2019-06", "taken<2020-03"},
+         {"2019/june/b1.jpg", "2020/c1.jpg", "2020/c1_copy.jpg"}},
+        {{"--where", "keyword=beach"}, {"2019/may/a1.jpg"}},
+        {{"--where", "lat>48", "lat<49"}, {"2019/may/a1.jpg"}},
+        {{"--where", "width>64"}, {"2020/IMG_0042.jpg"}},
+        {{"--where", "iso<=200", "--path", "2020"}, {"2020/c1.jpg", "2020/c1_copy.jpg"}},
+        {{"--path", "may", "--path", "june"},
+         {"2019/may/a1.jpg", "2019/may/a2.jpg", "2019/june/b1.jpg"}},
+        {{"--where", "ext=txt"}, {}},
+    };
+    for (const Case& c : cases) {
+        std::string shown;
+        for (const std::string& a : c.args)
+            shown += a + " ";
+        EXPECT_EQ(Found(c.args), c.names) << shown;
+        // The count and the JSON lines agree with the list.
+        std::vector<std::string> count = {"search", "--count"};
+        count.insert(count.end(), c.args.begin(), c.args.end());
+        Result n = Picdex(count);
+        EXPECT_EQ(n.out, std::to_string(c.names.size()) + "\n") << shown;
+        std::vector<std::string> json = {"search", "--json"};
+        json.insert(json.end(), c.args.begin(), c.args.end());
+        size_t objects = 0;
+        for (const std::string& line : Lines(Picdex(json).out)) {
+            std::map<std::string, std::string> o;
+            ASSERT_TRUE(ParseJsonObject(line, &o)) << line;
+            EXPECT_EQ(o["path"].rfind(Pics(), 0), 0u) << line;
+            ++objects;
+        }
+        EXPECT_EQ(objects, c.names.size()) << shown;
+    }
+    // --library-paths shows the index's own form; --verify leaves out what is gone.
+    Result lib = Picdex({"search", "--library-paths", "IMG_0042"});
+    std::string expected = "C:" + Pics() + "/2020/IMG_0042.jpg";
+    for (char& ch : expected)
+        if (ch == '/') ch = '\\';
+    EXPECT_EQ(lib.out, expected + "\n");
+    std::filesystem::remove(Pics() + "/2020/c1_copy.jpg");
+    EXPECT_EQ(Found({"--verify", "c1"}), (Names{"2020/c1.jpg"}));
+    EXPECT_EQ(Found({"c1"}).size(), 2u);
+}
+
+TEST_F(CliTest, SearchRefusesWhatTheIndexCannotSearchFor) {
+    Index({MakeCollection()});
+    struct Case {
+        std::vector<std::string> args;
+        const char* reason;
+    } cases[] = {
+        {{"--where", "title=it's"}, "single quote"},
+        {{"--path", "o'clock"}, "single quote"},
+        {{"--where", "shutter>1"}, "not a field"},
+        {{"--where", "iso>=high"}, "not a whole number"},
+        {{"--where", "taken>=2019-02-30"}, "not a date"},
+        {{"--where", "exposure<1/250"}, "whole units"},
+        {{"--in", "faces", "x"}, "unknown part"},
+        {{}, "nothing to search for"},
+        {{"--where"}, "at least one condition"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = {"search"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        Result r = Picdex(args);
+        EXPECT_EQ(r.status, 2) << c.reason;
+        EXPECT_EQ(r.out, "") << c.reason;
+        EXPECT_NE(r.err.find(c.reason), std::string::npos) << r.err;
+    }
+    Result fields = Picdex({"search", "--fields", "--json"});
+    std::set<std::string> names;
+    for (const std::string& line : Lines(fields.out)) {
+        std::map<std::string, std::string> o;
+        ASSERT_TRUE(ParseJsonObject(line, &o)) << line;
+        names.insert(o["name"]);
+    }
+    for (const char* n : {"iso", "make", "taken", "keyword", "lat", "size"})
+        EXPECT_TRUE(names.count(n)) << n;
+}
+
+TEST_F(CliTest, StatsCountByYearMonthAndFolder) {
+    Index({MakeCollection()});
+    EXPECT_EQ(Picdex({"stats"}).out, "3\t2019\n3\t2020\n6\ttotal\n");
+    EXPECT_EQ(Picdex({"stats", "2019"}).out, "2\t2019-05\n1\t2019-06\n3\ttotal\n");
+    EXPECT_EQ(Picdex({"stats", "2019-05"}).out, "2\t" + Pics() + "/2019/may\n2\ttotal\n");
+    EXPECT_EQ(Picdex({"stats", "1999"}).out, "0\ttotal\n");
+
+    // Per folder: the totals agree, as lines and as JSON.
+    std::vector<std::string> lines = Lines(Picdex({"stats", "--folders"}).out);
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0].substr(0, 2), "1\t");
+    EXPECT_EQ(lines[0].substr(lines[0].rfind('\t') + 1), Pics() + "/2019/june");
+    EXPECT_EQ(lines[1].substr(lines[1].rfind('\t') + 1), Pics() + "/2019/may");
+    EXPECT_EQ(lines[2].substr(0, 2), "3\t");
+    EXPECT_EQ(lines.back(), "6\ttotal");
+    std::map<std::string, std::string> top, total;
+    std::vector<std::string> tree = Lines(Picdex({"stats", "--folders", "--tree", "--json"}).out);
+    ASSERT_GE(tree.size(), 2u);
+    ASSERT_TRUE(ParseJsonObject(tree.front(), &top));
+    EXPECT_EQ(top["path"], Pics());
+    EXPECT_EQ(top["tree_pictures"], "6");
+    EXPECT_EQ(top["depth"], "0");
+    ASSERT_TRUE(ParseJsonObject(tree.back(), &total));
+    EXPECT_EQ(total["total"], "6");
+    lines = Lines(Picdex({"stats", "--folders", Pics() + "/2019"}).out);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines.back(), "3\ttotal");
+
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+    } bad[] = {{{"stats", "1899"}, 2},
+               {{"stats", "2019-13"}, 2},
+               {{"stats", "--tree"}, 2},
+               {{"stats", "2019", "2020"}, 2},
+               {{"stats", "--folders", "/nowhere"}, 1}};
+    for (const Case& c : bad)
+        EXPECT_EQ(Picdex(c.args).status, c.status) << c.args.back();
+}
+
+TEST_F(CliTest, DupesGroupIdenticalFilesAndKeepTheirDigests) {
+    std::string pics = MakeCollection();
+    // Two more files of one size but different bytes: digested, never grouped.
+    std::string bytes = pictures::Jpeg(pictures::Shot());
+    std::string other = bytes;
+    other[other.size() - 3] ^= 1;
+    home_.WriteFile("pics/2021/x.jpg", bytes);
+    home_.WriteFile("pics/2021/y.jpg", other);
+    Index({pics});
+    Result r = Picdex({"dupes", "--json"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::vector<std::string> groups = Lines(r.out);
+    ASSERT_EQ(groups.size(), 1u) << r.out;
+    std::map<std::string, std::string> g;
+    ASSERT_TRUE(ParseJsonObject(groups[0], &g));
+    EXPECT_EQ(g["count"], "2");
+    EXPECT_EQ(g["paths"], pics + "/2020/c1.jpg\n" + pics + "/2020/c1_copy.jpg");
+    long long size = (long long)std::filesystem::file_size(pics + "/2020/c1.jpg");
+    EXPECT_EQ(g["size"], std::to_string(size));
+    EXPECT_EQ(g["wasted"], std::to_string(size));
+
+    // The digests stay in the index; the other files keep the no-digest marker, which
+    // groups nothing although every one of them carries it.
+    std::vector<std::string> digests =
+        QueryIndex(Db(), "select strFileName, strMD5 from tb_file_info order by strFileName;");
+    ASSERT_EQ(digests.size(), 8u);
+    for (const std::string& row : digests) {
+        std::string name = row.substr(0, row.find('|')), md5 = row.substr(row.find('|') + 1);
+        bool digested =
+            name == "c1.jpg" || name == "c1_copy.jpg" || name == "x.jpg" || name == "y.jpg";
+        EXPECT_EQ(md5.size(), digested ? 32u : 1u) << row;
+    }
+    Result plain = Picdex({"dupes"});
+    EXPECT_EQ(Lines(plain.out).size(), 4u) << plain.out;  // header, two paths, blank
+    EXPECT_NE(plain.err.find("1 groups, 2 files"), std::string::npos) << plain.err;
+}
+
+TEST_F(CliTest, ForgetAndMoveChangeTheIndexWithTheDisk) {
+    std::string pics = MakeCollection();
+    Index({pics});
+    // A file moved into another indexed folder keeps its analysis.
+    ASSERT_EQ(Picdex({"mv", pics + "/2020/IMG_0042.jpg", pics + "/2019/june/"}).status, 0);
+    EXPECT_TRUE(std::filesystem::exists(pics + "/2019/june/IMG_0042.jpg"));
+    EXPECT_EQ(Found({"--where", "make~fuji"}), (Names{"2019/june/IMG_0042.jpg"}));
+    // A folder renamed.
+    ASSERT_EQ(Picdex({"mv", pics + "/2019/may", pics + "/2019/spring"}).status, 0);
+    EXPECT_EQ(Found({"--where", "make~canon"}),
+              (Names{"2019/spring/a1.jpg", "2019/spring/a2.jpg"}));
+    EXPECT_EQ(Picdex({"stats", "2019-05"}).out, "2\t" + pics + "/2019/spring\n2\ttotal\n");
+    // Into a folder the index does not hold: forgotten, with a note.
+    std::filesystem::create_directories(pics + "/new");
+    Result away = Picdex({"mv", pics + "/2020/c1_copy.jpg", pics + "/new/"});
+    EXPECT_EQ(away.status, 0);
+    EXPECT_NE(away.err.find("not in the index yet"), std::string::npos) << away.err;
+    EXPECT_EQ(Found({"c1"}), (Names{"2020/c1.jpg"}));
+    // Never over an existing file.
+    Result over = Picdex({"mv", pics + "/2020/c1.jpg", pics + "/2019/june/b1.jpg"});
+    EXPECT_EQ(over.status, 1);
+    EXPECT_TRUE(std::filesystem::exists(pics + "/2020/c1.jpg"));
+    EXPECT_EQ(Picdex({"mv", pics + "/nothing.jpg", pics + "/x.jpg"}).status, 1);
+    EXPECT_EQ(Picdex({"mv", pics + "/2020"}).status, 2);
+
+    ASSERT_EQ(Picdex({"forget", pics + "/2020/c1.jpg"}).status, 0);
+    EXPECT_EQ(Found({"c1"}), Names{});
+    EXPECT_TRUE(std::filesystem::exists(pics + "/2020/c1.jpg"));  // the disk is untouched
+    ASSERT_EQ(Picdex({"forget", pics + "/2019"}).status, 0);
+    EXPECT_EQ(Picdex({"stats"}).out.find("2019"), std::string::npos);
+    Result missing = Picdex({"forget", pics + "/2019"});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.err.find("not in the index"), std::string::npos);
+}
+
+TEST_F(CliTest, TreeEditsNeverReachFoldersTheirNamesOnlyResemble) {
+    // '_' is a one-character wildcard in the library's tree statements, so its tree
+    // delete and rename of "a_b" would also reach "aXb" and "a-b".
+    for (const char* folder : {"a_b", "aXb", "a-b", "a_b2"})
+        Put(std::string("lib/") + folder + "/sub/p.jpg", pictures::Shot());
+    std::string lib = home_ / "lib";
+    Index({lib});
+    ASSERT_EQ(Picdex({"forget", lib + "/a_b"}).status, 0);
+    EXPECT_EQ(PathsOf(Picdex({"search", "p.jpg"})),
+              (Names{lib + "/aXb/sub/p.jpg", lib + "/a-b/sub/p.jpg", lib + "/a_b2/sub/p.jpg"}));
+    ASSERT_EQ(Picdex({"mv", lib + "/a-b", lib + "/moved"}).status, 0);
+    EXPECT_EQ(PathsOf(Picdex({"search", "p.jpg"})),
+              (Names{lib + "/aXb/sub/p.jpg", lib + "/moved/sub/p.jpg", lib + "/a_b2/sub/p.jpg"}));
+    auto again = Index();
+    EXPECT_EQ(again["pictures"], "4");  // a_b comes back: it is still in the scope
+    EXPECT_EQ(again["new"], "1");
+}
+
+TEST_F(CliTest, ScopeListsAndEditsTheIndexedFolders) {
+    std::string pics = MakeCollection();
+    Index({pics + "/2019"});
+    auto settings = [&] {
+        std::map<std::string, std::string> out;
+        for (const std::string& line : Lines(Picdex({"scope", "--json"}).out)) {
+            std::map<std::string, std::string> o;
+            EXPECT_TRUE(ParseJsonObject(line, &o)) << line;
+            if (o["fixed"] == "false") out[o["path"]] = o["setting"];
+        }
+        return out;
+    };
+    auto s = settings();
+    EXPECT_EQ(s[pics + "/2019"], "included");
+    EXPECT_EQ(s["/"], "excluded");  // the rest of the drive
+    EXPECT_EQ(Found({"--where", "iso>0"}).size(), 3u);
+
+    ASSERT_EQ(Picdex({"scope", "add", pics + "/2020"}).status, 0);
+    ASSERT_EQ(Picdex({"scope", "exclude", pics + "/2019/june"}).status, 0);
+    // Excluding removes what the index held there at once.
+    EXPECT_EQ(Found({"nikon"}), Names{});
+    Index();
+    EXPECT_EQ(Found({"--where", "iso>0"}).size(), 5u);
+    ASSERT_EQ(Picdex({"scope", "remove", pics + "/2019/june"}).status, 0);
+    s = settings();
+    EXPECT_EQ(s.count(pics + "/2019/june"), 0u);
+    EXPECT_EQ(s[pics + "/2020"], "included");
+    EXPECT_EQ(Picdex({"scope", "remove", pics + "/2019/june"}).status, 1);
+    EXPECT_EQ(Picdex({"scope", "add", pics + "/nothing"}).status, 1);
+    EXPECT_EQ(Picdex({"scope", "rename", pics}).status, 2);
+    EXPECT_EQ(Picdex({"scope", "add"}).status, 2);
+
+    // Giving folders to index replaces the scope; reset brings the default back.
+    Index({pics + "/2020"});
+    s = settings();
+    EXPECT_EQ(s.count(pics + "/2019"), 0u);
+    EXPECT_EQ(s[pics + "/2020"], "included");
+    ASSERT_EQ(Picdex({"scope", "reset"}).status, 0);
+    s = settings();
+    EXPECT_EQ(s.count(pics + "/2020"), 0u);
+    EXPECT_EQ(s.count("/"), 0u);  // the whole drive again
+}
+
+TEST_F(CliTest, BadInputGetsAMessageAndAnExitStatusNeverACrash) {
+    std::string pics = MakeCollection();
+    // No index yet: read commands say so and make none.
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"search", "x"},
+                                                 {"stats"},
+                                                 {"dupes"},
+                                                 {"forget", pics},
+                                                 {"scope"}}) {
+        Result r = Picdex(args);
+        EXPECT_EQ(r.status, 1) << args[0];
+        EXPECT_NE(r.err.find("no index"), std::string::npos) << r.err;
+    }
+    EXPECT_FALSE(std::filesystem::exists(Db()));
+
+    // A file that is no index, or a damaged one, is reported and left as it is.
+    struct Damage {
+        const char* name;
+        std::string bytes;
+    } damages[] = {
+        {"text", "these are my notes, not an index\n"},
+        {"cut", std::string("SQLite format 3\0", 16) + std::string(84, '\x01')},
+        {"torn", std::string("SQLite format 3\0", 16) + std::string(4080, '\x7f')},
+    };
+    for (const Damage& d : damages) {
+        std::string path = home_.WriteFile(std::string("bad-") + d.name + ".db", d.bytes);
+        for (const std::vector<std::string>& args :
+             {std::vector<std::string>{"index", "--db", path, pics},
+              {"search", "--db", path, "x"},
+              {"stats", "--db", path}}) {
+            Result r = Picdex(args);
+            EXPECT_EQ(r.status, 1) << d.name << " " << args[0] << ": " << r.err;
+            EXPECT_NE(r.err.find(path), std::string::npos) << r.err;
+            EXPECT_EQ(Lines(r.err).size(), 1u) << r.err;
+        }
+        std::ifstream in(path, std::ios::binary);
+        std::string now((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        EXPECT_EQ(now, d.bytes) << d.name;
+    }
+
+    struct Usage {
+        std::vector<std::string> args;
+        int status;
+    } usage[] = {
+        {{}, 2},
+        {{"frobnicate"}, 2},
+        {{"--frobnicate"}, 2},
+        {{"index", "--bogus"}, 2},
+        {{"index", pics + "/nothing"}, 1},
+        {{"index", pics + "/2020/notes.txt"}, 1},
+        {{"search", "--db"}, 2},
+        {{"dupes", "extra"}, 2},
+        {{"forget"}, 2},
+        {{"--version"}, 0},
+        {{"help", "index"}, 0},
+    };
+    for (const Usage& u : usage) {
+        Result r = Picdex(u.args);
+        EXPECT_EQ(r.status, u.status) << (u.args.empty() ? "" : u.args[0]) << ": " << r.err;
+    }
+    for (const char* command : {"index", "scope", "search", "stats", "dupes", "forget", "mv"}) {
+        Result r = Picdex({command, "--help"});
+        EXPECT_EQ(r.status, 0) << command;
+        EXPECT_EQ(r.out.rfind(std::string("Usage: picdex ") + command, 0), 0u) << r.out;
+    }
+}
+
+TEST_F(CliTest, UnreadableAndVanishingFoldersDoNotStopARun) {
+    std::string pics = MakeCollection();
+    Put("pics/locked/l.jpg", pictures::Shot());
+    std::filesystem::permissions(pics + "/locked", std::filesystem::perms::none);
+    // A link that points nowhere, and one that loops.
+    std::filesystem::create_symlink(pics + "/gone", pics + "/dangling");
+    std::filesystem::create_directory_symlink(pics, pics + "/2020/loop");
+    auto summary = Index({pics});
+    EXPECT_EQ(summary["finished"], "true");
+    // The locked folder's picture is found only where the permissions are not bypassed.
+    EXPECT_EQ(summary["pictures"], geteuid() == 0 ? "7" : "6");
+    std::filesystem::permissions(pics + "/locked", std::filesystem::perms::owner_all);
+    // A folder removed after it was indexed: its pictures go with the next run.
+    std::filesystem::remove_all(pics + "/2019");
+    auto next = Index();
+    EXPECT_EQ(next["removed"], "3");
+}
+
+}  // namespace
+}  // namespace clitest

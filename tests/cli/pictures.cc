@@ -1,0 +1,231 @@
+#include "cli/pictures.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+// The JPEG library's header needs size_t and FILE declared first.
+#include <jpeglib.h>
+
+namespace pictures {
+
+namespace {
+
+// TIFF field types.
+constexpr std::uint16_t kByte = 1, kAscii = 2, kShort = 3, kLong = 4, kRational = 5;
+
+void Le16(std::string& out, unsigned v) {
+    out += char(v & 0xFF);
+    out += char((v >> 8) & 0xFF);
+}
+void Le32(std::string& out, std::uint32_t v) {
+    Le16(out, v & 0xFFFF);
+    Le16(out, v >> 16);
+}
+void Be16(std::string& out, unsigned v) {
+    out += char((v >> 8) & 0xFF);
+    out += char(v & 0xFF);
+}
+void Be32(std::string& out, std::uint32_t v) {
+    Be16(out, v >> 16);
+    Be16(out, v & 0xFFFF);
+}
+
+struct Entry {
+    std::uint16_t tag;
+    std::uint16_t type;
+    std::uint32_t count;
+    std::string data;  // little-endian value bytes
+};
+
+Entry Ascii(std::uint16_t tag, const std::string& text) {
+    return {tag, kAscii, std::uint32_t(text.size() + 1), text + '\0'};
+}
+Entry Short(std::uint16_t tag, unsigned v) {
+    std::string d;
+    Le16(d, v);
+    return {tag, kShort, 1, d};
+}
+Entry Rationals(std::uint16_t tag, std::initializer_list<std::pair<int, int>> values) {
+    std::string d;
+    for (auto [n, den] : values) {
+        Le32(d, std::uint32_t(n));
+        Le32(d, std::uint32_t(den));
+    }
+    return {tag, kRational, std::uint32_t(values.size()), d};
+}
+Entry Bytes(std::uint16_t tag, const std::string& bytes) {
+    return {tag, kByte, std::uint32_t(bytes.size()), bytes};
+}
+
+// An IFD with its out-of-line values right after it.
+size_t BlockSize(const std::vector<Entry>& entries) {
+    size_t size = 2 + 12 * entries.size() + 4;
+    for (const Entry& e : entries)
+        if (e.data.size() > 4) size += (e.data.size() + 1) & ~size_t(1);
+    return size;
+}
+
+std::string Block(const std::vector<Entry>& entries, std::uint32_t at) {
+    std::string ifd, data;
+    std::uint32_t dataAt = std::uint32_t(at + 2 + 12 * entries.size() + 4);
+    Le16(ifd, unsigned(entries.size()));
+    for (const Entry& e : entries) {
+        Le16(ifd, e.tag);
+        Le16(ifd, e.type);
+        Le32(ifd, e.count);
+        if (e.data.size() <= 4) {
+            std::string v = e.data;
+            v.resize(4, '\0');
+            ifd += v;
+        } else {
+            Le32(ifd, std::uint32_t(dataAt + data.size()));
+            data += e.data;
+            if (data.size() % 2) data += '\0';
+        }
+    }
+    Le32(ifd, 0);  // no next IFD
+    return ifd + data;
+}
+
+Entry Pointer(std::uint16_t tag, std::uint32_t at) {
+    std::string d;
+    Le32(d, at);
+    return {tag, kLong, 1, d};
+}
+
+std::string Tiff(const Shot& s) {
+    std::vector<Entry> exif = {
+        Rationals(0x829A, {{s.exposureNum, s.exposureDen}}),
+        Rationals(0x829D, {{s.fNumberNum, s.fNumberDen}}),
+        Short(0x8827, unsigned(s.iso)),
+    };
+    if (!s.taken.empty()) {
+        exif.push_back(Ascii(0x9003, s.taken));
+        exif.push_back(Ascii(0x9004, s.taken));
+    }
+    exif.push_back(Rationals(0x920A, {{s.focalNum, s.focalDen}}));
+
+    std::vector<Entry> gps;
+    if (s.gps) {
+        gps = {
+            Bytes(0x0000, std::string("\x02\x02\x00\x00", 4)),
+            Ascii(0x0001, std::string(1, s.latRef)),
+            Rationals(0x0002, {{s.latDeg, 1}, {s.latMin, 1}, {s.latSec, 1}}),
+            Ascii(0x0003, std::string(1, s.lonRef)),
+            Rationals(0x0004, {{s.lonDeg, 1}, {s.lonMin, 1}, {s.lonSec, 1}}),
+            Bytes(0x0005, std::string(1, '\0')),
+            Rationals(0x0006, {{35, 1}}),
+        };
+    }
+
+    std::vector<Entry> ifd0 = {Ascii(0x010F, s.make), Ascii(0x0110, s.model), Pointer(0x8769, 0)};
+    if (s.gps) ifd0.push_back(Pointer(0x8825, 0));
+    std::uint32_t ifd0At = 8;
+    std::uint32_t exifAt = std::uint32_t(ifd0At + BlockSize(ifd0));
+    std::uint32_t gpsAt = std::uint32_t(exifAt + BlockSize(exif));
+    ifd0[2] = Pointer(0x8769, exifAt);
+    if (s.gps) ifd0[3] = Pointer(0x8825, gpsAt);
+
+    std::string t = "II";
+    Le16(t, 42);
+    Le32(t, ifd0At);
+    t += Block(ifd0, ifd0At);
+    t += Block(exif, exifAt);
+    if (s.gps) t += Block(gps, gpsAt);
+    return t;
+}
+
+void Dataset(std::string& out, int number, const std::string& value) {
+    out += '\x1C';
+    out += char(2);
+    out += char(number);
+    Be16(out, unsigned(value.size()));
+    out += value;
+}
+
+// The Photoshop resource block holding the IPTC record 2 datasets.
+std::string Iptc(const Shot& s) {
+    std::string iptc;
+    Dataset(iptc, 0, std::string("\x00\x04", 2));  // record version
+    size_t from = 0;
+    while (from <= s.keywords.size() && !s.keywords.empty()) {
+        size_t comma = s.keywords.find(',', from);
+        std::string word =
+            s.keywords.substr(from, comma == std::string::npos ? std::string::npos : comma - from);
+        if (!word.empty()) Dataset(iptc, 25, word);
+        if (comma == std::string::npos) break;
+        from = comma + 1;
+    }
+    if (!s.city.empty()) Dataset(iptc, 90, s.city);
+    if (!s.country.empty()) Dataset(iptc, 101, s.country);
+    if (!s.title.empty()) Dataset(iptc, 120, s.title);
+    std::string block = std::string("Photoshop 3.0\0", 14) + "8BIM";
+    Be16(block, 0x0404);
+    block += std::string("\0\0", 2);  // empty resource name, padded
+    Be32(block, std::uint32_t(iptc.size()));
+    block += iptc;
+    if (iptc.size() % 2) block += '\0';
+    return block;
+}
+
+}  // namespace
+
+std::string Jpeg(const Shot& shot) {
+    jpeg_compress_struct cinfo;
+    jpeg_error_mgr jerr;
+    cinfo.err = jpeg_std_error(&jerr);
+    jpeg_create_compress(&cinfo);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&cinfo, &buffer, &size);
+    cinfo.image_width = JDIMENSION(shot.width);
+    cinfo.image_height = JDIMENSION(shot.height);
+    cinfo.input_components = 3;
+    cinfo.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    cinfo.write_JFIF_header = FALSE;  // the EXIF segment comes first, as cameras write it
+    jpeg_set_quality(&cinfo, 85, TRUE);
+    jpeg_start_compress(&cinfo, TRUE);
+
+    std::string exif = std::string("Exif\0\0", 6) + Tiff(shot);
+    jpeg_write_marker(&cinfo, JPEG_APP0 + 1, reinterpret_cast<const JOCTET*>(exif.data()),
+                      unsigned(exif.size()));
+    if (!shot.keywords.empty() || !shot.title.empty() || !shot.city.empty() ||
+        !shot.country.empty()) {
+        std::string iptc = Iptc(shot);
+        jpeg_write_marker(&cinfo, JPEG_APP0 + 13, reinterpret_cast<const JOCTET*>(iptc.data()),
+                          unsigned(iptc.size()));
+    }
+
+    std::vector<JSAMPLE> row(size_t(shot.width) * 3);
+    unsigned seed = unsigned(shot.seed) * 2654435761u;
+    while (cinfo.next_scanline < cinfo.image_height) {
+        for (int x = 0; x < shot.width; ++x) {
+            row[size_t(x) * 3] = JSAMPLE((x * 255 / shot.width + seed) & 0xFF);
+            row[size_t(x) * 3 + 1] = JSAMPLE((cinfo.next_scanline * 7 + (seed >> 8)) & 0xFF);
+            row[size_t(x) * 3 + 2] = JSAMPLE((seed >> 16) & 0xFF);
+        }
+        JSAMPROW rows[1] = {row.data()};
+        jpeg_write_scanlines(&cinfo, rows, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    std::string bytes(reinterpret_cast<const char*>(buffer), size);
+    std::free(buffer);
+    return bytes;
+}
+
+bool WriteFile(const std::string& path, const std::string& bytes) {
+    std::error_code ec;
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), std::streamsize(bytes.size()));
+    return bool(out);
+}
+
+}  // namespace pictures

@@ -1,0 +1,40 @@
+// Real picture files for the host program's tests and benchmark: JPEG files written by
+// the system's JPEG library, carrying an EXIF block (camera, capture times, exposure,
+// GPS position) and an IPTC block (keywords, title, city, country), as a camera and a
+// photo manager would leave them.
+#pragma once
+
+#include <string>
+
+namespace pictures {
+
+struct Shot {
+    int width = 64;
+    int height = 48;
+    int seed = 0;  // varies the pixels, so that different shots differ in content
+    std::string make = "Canon";
+    std::string model = "EOS 5D";
+    std::string taken = "2019:05:01 10:20:30";  // EXIF form; "" = no capture time
+    int iso = 400;
+    int exposureNum = 1, exposureDen = 250;
+    int fNumberNum = 28, fNumberDen = 10;
+    int focalNum = 50, focalDen = 1;
+    // GPS position in whole degrees, minutes and seconds; no GPS block when !gps.
+    bool gps = false;
+    int latDeg = 48, latMin = 51, latSec = 30;
+    char latRef = 'N';
+    int lonDeg = 2, lonMin = 17, lonSec = 40;
+    char lonRef = 'E';
+    std::string keywords;  // "" = no IPTC block
+    std::string title;
+    std::string city;
+    std::string country;
+};
+
+// The bytes of a JPEG file for `shot`.
+std::string Jpeg(const Shot& shot);
+
+// Writes `bytes` to `path`, making its folders; false on failure.
+bool WriteFile(const std::string& path, const std::string& bytes);
+
+}  // namespace pictures

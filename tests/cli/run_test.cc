@@ -1,0 +1,221 @@
+// picdex index as a long-running process: stopped by Ctrl-C or killed and continued,
+// two at once, searches beside it, and its progress display in a real terminal.
+#include <signal.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+
+#include "cli/cli_fixture.h"
+
+namespace clitest {
+namespace {
+
+class CliRunTest : public CliTest {
+protected:
+    // `count` pictures in folders of 50, with differing cameras, dates and settings.
+    std::string MakeTree(int count) {
+        for (int i = 0; i < count; ++i) {
+            pictures::Shot s;
+            s.seed = i;
+            s.iso = 100 << (i % 5);
+            char taken[32], rel[64];
+            std::snprintf(taken, sizeof taken, "%04d:%02d:%02d 12:00:00", 2010 + i % 7, 1 + i % 12,
+                          1 + i % 28);
+            s.taken = taken;
+            std::snprintf(rel, sizeof rel, "tree/f%03d/p%05d.jpg", i / 50, i);
+            Put(rel, s);
+        }
+        return home_ / "tree";
+    }
+
+    // What an index says about its pictures, folders and months, without the times
+    // that depend on when it ran.
+    std::vector<std::string> Contents(const std::string& db) {
+        std::vector<std::string> all;
+        for (const char* sql :
+             {"select strFullPath || strFileName, iFileSize, tSnapTime, tFileModify, iWidth, "
+              "iHeight, strMD5, strManufacturer, strModel, iISO from tb_file_info left join "
+              "tb_path_info on tb_path_info.iPathID = tb_file_info.iPathID left join "
+              "tb_exif_info on tb_exif_info.iExifID = tb_file_info.iExifID order by 1;",
+              "select strFullPath, iPicCount, iPicSize from tb_path_info order by 1;",
+              "select strFullPath, tPathPicTime, iPicCountT, iPicSizeT from tb_time_path_info "
+              "left join tb_path_info on tb_path_info.iPathID = tb_time_path_info.iPathID "
+              "order by 1, 2;",
+              "select count(*) from tb_path_task;"}) {
+            std::vector<std::string> rows = QueryIndex(db, sql);
+            all.insert(all.end(), rows.begin(), rows.end());
+            all.push_back("--");
+        }
+        return all;
+    }
+
+    int Rows(const std::string& db, const char* where) {
+        std::vector<std::string> r =
+            QueryIndex(db, std::string("select count(*) from tb_file_info where ") + where);
+        return r.empty() ? 0 : std::stoi(r[0]);
+    }
+};
+
+TEST_F(CliRunTest, AStoppedOrKilledRunContinuesToTheSameIndex) {
+    std::string tree = MakeTree(1500);
+    Result ref = Picdex({"index", "--db", home_ / "ref.db", tree});
+    ASSERT_EQ(ref.status, 0) << ref.err;
+    std::vector<std::string> expected = Contents(home_ / "ref.db");
+    ASSERT_GT(expected.size(), 1500u);
+
+    struct Case {
+        const char* name;
+        int signal;
+        const char* when;  // rows that must exist before the signal
+    } cases[] = {
+        {"killed after the walk", SIGKILL, "1"},
+        {"killed while analysing", SIGKILL, "strMD5 = '0'"},
+        {"Ctrl-C while analysing", SIGINT, "strMD5 = '0'"},
+    };
+    for (const Case& c : cases) {
+        std::string db = home_ / (std::string(c.name) + ".db");
+        Process p = Start({"index", "--db", db, tree}, env_, Home());
+        bool reached = WaitFor([&] { return Rows(db, c.when) > 0; }, 120);
+        kill(p.pid, c.signal);
+        Result stopped = p.Wait();
+        // (A run that ended before the signal came exits 0; nothing is left to continue.)
+        if (c.signal == SIGINT && stopped.status != 0) {
+            EXPECT_EQ(stopped.status, 1) << c.name;
+            EXPECT_NE(stopped.err.find("continues where this run stopped"), std::string::npos)
+                << stopped.err;
+        }
+        Result again = Picdex({"index", "--db", db, "--json"});
+        ASSERT_EQ(again.status, 0) << c.name << ": " << again.err;
+        std::map<std::string, std::string> summary;
+        ASSERT_TRUE(ParseJsonObject(Lines(again.out)[0], &summary));
+        EXPECT_EQ(summary["pictures"], "1500") << c.name;
+        if (reached && stopped.status != 0) {
+            EXPECT_EQ(summary["continued"], "true") << c.name;
+        }
+        EXPECT_EQ(Contents(db), expected) << c.name;
+        EXPECT_EQ(Picdex({"stats", "--db", db}).out,
+                  Picdex({"stats", "--db", home_ / "ref.db"}).out)
+            << c.name;
+    }
+}
+
+TEST_F(CliRunTest, AFullDiskStopsTheRunWhichContinuesOnceThereIsRoom) {
+    std::string tree = MakeTree(4000);
+    // A small file system of its own for the index (needs the right to mount one).
+    std::string disk = home_.MakeDir("disk");
+    if (std::system(("mount -t tmpfs -o size=2560k tmpfs '" + disk + "' 2>/dev/null").c_str()) != 0)
+        GTEST_SKIP() << "cannot mount a small file system here";
+    struct Unmount {
+        std::string at;
+        ~Unmount() { std::system(("umount '" + at + "' 2>/dev/null").c_str()); }
+    } unmount{disk};
+    std::string db = disk + "/index.db";
+    Result full = Picdex({"index", "--db", db, tree});
+    EXPECT_EQ(full.status, 1);
+    EXPECT_NE(full.err.find("disk holding the index is full"), std::string::npos) << full.err;
+    EXPECT_NE(full.err.find("make room"), std::string::npos) << full.err;
+
+    ASSERT_EQ(std::system(("mount -o remount,size=64m '" + disk + "'").c_str()), 0);
+    Result again = Picdex({"index", "--db", db, "--json"});
+    ASSERT_EQ(again.status, 0) << again.err;
+    EXPECT_NE(again.out.find("\"finished\":true"), std::string::npos) << again.out;
+    EXPECT_NE(again.out.find("\"pictures\":4000"), std::string::npos) << again.out;
+    EXPECT_EQ(Lines(Picdex({"stats", "--db", db}).out).back(), "4000\ttotal");
+    EXPECT_EQ(Rows(db, "strMD5 = ''"), 0);
+}
+
+TEST_F(CliRunTest, FoldersThatVanishDuringARunAreDroppedWithoutHarm) {
+    std::string tree = MakeTree(1500);
+    Process p = Start({"index", tree}, env_, Home());
+    // Once the walk has saved its lists, half of the folders go before they are analysed.
+    WaitFor([&] { return Rows(Db(), "1") > 0; }, 120);
+    for (int f = 0; f < 30; f += 2) {
+        char name[16];
+        std::snprintf(name, sizeof name, "/f%03d", f);
+        std::filesystem::remove_all(tree + name);
+    }
+    Result r = p.Wait();
+    EXPECT_EQ(r.status, 0) << r.err;
+    auto next = Index();
+    EXPECT_EQ(next["pictures"], "750");
+    EXPECT_EQ(Lines(Picdex({"stats"}).out).back(), "750\ttotal");
+}
+
+TEST_F(CliRunTest, OneIndexRunAtATimeWhileSearchesGoOn) {
+    std::string tree = MakeTree(1500);
+    Process p = Start({"index", tree}, env_, Home());
+    // Searches and statistics answer while the run is writing.
+    ASSERT_TRUE(WaitFor([&] { return Rows(Db(), "1") > 0; }, 120));
+    Result search = Picdex({"search", "--count", "p0"});
+    EXPECT_EQ(search.status, 0) << search.err;
+    EXPECT_EQ(Picdex({"stats"}).status, 0);
+    Result first = p.Wait();
+    ASSERT_EQ(first.status, 0) << first.err;
+
+    // The lock is what a running index holds: while anyone holds it, a second run is
+    // refused without touching the index.
+    int fd = open((Db() + ".lock").c_str(), O_RDWR);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(flock(fd, LOCK_EX | LOCK_NB), 0);
+    Result second = Picdex({"index"});
+    EXPECT_EQ(second.status, 1);
+    EXPECT_NE(second.err.find("already going on"), std::string::npos) << second.err;
+    close(fd);
+    EXPECT_EQ(Picdex({"index"}).status, 0);
+}
+
+TEST_F(CliRunTest, ProgressIsDrawnOnATerminalAndLoggedOtherwise) {
+    std::string tree = MakeTree(2000);
+    // Not a terminal: a plain log, no redrawn line.
+    Result plain = Picdex({"index", "--db", home_ / "plain.db", tree});
+    ASSERT_EQ(plain.status, 0);
+    EXPECT_EQ(plain.err.find('\r'), std::string::npos);
+    EXPECT_NE(plain.err.find("folders walked: 2,000 pictures found"), std::string::npos)
+        << plain.err;
+    EXPECT_NE(plain.err.find("files analysed: 2,000"), std::string::npos) << plain.err;
+
+    if (std::system("tmux -V >/dev/null 2>&1") != 0) GTEST_SKIP() << "no tmux";
+    std::string socket = "picdex-test-" + std::to_string(getpid());
+    std::string tmux = "tmux -L " + socket + " ";
+    std::string script =
+        home_.WriteFile("run.sh", "#!/bin/sh\nunset NO_COLOR\nexport PICDEX_DB='" +
+                                      home_ / "tty.db" + "'\n'" + std::string(PICDEX_CLI) +
+                                      "' index '" + tree + "'\necho \"EXIT=$?\"\nsleep 600\n");
+    std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+    if (std::system((tmux + "new-session -d -s t -x 150 -y 20 '" + script + "'").c_str()) != 0) {
+        std::system((tmux + "kill-server 2>/dev/null").c_str());
+        GTEST_SKIP() << "tmux cannot start a terminal here";
+    }
+    auto screen = [&] {
+        std::string text;
+        if (FILE* f = popen((tmux + "capture-pane -p -t t").c_str(), "r")) {
+            char buf[4096];
+            size_t n;
+            while ((n = fread(buf, 1, sizeof buf, f)) > 0)
+                text.append(buf, n);
+            pclose(f);
+        }
+        return text;
+    };
+    std::set<std::string> seen;
+    std::string last;
+    bool done = WaitFor(
+        [&] {
+            last = screen();
+            for (const char* phase : {"walking folders  ", "analysing  ", "pictures found"})
+                if (last.find(phase) != std::string::npos) seen.insert(phase);
+            return last.find("EXIT=") != std::string::npos;
+        },
+        180);
+    std::system((tmux + "kill-server 2>/dev/null").c_str());
+    ASSERT_TRUE(done) << last;
+    EXPECT_NE(last.find("EXIT=0"), std::string::npos) << last;
+    EXPECT_NE(last.find("Indexed 2,000 pictures in 40 folders"), std::string::npos) << last;
+    // The redrawn line showed the analysis with its counts ("analysing  N of 2,000").
+    EXPECT_TRUE(seen.count("analysing  ")) << last;
+}
+
+}  // namespace
+}  // namespace clitest

@@ -1,14 +1,16 @@
-// The records and their data-access objects on real database files: round trips, the
-// statements and id forms, the null values of the row readers, replacement by the unique
-// keys, folder ids created along a path (also from several threads), the month counters,
-// and the bounded caches.
+// The literals and the statements built from records; the data-access objects on real
+// files: round trips, statements and id forms, null values, replacement by the unique
+// keys, folder ids along a path (also from several threads), months, the bounded caches.
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <climits>
 #include <thread>
 
 #include "db/file_dao.h"
 #include "db/path_dao.h"
+#include "db/record_sql.h"
+#include "db/sql_literal.h"
 #include "db/time_path_dao.h"
 #include "db_test_util.h"
 
@@ -137,7 +139,7 @@ TEST_F(DaoTest, NewFileRowReplacesTheRowWithTheSameFolderAndName) {
 }
 
 // NULL reads as the record's defaults (ids -1, page count 1, times 0). A row whose id
-// reads 0 is refused, as is a folder row without a name and a month row without a
+// reads 0 is refused, as are a folder row without a name and a month row without a
 // folder; without a manager, or with a closed one, nothing is done.
 TEST_F(DaoTest, RowReadersUseTheNullValuesAndRefuseRowsWithoutIds) {
     db.Execute(
@@ -155,13 +157,7 @@ TEST_F(DaoTest, RowReadersUseTheNullValuesAndRefuseRowsWithoutIds) {
               (std::tuple{files.Select(0, f), paths.Select(5, p), months.Select(6, m)}));
     EXPECT_EQ(L"Q:\\", p.strFullPath);  // left partly filled
 
-    CFileDao orphan;
-    CTimePathDao closedMonths;
-    CDBMng closed;
-    closedMonths.SetDbMng(&closed);
-    EXPECT_FALSE(orphan.Insert(f) || orphan.GetByName(f) || orphan.Delete(1) ||
-                 CPathDao().GetPathID(L"C:\\A\\", true) ||
-                 closedMonths.AddPicture(1, 1, 1, CTime(2008, 1, 1, 0, 0, 0)));
+    EXPECT_FALSE(CFileDao().Insert(f) || CPathDao().GetPathID(L"C:\\A\\", true));
     ASSERT_GT(paths.GetPathID(L"C:\\A\\", true), 0);
     db.Close();  // a cached folder id is not handed out once the connection is gone
     EXPECT_EQ(0, paths.GetPathID(L"C:\\A\\", false));
@@ -267,6 +263,39 @@ TEST_F(DaoTest, MonthsAreCountedFromTheirFirstLocalSecond) {
                   "iPicSizeT + 1 where iPathID = 3 AND tPathPicTime = '2008-03-01 00:00:00';"}),
               log.Seen());
     EXPECT_EQ("2008-03-01 00:00:00|3|131", Column(db, rows).front());
+}
+
+// Times in local time (a time without a calendar form as the zeros and -1s), texts as
+// UTF-8 with only the quote doubled, and the values in column order.
+TEST(SqlLiteralTest, LiteralsAndRecordStatements) {
+    dbtest::ScopedTimeZone tz("Asia/Shanghai");
+    EXPECT_EQ(std::tuple("'1970-01-01 08:00:00'", "'2008-02-29 23:59:59'", "'0-00-00 -1:-1:-1'"),
+              std::tuple(SqlTime(CTime(0)), SqlTime(CTime(2008, 2, 29, 23, 59, 59)),
+                         SqlTime(CTime(LLONG_MAX))));
+    EXPECT_EQ(
+        std::tuple("'O''Brien.jpg'", "''''''", "'\xE7\x85\xA7\xE7\x89\x87'", "'%50%_x''%'",
+                   "C:\\a''b\\", "-7", "5000000000"),
+        std::tuple(SqlText(L"O'Brien.jpg"), SqlText(L"''"), SqlText(L"照片"), SqlLike(L"50%_x'"),
+                   SqlEscape(L"C:\\a'b\\"), SqlInt(-7), SqlInt64(5000000000LL)));
+    _tagGpsInfo gps;
+    gps.iLatitude = 31, gps.iLongitute = 121, gps.iAltitute = 5;
+    EXPECT_EQ(
+        "Insert into tb_gps_info(iLatitude, iLongitute, iAltitute, iGpsSpeed, "
+        "tGpsTime)values(31,121,5,0,'1970-01-01 08:00:00');",
+        BuildInsert(gps));
+    _tagFileInfo f;
+    f.iPathID = 3, f.strFileName = L"O'Brien.jpg", f.iFileSize = 1234, f.tSnapTime = CTime(86400);
+    f.iExifID = 5, f.iBPP = 24, f.iFileID = 44;
+    EXPECT_EQ(
+        "Replace into tb_file_info(iFileID, iPathID, strFileName, strExt, iFileSize, tSnapTime, "
+        "tFileCreate, tFileModify, tFileSearch, strMD5, iIptcID, iExifID, iGpsID, iHeight, "
+        "iWidth, iBPP, iPageCount )values(44,3,'O''Brien.jpg','',1234,'1970-01-02 "
+        "08:00:00','1970-01-01 08:00:00','1970-01-01 08:00:00','1970-01-01 "
+        "08:00:00','',-1,5,-1,0,0,24,1);",
+        BuildInsert(f));
+    _tagIptcInfo iptc;  // the record holds the location before the city, the table after
+    iptc.strCity = L"City", iptc.strLocation = L"Place";
+    EXPECT_NE(std::string::npos, BuildInsert(iptc).find("values('','','','','City','Place',"));
 }
 
 }  // namespace

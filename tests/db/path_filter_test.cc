@@ -1,5 +1,5 @@
-// The folder filters: the folder-name tree, and the filter set kept in step with
-// tb_path_filter, with the fixed folders that are never stored.
+// The folder filters: the folder-name tree, and the filter sets kept in step with
+// tb_path_filter.
 #include <gtest/gtest.h>
 
 #include "db/path_filter.h"
@@ -102,19 +102,6 @@ TEST_F(PathFilterTest, AddAndRemoveKeepTableTreeAndSetsInStep) {
                   filter.GetFilterType(L"D:\\Both\\"),
                   CountRows(db, "tb_path_filter", "strFullPath = 'D:\\Both\\' and iFilterType = 1"),
                   Sets().second.count(L"D:\\Both\\")));
-}
-
-// The fixed folders are excluded but never stored; removed like any excluded folder
-// until the next load brings them back.
-TEST_F(PathFilterTest, FixedFoldersAreExcludedButNeverStored) {
-    EXPECT_EQ(std::tuple(std::set<CString>{kSvi}, 1, 0),
-              std::tuple(Sets().first, filter.GetFilterType(L"c:\\system volume information\\x\\"),
-                         CountRows(db, "tb_path_filter")));
-    EXPECT_TRUE(filter.RemoveExcludedFilter(kSvi));
-    EXPECT_EQ(std::pair(0, true), std::pair(filter.GetFilterType(kSvi), Sets().first.empty()));
-    ASSERT_TRUE(filter.LoadFilters());
-    EXPECT_EQ(std::pair(1, 0),
-              std::pair(filter.GetFilterType(kSvi), CountRows(db, "tb_path_filter")));
 }
 
 // Setting a set adds and removes in one transaction; another letter case of a folder is

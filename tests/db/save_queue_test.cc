@@ -1,7 +1,10 @@
 // The save queue and its tasks on real files: counters, drains and their transactions,
-// what each task writes and reports, a drain that fails in the middle of a batch, and
-// the per-month changes of a folder analysed again.
+// what each task writes and reports, a drain that fails in the middle of a batch, the
+// per-month changes of a folder analysed again, and the queue used from several threads.
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
 
 #include "db/save_queue.h"
 #include "db_test_util.h"
@@ -12,8 +15,7 @@ using dbtest::Column;
 using dbtest::CountRows;
 using dbtest::Scalar;
 
-std::set<_tagSimpleFileInfo> Files(std::initializer_list<const wchar_t*> names,
-                                   ULONGLONG size = 1000) {
+std::set<_tagSimpleFileInfo> Files(std::vector<const wchar_t*> names, ULONGLONG size = 1000) {
     std::set<_tagSimpleFileInfo> out;
     for (const wchar_t* name : names)
         out.insert({name, size, CTime(2015, 5, 5, 5, 5, 5)});
@@ -235,6 +237,91 @@ TEST_F(SaveQueueTest, AFinishedFolderReportsItsMonthChanges) {
             Scalar(Mng(),
                    "select strFullPath || '|' || tPathPicTime || '|' || iPicCountT || "
                    "'|' || iPicSizeT from tb_time_path_info join tb_path_info using (iPathID)")));
+}
+
+// The database layer used from several threads at once, as a scan uses it: producers
+// queue folder lists and file details (creating folder rows as they go), one thread
+// drains the queue, and another runs lookups, configuration writes, filter edits and
+// search-history updates meanwhile. Also run under the thread sanitizer.
+constexpr int kProducers = 2;
+constexpr int kFoldersEach = 30;
+constexpr int kFilesPerFolder = 5;
+
+CString FolderOf(int producer, int i) {
+    return L"E:\\p" + std::to_wstring(producer) + L"\\f" + std::to_wstring(i) + L"\\";
+}
+
+TEST_F(SaveQueueTest, WritersDrainWhileAnotherThreadLooksUpAndWrites) {
+    StartRun(L"2000-01-01 00:00:00");
+    std::atomic<int> producersLeft{kProducers};
+    std::atomic<bool> stop{false};
+    std::atomic<int> drained{0};
+
+    std::vector<std::thread> threads;
+    for (int p = 0; p < kProducers; ++p) {
+        threads.emplace_back([&, p] {
+            for (int i = 0; i < kFoldersEach; ++i) {
+                CString folder = FolderOf(p, i);
+                const wchar_t* names[] = {L"0.jpg", L"1.jpg", L"2.jpg", L"3.jpg", L"4.jpg"};
+                queue.QueueFolderFiles(folder, Files({names, names + 5}, 100), 1);
+                for (int k = 0; k < kFilesPerFolder; ++k) {
+                    db.RegisterFolder(folder);
+                    QueueDetail(folder, names[k], 100, CTime(2012, 1 + k, 3, 0, 0, 0), false);
+                }
+                queue.QueueFinishReport(1, folder);
+            }
+            producersLeft.fetch_sub(1);
+        });
+    }
+    threads.emplace_back([&] {  // the writer thread
+        for (;;) {
+            bool last = producersLeft.load() == 0;
+            drained.fetch_add(queue.Drain(nullptr));
+            if (last) break;
+        }
+    });
+    threads.emplace_back([&] {  // the host's thread
+        // At least 50 rounds, so that the filter below exists even if this thread
+        // starts late; then until the writers are done.
+        for (int n = 0; n < 50 || !stop.load(); ++n) {
+            CString value;
+            db.GetConfig(L"BackSearchStartTime", value);
+            db.SetConfig(L"HostKey" + std::to_wstring(n % 150), std::to_wstring(n));
+            db.GetPathDao().GetPathID(FolderOf(n % kProducers, n % kFoldersEach), false);
+            db.GetPathDao().HasSubFolder(L"E:\\p0\\");
+            db.AddSearch(L"query" + std::to_wstring(n % 7));
+            std::map<CString, int> history;
+            db.GetSearchHistory(L"QUERY", history, 3);
+            if (n % 10 == 0) db.AddExcludedFilter(L"F:\\x" + std::to_wstring(n) + L"\\");
+            db.GetFilterType(L"F:\\x0\\deep\\");
+        }
+    });
+    for (int i = 0; i < kProducers + 1; ++i)
+        threads[size_t(i)].join();
+    stop.store(true);
+    threads.back().join();
+
+    // Every task written once, every folder one row with its five files and their five
+    // months, each finished folder reported its five new months; the host's filter is in.
+    const int folders = kProducers * kFoldersEach, files = folders * kFilesPerFolder;
+    EXPECT_EQ(std::tuple(folders * (1 + kFilesPerFolder + 1), 0, files, false, size_t(folders),
+                         size_t(folders), size_t(0), 1),
+              std::tuple(drained.load(), queue.GetPending(), queue.GetSaved(kSaveFileDetails),
+                         Mng().IsInTransaction(), sink.stats.size(), sink.saved.size(),
+                         db.BaselineCount(), db.GetFilterType(L"F:\\x0\\deep\\")));
+    const std::string mine = "strFullPath like 'E:\\p_\\f%'";
+    EXPECT_EQ(
+        std::tuple(folders, files, files, 0),
+        std::tuple(
+            CountRows(Mng(), "tb_path_info", mine),
+            CountRows(Mng(), "tb_file_info", "strMD5 = '0'"), CountRows(Mng(), "tb_time_path_info"),
+            CountRows(Mng(), "tb_path_info", mine + " and (iPicCount <> 5 or iPicSize <> 500)")));
+    for (const auto& [folder, months] : sink.stats) {
+        int added = 0;
+        for (const auto& [month, change] : months)
+            added += change.first;
+        EXPECT_EQ(std::pair(size_t(5), 5), std::pair(months.size(), added));
+    }
 }
 
 }  // namespace

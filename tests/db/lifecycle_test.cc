@@ -37,8 +37,9 @@ class LifecycleTest : public ::testing::Test {
 protected:
     CString Path() const { return Utf8ToWide(file.Path()); }
     // A first start on the file and `change` on the open layer; then the statements of a
-    // second start.
+    // second start (of `db`, closed first).
     std::vector<std::string> SecondStart(const std::function<void(CDbFacade&)>& change) {
+        db.Close();
         {
             CDbFacade first;
             EXPECT_TRUE(first.Initialize(Path()));
@@ -66,7 +67,6 @@ TEST_F(LifecycleTest, NewFileGetsTheWholeSchemaAndVersion3) {
                          CountIndexes(m, "idx_"), CountIndexes(m, "ind_"),
                          CountIndexes(m, "idx_config_key"), Version(m), m.IsInTransaction()));
     EXPECT_EQ(3u + 33u, Position(seen, "'DbVersion','1'"));
-    EXPECT_LT(Position(seen, "'DbVersion','1'"), Position(seen, "from tb_path_filter;"));
     EXPECT_LT(Position(seen, "SELECT * from tb_search_history;"),
               Position(seen, "begin  transaction;"));
     EXPECT_LT(Position(seen, "commit transaction;"), Position(seen, "'DbVersion','2'"));
@@ -83,7 +83,6 @@ TEST_F(LifecycleTest, LaterStartsUpgradeByTheStoredVersion) {
                   "select strCfgValue from tb_config_info where strCfgKey = 'DbVersion'LIMIT 1;",
                   "Select * from tb_path_filter;", "SELECT * from tb_search_history;"}),
               SecondStart([](CDbFacade&) {}));
-    db.Close();
     auto setVersion = [](const wchar_t* version) {
         return [=](CDbFacade& first) {
             for (const std::string& name : dbtest::Column(
@@ -96,10 +95,8 @@ TEST_F(LifecycleTest, LaterStartsUpgradeByTheStoredVersion) {
     EXPECT_EQ(5u + 19u + 1u, SecondStart(setVersion(L"2")).size());
     EXPECT_EQ(std::pair(19, std::string("3")),
               std::pair(CountIndexes(db.GetDbMng(), "ind_"), Version(db.GetDbMng())));
-    db.Close();
     EXPECT_EQ(5u, SecondStart(setVersion(L"7")).size());
     EXPECT_EQ("7", Version(db.GetDbMng()));
-    db.Close();
     EXPECT_EQ(3u + 33u, Position(SecondStart(setVersion(L"abc")), "'DbVersion','1'"));
     std::set<CString> included;
     db.GetIncludedFilters(included);

@@ -65,8 +65,7 @@ TEST_F(SaveQueueTest, DrainsSettleTheCountersAndTheFirstTick) {
 // Reset zeroes the counters and the baselines.
 TEST_F(SaveQueueTest, TaskListConfigurationAndReportTasksCountAndWrite) {
     queue.QueueAddFatFolders({L"D:\\a\\", L"D:\\b\\", L"D:\\c\\"});
-    for (int i : {kSaveAllItems, kSaveFolderAdds, kSaveWalkAdds})
-        EXPECT_EQ(3, queue.GetQueued(i));
+    EXPECT_EQ(3, queue.GetQueued(kSaveWalkAdds));
     queue.QueueDelFatFolder(L"D:\\b\\");
     queue.QueueAddNtfsDrive(L'D');
     queue.QueueAddNtfsDrive(L'e');
@@ -81,14 +80,17 @@ TEST_F(SaveQueueTest, TaskListConfigurationAndReportTasksCountAndWrite) {
               std::tuple(queue.GetSaved(kSaveAllItems), queue.GetSaved(kSaveNtfsAdds),
                          queue.GetSaved(kSaveNtfsRemovals), queue.GetSaved(kSaveWalkRemovals),
                          queue.GetSaved(kSaveFolderRemovals), queue.GetSaved(kSaveFolderAdds)));
-    CString value;
-    EXPECT_TRUE(db.GetConfig(L"BackSearchStartNtfs", value));
+    std::set<CString> paths, drives;  // read back as the scan does
+    EXPECT_TRUE(db.GetPathTasks(paths) && db.GetNtfsPathTasks(drives));
     EXPECT_EQ(
-        std::tuple(std::vector<std::string>{"D:\\a\\", "D:\\c\\"}, std::vector<std::string>{"d:\\"},
-                   CString(L"1"), std::vector<std::string>{"drive C"}),
-        std::tuple(Column(Mng(), "select strPathToSearch from tb_path_task order by 1"),
-                   Column(Mng(), "select strPathToSearch from tb_ntfs_path_task"), value,
-                   sink.events));
+        std::tuple(std::set<CString>{L"D:\\a\\", L"D:\\c\\"}, std::set<CString>{L"d:\\"},
+                   std::string("1")),
+        std::tuple(
+            paths, drives,
+            Scalar(
+                Mng(),
+                "select strCfgValue from tb_config_info where strCfgKey = 'BackSearchStartNtfs'")));
+    EXPECT_EQ(std::vector<std::string>{"drive C"}, sink.events);
     db.RegisterFolder(L"D:\\a\\");
     queue.QueueDelFatFolder(L"D:\\a\\");
     queue.Reset();

@@ -25,8 +25,8 @@ CIFD* ParseIfd0(CAppSegMgr& mgr, const Bytes& tiff) {
 }  // namespace
 
 // Entries of the wrong type or count are left out, as is a repeated tag (the first wins).
-// A value field of 4 bytes is given as stored. SHORT with count 3 holds an offset: in big-endian
-// data the field is turned round as a 32-bit number before its first two bytes are read.
+// SHORT with count 3 holds an offset: in big-endian data the field is turned round as a
+// 32-bit number before its first two bytes are read.
 TEST(Exif, EntriesOfTheWrongTypeOrCountAndRepeatedTagsAreLeftOut) {
     for (bool big : {false, true}) {
         TiffBuilder t(big);
@@ -45,8 +45,7 @@ TEST(Exif, EntriesOfTheWrongTypeOrCountAndRepeatedTagsAreLeftOut) {
         CAppSegMgr mgr;
         CIFD* ifd0 = ParseIfd0(mgr, t.Build());
         ASSERT_NE(ifd0, nullptr);
-        // Make is "First"; Orientation takes any type, read as SHORT from the field; the
-        // GPS directory keeps nothing, so it has no pointer.
+        // Orientation takes any type, read as SHORT; GPS keeps nothing, so has no pointer.
         CIFD* exifDir = Sub(ifd0, 0x8769);
         ASSERT_NE(exifDir, nullptr);
         EXPECT_EQ(std::tuple("{46X,69X,72X,73X,74X,00X}", big ? "0" : "3", big ? "513" : "258",

@@ -12,9 +12,8 @@ using namespace exiftest;
 
 namespace {
 
-// Parses a Photoshop segment of `resources` followed by an EXIF segment (the IPTC
-// segment never costs the segments after it). Its description: "segment 237 length <n>"
-// and the datasets, " record:dataset=data" each.
+// Parses a Photoshop segment of `resources` and an EXIF segment (which must survive);
+// returns "segment 237 length <n>" and " record:dataset=data" for each dataset.
 std::string ParseIptc(const Bytes& resources) {
     CAppSegMgr mgr;
     EXPECT_TRUE(ParseBytes(JpegBuilder()

@@ -1,14 +1,10 @@
 #!/bin/sh
-# Makes the real-file fixtures of the metadata reader's tests (and the fuzz target's
-# seeds): small JPEG files written by the system's JPEG library and tagged by exiftool
-# in either byte order.
+# The metadata reader's real files (and the fuzz target's seeds): small JPEG files written
+# by the JPEG library, tagged by exiftool in either byte order.
 # Usage: make_fixtures.sh <make_jpeg tool> <exiftool> <output folder>
 set -eu
-make_jpeg=$1
-exiftool=$2
-out=$3
-mkdir -p "$out"
-cd "$out"
+make_jpeg=$1 exiftool=$2 out=$3
+mkdir -p "$out" && cd "$out"
 
 "$make_jpeg" plain.jpg 64 48
 "$make_jpeg" small.jpg 16 12

@@ -9,10 +9,7 @@
 int main(int argc, char** argv) {
     int width = argc == 4 ? std::atoi(argv[2]) : 0, height = argc == 4 ? std::atoi(argv[3]) : 0;
     FILE* out = width > 0 && height > 0 ? std::fopen(argv[1], "wb") : nullptr;
-    if (out == nullptr) {
-        std::fprintf(stderr, "usage: make_jpeg out.jpg width height\n");
-        return 2;
-    }
+    if (out == nullptr) return 2;
     jpeg_compress_struct cinfo;
     jpeg_error_mgr jerr;
     cinfo.err = jpeg_std_error(&jerr);

@@ -1,8 +1,7 @@
 // What a parse keeps, written back, reads back the same: every kind of segment, real files
 // (libjpeg's, tagged by exiftool in either byte order: make_fixtures.sh) and the inputs
-// kept from fuzzing (regress/), also without any fault under the sanitizers. The real
-// files' values as the index stores them are checked against exiftool by the analysis
-// tests; here what the directories hold, and a real thumbnail.
+// kept from fuzzing (regress/). The real files' values as the index stores them are
+// checked against exiftool by the analysis tests; here both byte orders and a thumbnail.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -93,14 +92,9 @@ TEST(RealFiles, BothByteOrdersGiveTheSameEntriesAndTheThumbnailIsRead) {
               std::pair(big.GetExif()->IsBigEndian(), little.GetExif()->IsBigEndian()));
     EXPECT_EQ(Describe(big, false), Describe(little, false));
     CIFD* ifd0 = big.GetExif()->GetIFD0();
-    CIFD *exif = Sub(ifd0, 0x8769), *gps = Sub(ifd0, 0x8825);
-    ASSERT_TRUE(dynamic_cast<CJPEGExifIFD*>(exif) && dynamic_cast<CJPEGGpsIFD*>(gps));
-    EXPECT_EQ(
-        std::tuple("{50X,69X,63X,64X,65X,78X,43X,61X,6dX,00X}", "1/125", "400", "-2/3",
-                   "{000aX,0014X}", "640", "{48/1,30/1,45/1}", "{02X,03X,00X,00X}"),
-        std::tuple(Text(ifd0, 0x010F), Text(exif, 0x829A), Text(exif, 0x8827), Text(exif, 0x9204),
-                   Text(exif, 0xA214), Text(exif, 0xA002), Text(gps, 2), Text(gps, 0)));
-    EXPECT_TRUE(exif->HasEntry(0x9286) && exif->HasEntry(0x9000));
+    EXPECT_TRUE(dynamic_cast<CJPEGExifIFD*>(Sub(ifd0, 0x8769)) &&
+                dynamic_cast<CJPEGGpsIFD*>(Sub(ifd0, 0x8825)));
+    EXPECT_EQ("1/125", Text(Sub(ifd0, 0x8769), 0x829A));
 
     CAppSegMgr thumb;
     ASSERT_TRUE(ParseBytes(Fixture("thumb.jpg"), thumb) && thumb.GetExif());

@@ -15,7 +15,6 @@ const CTime kSnap(2019, 7, 14, 10, 0, 0);
 
 class MaintenanceTest : public dbtest::FacadeTest {
 protected:
-    void StartRun() { db.SetConfig(L"BackSearchStartTime", L"2020-06-01 12:00:00"); }
     std::string Rows(const std::string& table, const std::string& columns) {
         std::string out;
         for (auto& s : Column(Mng(), "select " + columns + " from " + table + " order by 1"))

@@ -1,12 +1,10 @@
-// Files and drives on a drive table of temporary folders: folders and volumes, folder and
-// file creation, folder listings, file digests, and the scan scope (the drives by file
-// system, the default lists, the host's registry value and settings file).
+// Files and drives on a drive table of temporary folders: folders, volumes, creation,
+// listings, digests, and the scan scope (drives, default lists, the host's settings).
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <memory>
 #include <numeric>
 #include <string>
 #include <vector>
@@ -203,14 +201,17 @@ TEST_F(FilesTest, BlackListWithTheHostsTemporaryFolders) {
     WriteSettings("c/SystemFilePath.ini", "C:\\HOST\\TEMP\\");
     WriteRegistry("C:");
     EXPECT_EQ(Set{L"C:\\HOST\\TEMP\\"}, BlackListExtras());
-    // Neighbours that differ only in case: the earlier in the set's order goes, and only
-    // neighbours: C:\WINDOWS\ (the temporary folder) goes before C:\Windows\ (the drive's),
-    // unless C:\WX\ sorts between.
+    // Of neighbours that differ only in case the earlier goes: C:\WINDOWS\ (the temporary
+    // folder) before C:\Windows\ (the drive's), unless C:\WX\ sorts between.
     m_dir.MakeDir("c/WINDOWS");
     testutil::ScopedEnv temp("TMPDIR", Host("c/WINDOWS"));
     EXPECT_EQ(Set{L"C:\\HOST\\TEMP\\"}, BlackListExtras({L"C:\\Temp\\"}));
     WriteSettings("c/SystemFilePath.ini", "", "C:\\WX");
     EXPECT_EQ((Set{L"C:\\WINDOWS\\", L"C:\\WX\\"}), BlackListExtras({L"C:\\Temp\\"}));
+    // A temporary folder of 260 characters (C:\, 128 and 127 characters, \) is left out.
+    std::string deep = "c/" + std::string(128, 'a') + "/" + std::string(127, 'b');
+    testutil::ScopedEnv tooLong("TMPDIR", m_dir.MakeDir(deep));
+    EXPECT_EQ(Set{L"C:\\WX\\"}, BlackListExtras({L"C:\\Temp\\"}));
 }
 
 }  // namespace

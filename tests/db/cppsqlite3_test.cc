@@ -17,9 +17,9 @@ std::string Message(const CppSQLite3Exception& e) {
 
 // Copies own separate buffers, each freed once (checked by the sanitizer build).
 TEST(CppSQLite3ExceptionTest, CodeNamesMessagesAndCopies) {
-    EXPECT_EQ(std::tuple("SQLITE_RANGE", "UNKNOWN_ERROR", "UNKNOWN_ERROR"),
-              std::tuple(CppSQLite3Exception::CodeName(25), CppSQLite3Exception::CodeName(26),
-                         CppSQLite3Exception::CodeName(-1)));
+    for (auto [code, name] :
+         {std::pair{25, "SQLITE_RANGE"}, {26, "UNKNOWN_ERROR"}, {-1, "UNKNOWN_ERROR"}})
+        EXPECT_STREQ(name, CppSQLite3Exception::CodeName(code));
     CppSQLite3Exception a(5, "database is locked"), b(1000, nullptr);
     CppSQLite3Exception copy(a);
     EXPECT_EQ(std::tuple("SQLITE_BUSY[5]: database is locked", "CPPSQLITE_ERROR[1000]: ", true),

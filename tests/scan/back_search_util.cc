@@ -126,7 +126,8 @@ bool MakeNtfsImage(const std::string& tree, const std::string& image, int sizeMi
     bool made = false;
     if (FILE* out = popen(command.c_str(), "r")) {
         char buf[512];
-        while (size_t n = fread(buf, 1, sizeof buf, out)) log.append(buf, n);
+        while (size_t n = fread(buf, 1, sizeof buf, out))
+            log.append(buf, n);
         made = pclose(out) == 0;
     }
     EXPECT_TRUE(made) << log;

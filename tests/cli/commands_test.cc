@@ -136,44 +136,118 @@ TEST_F(CliTest, SearchRefusesWhatTheIndexCannotSearchFor) {
         EXPECT_TRUE(names.count(n)) << n;
 }
 
-TEST_F(CliTest, StatsCountByYearMonthAndFolder) {
-    Index({MakeCollection()});
-    EXPECT_EQ(Picdex({"stats"}).out, "3\t2019\n3\t2020\n6\ttotal\n");
-    EXPECT_EQ(Picdex({"stats", "2019"}).out, "2\t2019-05\n1\t2019-06\n3\ttotal\n");
-    EXPECT_EQ(Picdex({"stats", "2019-05"}).out, "2\t" + Pics() + "/2019/may\n2\ttotal\n");
-    EXPECT_EQ(Picdex({"stats", "1999"}).out, "0\ttotal\n");
+TEST_F(CliTest, StatsCountByPeriodAndFolderAndListThePicturesBehind) {
+    std::string p = MakeCollection();
+    Index({p});
+    std::string may = p + "/2019/may/", june = p + "/2019/june", y20 = p + "/2020";
+    std::string mayFiles = may + "a1.jpg\n" + may + "a2.jpg\n";
+    struct Case {
+        std::vector<std::string> args;
+        std::string out;
+    } cases[] = {
+        {{}, "3\t2019\n3\t2020\n6\ttotal\n"},
+        {{"2019"}, "2\t2019-05\n1\t2019-06\n3\ttotal\n"},
+        {{"2019-05"}, "2\t" + p + "/2019/may\n2\ttotal\n"},
+        {{"1999"}, "0\ttotal\n"},
+        {{"2019-05..2020-01"},
+         "2\t2019-05\t" + p + "/2019/may\n1\t2019-06\t" + june + "\n2\t2020-01\t" + y20 +
+             "\n5\ttotal\n"},
+        {{"--months", "2020"}, "2\t2020-01\t" + y20 + "\n1\t2020-03\t" + y20 + "\n3\ttotal\n"},
+        {{"2020-02.."}, "1\t2020-03\t" + y20 + "\n1\ttotal\n"},
+        {{"--months"},
+         "2\t2019-05\t" + p + "/2019/may\n1\t2019-06\t" + june + "\n2\t2020-01\t" + y20 +
+             "\n1\t2020-03\t" + y20 + "\n6\ttotal\n"},
+        {{y20}, "2\t2020-01\n1\t2020-03\n3\ttotal\n"},
+        {{p + "/2019"}, "3\twith subfolders\n0\ttotal\n"},
+        {{"2019-05", "--files"}, mayFiles},
+        {{"--files", "2019-05", may}, mayFiles},
+        {{"--files", "2019-05", p + "/2019"}, ""},  // that folder alone holds none
+        {{"--files", p + "/2019", "2019-05", "--tree"}, mayFiles},
+        {{"--files", "2019-05-01..2019-05-10"}, may + "a1.jpg\n"},
+        {{"--files", "2019-05-01 10:20:30"}, may + "a1.jpg\n"},
+        {{"--files", "2019-05-01 10:20:31..2019-05-20 08:00"}, may + "a2.jpg\n"},
+        {{"--files", "2019-05-20..2020-01"},
+         june + "/b1.jpg\n" + may + "a2.jpg\n" + y20 + "/c1.jpg\n" + y20 + "/c1_copy.jpg\n"},
+        {{"--files", y20}, y20 + "/IMG_0042.jpg\n" + y20 + "/c1.jpg\n" + y20 + "/c1_copy.jpg\n"},
+        {{"--files", p}, ""},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = {"stats"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        Result r = Picdex(args);
+        EXPECT_EQ(r.status, 0) << args.back() << ": " << r.err;
+        EXPECT_EQ(r.out, c.out) << args.back();
+        // As JSON: one object per line, the same paths and the same total (a folder's
+        // total with its subfolders is a member of the total's object).
+        args.push_back("--json");
+        std::vector<std::string> plain, json = Lines(Picdex(args).out);
+        for (const std::string& line : Lines(c.out))
+            if (line.find("\twith subfolders") == std::string::npos) plain.push_back(line);
+        ASSERT_EQ(json.size(), plain.size()) << args[1];
+        for (size_t i = 0; i < json.size(); ++i) {
+            std::map<std::string, std::string> o;
+            ASSERT_TRUE(ParseJsonObject(json[i], &o)) << json[i];
+            if (o.count("total"))
+                EXPECT_EQ(o["total"] + "\ttotal", plain[i]);
+            else if (o.count("pictures"))
+                EXPECT_EQ(o["pictures"], plain[i].substr(0, plain[i].find('\t')));
+            else
+                EXPECT_EQ(o["path"], plain[i]);
+        }
+    }
+    std::map<std::string, std::string> folder;
+    ASSERT_TRUE(ParseJsonObject(Lines(Picdex({"stats", "--json", p + "/2019"}).out)[0], &folder));
+    EXPECT_EQ(folder["subfolders"], "true");
+    EXPECT_EQ(folder["tree_total"], "3");
 
-    // Per folder: the totals agree, as lines and as JSON.
+    // Per folder: the totals agree, as lines and as a tree.
     std::vector<std::string> lines = Lines(Picdex({"stats", "--folders"}).out);
     ASSERT_EQ(lines.size(), 4u);
     EXPECT_EQ(lines[0].substr(0, 2), "1\t");
-    EXPECT_EQ(lines[0].substr(lines[0].rfind('\t') + 1), Pics() + "/2019/june");
-    EXPECT_EQ(lines[1].substr(lines[1].rfind('\t') + 1), Pics() + "/2019/may");
+    EXPECT_EQ(lines[0].substr(lines[0].rfind('\t') + 1), june);
     EXPECT_EQ(lines[2].substr(0, 2), "3\t");
     EXPECT_EQ(lines.back(), "6\ttotal");
-    std::map<std::string, std::string> top, total;
+    std::map<std::string, std::string> top;
     std::vector<std::string> tree = Lines(Picdex({"stats", "--folders", "--tree", "--json"}).out);
     ASSERT_GE(tree.size(), 2u);
     ASSERT_TRUE(ParseJsonObject(tree.front(), &top));
-    EXPECT_EQ(top["path"], Pics());
+    EXPECT_EQ(top["path"], p);
     EXPECT_EQ(top["tree_pictures"], "6");
-    EXPECT_EQ(top["depth"], "0");
-    ASSERT_TRUE(ParseJsonObject(tree.back(), &total));
-    EXPECT_EQ(total["total"], "6");
-    lines = Lines(Picdex({"stats", "--folders", Pics() + "/2019"}).out);
-    ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines.back(), "3\ttotal");
+    EXPECT_EQ(Lines(Picdex({"stats", "--folders", p + "/2019"}).out).back(), "3\ttotal");
+}
 
+TEST_F(CliTest, StatsRefuseMalformedPeriodsAndUnknownFolders) {
+    std::string p = MakeCollection();
+    Index({p});
     struct Case {
         std::vector<std::string> args;
         int status;
-    } bad[] = {{{"stats", "1899"}, 2},
-               {{"stats", "2019-13"}, 2},
-               {{"stats", "--tree"}, 2},
-               {{"stats", "2019", "2020"}, 2},
-               {{"stats", "--folders", "/nowhere"}, 1}};
-    for (const Case& c : bad)
-        EXPECT_EQ(Picdex(c.args).status, c.status) << c.args.back();
+        const char* reason;
+    } cases[] = {
+        {{"1899"}, 2, "not a period"},
+        {{"2019-13"}, 2, "not a period"},
+        {{"--files", "2019-02-29"}, 2, "not a period"},
+        {{"--files", "2019-05-01 10:20..x"}, 2, "not a period"},
+        {{"2019-05-01"}, 2, "whole months"},
+        {{"2020..2019-05"}, 2, "ends before it begins"},
+        {{"--files"}, 2, "PERIOD or a FOLDER"},
+        {{"--files", "2019", "2020"}, 2, "too many"},
+        {{"2019", "2020"}, 2, "too many"},
+        {{"--tree"}, 2, "--tree goes"},
+        {{"--tree", "--files", "2019"}, 2, "--tree goes"},
+        {{"--folders", "--months"}, 2, "choose one"},
+        {{"--folders", "/nowhere"}, 1, "not in the index"},
+        {{p + "/nowhere"}, 1, "not in the index"},
+        {{"--files", "2019", p + "/2019/may/a1.jpg"}, 1, "not in the index"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = {"stats"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        Result r = Picdex(args);
+        EXPECT_EQ(r.status, c.status) << args.back();
+        EXPECT_EQ(r.out, "") << args.back();
+        EXPECT_NE(r.err.find(c.reason), std::string::npos) << r.err;
+    }
 }
 
 TEST_F(CliTest, DupesGroupIdenticalFilesAndKeepTheirDigests) {

@@ -250,6 +250,59 @@ TEST_F(CliTest, StatsRefuseMalformedPeriodsAndUnknownFolders) {
     }
 }
 
+TEST_F(CliTest, HistoryListsPastSearchesInAnyLetterCaseAndForgetsThem) {
+    Index({MakeCollection()});
+    for (const char* text : {"nikon", "NIKON", "nikon", "IMG_0042", "a*.jpg", "a?.jpg"})
+        Found({text});
+    auto history = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), {"history", "--json"});
+        Result r = Picdex(args);
+        EXPECT_EQ(r.status, 0) << r.err;
+        std::map<std::string, int> texts;
+        for (const std::string& line : Lines(r.out)) {
+            std::map<std::string, std::string> o;
+            EXPECT_TRUE(ParseJsonObject(line, &o)) << line;
+            texts[o["text"]] = std::stoi(o["count"]);
+        }
+        return texts;
+    };
+    auto all = history({});
+    ASSERT_EQ(all.size(), 5u);
+    EXPECT_GE(all["NIKON"], 1);
+    EXPECT_EQ(all["nikon"], 2 * all["NIKON"]);  // searched twice, with the same results
+    EXPECT_EQ(all.count("IMG_0042"), 1u);
+    EXPECT_EQ(all.count("a*.jpg"), 1u);
+    EXPECT_EQ(all.count("a_.jpg"), 1u);  // '?' and '_' are one wildcard
+    struct Case {
+        std::vector<std::string> args;
+        std::set<std::string> texts;
+    } cases[] = {
+        {{"ni"}, {"NIKON", "nikon"}},
+        {{"Nik"}, {"NIKON", "nikon"}},
+        {{"img_"}, {"IMG_0042"}},
+        {{"A?"}, {"a_.jpg"}},
+        {{"a*"}, {"a*.jpg"}},
+        {{"x"}, {}},
+        {{"--limit", "2"}, {"IMG_0042", "NIKON"}},
+    };
+    for (const Case& c : cases) {
+        std::set<std::string> texts;
+        for (const auto& [text, count] : history(c.args))
+            texts.insert(text);
+        EXPECT_EQ(texts, c.texts) << c.args.back();
+    }
+    for (const std::vector<std::string>& bad :
+         {std::vector<std::string>{"--clear", "ni"}, {"--limit", "0"}, {"a", "b"}}) {
+        std::vector<std::string> args = {"history"};
+        args.insert(args.end(), bad.begin(), bad.end());
+        EXPECT_EQ(Picdex(args).status, 2) << bad.back();
+    }
+    ASSERT_EQ(Picdex({"history", "--clear"}).status, 0);
+    EXPECT_TRUE(history({}).empty());
+    EXPECT_EQ(Found({"nikon"}).size(), 1u);
+    EXPECT_EQ(history({}).size(), 1u);
+}
+
 TEST_F(CliTest, DupesGroupIdenticalFilesAndKeepTheirDigests) {
     std::string pics = MakeCollection();
     // Two more files of one size but different bytes: digested, never grouped.
@@ -390,6 +443,7 @@ TEST_F(CliTest, BadInputGetsAMessageAndAnExitStatusNeverACrash) {
                                                  {"stats"},
                                                  {"dupes"},
                                                  {"forget", pics},
+                                                 {"history"},
                                                  {"scope"}}) {
         Result r = Picdex(args);
         EXPECT_EQ(r.status, 1) << args[0];
@@ -442,7 +496,8 @@ TEST_F(CliTest, BadInputGetsAMessageAndAnExitStatusNeverACrash) {
         Result r = Picdex(u.args);
         EXPECT_EQ(r.status, u.status) << (u.args.empty() ? "" : u.args[0]) << ": " << r.err;
     }
-    for (const char* command : {"index", "scope", "search", "stats", "dupes", "forget", "mv"}) {
+    for (const char* command :
+         {"index", "scope", "search", "stats", "dupes", "forget", "mv", "history"}) {
         Result r = Picdex({command, "--help"});
         EXPECT_EQ(r.status, 0) << command;
         EXPECT_EQ(r.out.rfind(std::string("Usage: picdex ") + command, 0), 0u) << r.out;

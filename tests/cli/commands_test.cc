@@ -303,6 +303,39 @@ TEST_F(CliTest, HistoryListsPastSearchesInAnyLetterCaseAndForgetsThem) {
     EXPECT_EQ(history({}).size(), 1u);
 }
 
+TEST_F(CliTest, RefreshHasPicturesAnalysedAgainByTheNextRun) {
+    std::string pics = MakeCollection();
+    Index({pics});
+    // An edit that keeps the file's size and time: a run alone cannot see it.
+    std::string a2 = pics + "/2019/may/a2.jpg";
+    auto time = std::filesystem::last_write_time(a2);
+    auto size = std::filesystem::file_size(a2);
+    pictures::Shot edited;
+    edited.taken = "2019:05:20 08:00:00";
+    edited.iso = 3200;  // was 1600
+    edited.seed = 2;
+    Put("pics/2019/may/a2.jpg", edited);
+    ASSERT_EQ(std::filesystem::file_size(a2), size);
+    std::filesystem::last_write_time(a2, time);
+    EXPECT_EQ(Index()["analysed"], "0");
+    EXPECT_EQ(Found({"--where", "iso=3200"}), Names{});
+
+    Result r = Picdex({"refresh", a2, pics + "/2020"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("4 pictures will be analysed again"), std::string::npos) << r.err;
+    EXPECT_EQ(Index()["analysed"], "4");
+    EXPECT_EQ(Found({"--where", "iso=3200"}), (Names{"2019/may/a2.jpg"}));
+    EXPECT_EQ(Index()["analysed"], "0");
+
+    // A path the index does not hold is named; the others are marked all the same.
+    Result mixed = Picdex({"refresh", pics + "/nothing.jpg", pics + "/2019/june/b1.jpg"});
+    EXPECT_EQ(mixed.status, 1);
+    EXPECT_NE(mixed.err.find("'" + pics + "/nothing.jpg' is not in the index"), std::string::npos)
+        << mixed.err;
+    EXPECT_EQ(Index()["analysed"], "1");
+    EXPECT_EQ(Picdex({"refresh"}).status, 2);
+}
+
 TEST_F(CliTest, DupesGroupIdenticalFilesAndKeepTheirDigests) {
     std::string pics = MakeCollection();
     // Two more files of one size but different bytes: digested, never grouped.
@@ -444,6 +477,7 @@ TEST_F(CliTest, BadInputGetsAMessageAndAnExitStatusNeverACrash) {
                                                  {"dupes"},
                                                  {"forget", pics},
                                                  {"history"},
+                                                 {"refresh", pics},
                                                  {"scope"}}) {
         Result r = Picdex(args);
         EXPECT_EQ(r.status, 1) << args[0];
@@ -497,7 +531,7 @@ TEST_F(CliTest, BadInputGetsAMessageAndAnExitStatusNeverACrash) {
         EXPECT_EQ(r.status, u.status) << (u.args.empty() ? "" : u.args[0]) << ": " << r.err;
     }
     for (const char* command :
-         {"index", "scope", "search", "stats", "dupes", "forget", "mv", "history"}) {
+         {"index", "scope", "search", "stats", "dupes", "forget", "mv", "history", "refresh"}) {
         Result r = Picdex({command, "--help"});
         EXPECT_EQ(r.status, 0) << command;
         EXPECT_EQ(r.out.rfind(std::string("Usage: picdex ") + command, 0), 0u) << r.out;

@@ -136,23 +136,13 @@ bool JsonText(const std::string& s, size_t* i, std::string* out) {
             continue;
         }
         if (++*i >= s.size()) return false;
-        switch (s[*i]) {
-            case 'n':
-                *out += '\n';
-                break;
-            case 't':
-                *out += '\t';
-                break;
-            case 'r':
-                *out += '\r';
-                break;
-            case 'u':
-                if (*i + 4 >= s.size()) return false;
-                *out += char(std::strtol(s.substr(*i + 1, 4).c_str(), nullptr, 16));
-                *i += 4;
-                break;
-            default:
-                *out += s[*i];
+        char e = s[*i];
+        if (e == 'u') {
+            if (*i + 4 >= s.size()) return false;
+            *out += char(std::strtol(s.substr(*i + 1, 4).c_str(), nullptr, 16));
+            *i += 4;
+        } else {
+            *out += e == 'n' ? '\n' : e == 't' ? '\t' : e == 'r' ? '\r' : e;
         }
     }
     return false;

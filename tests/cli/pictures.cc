@@ -18,21 +18,10 @@ namespace {
 // TIFF field types.
 constexpr std::uint16_t kByte = 1, kAscii = 2, kShort = 3, kLong = 4, kRational = 5;
 
-void Le16(std::string& out, unsigned v) {
-    out += char(v & 0xFF);
-    out += char((v >> 8) & 0xFF);
-}
-void Le32(std::string& out, std::uint32_t v) {
-    Le16(out, v & 0xFFFF);
-    Le16(out, v >> 16);
-}
-void Be16(std::string& out, unsigned v) {
-    out += char((v >> 8) & 0xFF);
-    out += char(v & 0xFF);
-}
-void Be32(std::string& out, std::uint32_t v) {
-    Be16(out, v >> 16);
-    Be16(out, v & 0xFFFF);
+// `bytes` bytes of v, least significant first, or most significant first with `big`.
+void Int(std::string& out, std::uint32_t v, int bytes, bool big = false) {
+    for (int i = 0; i < bytes; ++i)
+        out += char((v >> (8 * (big ? bytes - 1 - i : i))) & 0xFF);
 }
 
 struct Entry {
@@ -47,14 +36,14 @@ Entry Ascii(std::uint16_t tag, const std::string& text) {
 }
 Entry Short(std::uint16_t tag, unsigned v) {
     std::string d;
-    Le16(d, v);
+    Int(d, v, 2);
     return {tag, kShort, 1, d};
 }
 Entry Rationals(std::uint16_t tag, std::initializer_list<std::pair<int, int>> values) {
     std::string d;
     for (auto [n, den] : values) {
-        Le32(d, std::uint32_t(n));
-        Le32(d, std::uint32_t(den));
+        Int(d, std::uint32_t(n), 4);
+        Int(d, std::uint32_t(den), 4);
     }
     return {tag, kRational, std::uint32_t(values.size()), d};
 }
@@ -73,28 +62,28 @@ size_t BlockSize(const std::vector<Entry>& entries) {
 std::string Block(const std::vector<Entry>& entries, std::uint32_t at) {
     std::string ifd, data;
     std::uint32_t dataAt = std::uint32_t(at + 2 + 12 * entries.size() + 4);
-    Le16(ifd, unsigned(entries.size()));
+    Int(ifd, unsigned(entries.size()), 2);
     for (const Entry& e : entries) {
-        Le16(ifd, e.tag);
-        Le16(ifd, e.type);
-        Le32(ifd, e.count);
+        Int(ifd, e.tag, 2);
+        Int(ifd, e.type, 2);
+        Int(ifd, e.count, 4);
         if (e.data.size() <= 4) {
             std::string v = e.data;
             v.resize(4, '\0');
             ifd += v;
         } else {
-            Le32(ifd, std::uint32_t(dataAt + data.size()));
+            Int(ifd, std::uint32_t(dataAt + data.size()), 4);
             data += e.data;
             if (data.size() % 2) data += '\0';
         }
     }
-    Le32(ifd, 0);  // no next IFD
+    Int(ifd, 0, 4);  // no next IFD
     return ifd + data;
 }
 
 Entry Pointer(std::uint16_t tag, std::uint32_t at) {
     std::string d;
-    Le32(d, at);
+    Int(d, at, 4);
     return {tag, kLong, 1, d};
 }
 
@@ -132,8 +121,8 @@ std::string Tiff(const Shot& s) {
     if (s.gps) ifd0[3] = Pointer(0x8825, gpsAt);
 
     std::string t = "II";
-    Le16(t, 42);
-    Le32(t, ifd0At);
+    Int(t, 42, 2);
+    Int(t, ifd0At, 4);
     t += Block(ifd0, ifd0At);
     t += Block(exif, exifAt);
     if (s.gps) t += Block(gps, gpsAt);
@@ -144,7 +133,7 @@ void Dataset(std::string& out, int number, const std::string& value) {
     out += '\x1C';
     out += char(2);
     out += char(number);
-    Be16(out, unsigned(value.size()));
+    Int(out, unsigned(value.size()), 2, true);
     out += value;
 }
 
@@ -165,9 +154,9 @@ std::string Iptc(const Shot& s) {
     if (!s.country.empty()) Dataset(iptc, 101, s.country);
     if (!s.title.empty()) Dataset(iptc, 120, s.title);
     std::string block = std::string("Photoshop 3.0\0", 14) + "8BIM";
-    Be16(block, 0x0404);
+    Int(block, 0x0404, 2, true);
     block += std::string("\0\0", 2);  // empty resource name, padded
-    Be32(block, std::uint32_t(iptc.size()));
+    Int(block, std::uint32_t(iptc.size()), 4, true);
     block += iptc;
     if (iptc.size() % 2) block += '\0';
     return block;

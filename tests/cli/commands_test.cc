@@ -121,12 +121,11 @@ TEST_F(CliTest, StatsCountByPeriodAndFolderAndListThePicturesBehind) {
         {{"--files", "2019-05", p + "/2019"}, ""},  // that folder alone holds none
         {{"--files", p + "/2019", "2019-05", "--tree"}, mayFiles},
         {{"--files", "2019-05-01..2019-05-10"}, may + "a1.jpg\n"},
-        {{"--files", "2019-05-01 10:20:30"}, may + "a1.jpg\n"},
         {{"--files", "2019-05-01 10:20:31..2019-05-20 08:00"}, may + "a2.jpg\n"},
         {{"--files", "2019-05-20..2020-01"},
          june + "/b1.jpg\n" + may + "a2.jpg\n" + y20 + "/c1.jpg\n" + y20 + "/c1_copy.jpg\n"},
         {{"--files", y20}, y20 + "/IMG_0042.jpg\n" + y20 + "/c1.jpg\n" + y20 + "/c1_copy.jpg\n"},
-        {{"--files", p}, ""},
+        {{"--files", p + "/2019", "--tree"}, june + "/b1.jpg\n" + mayFiles},
     };
     for (const Case& c : cases) {
         std::vector<std::string> args = {"stats"};
@@ -152,18 +151,14 @@ TEST_F(CliTest, StatsCountByPeriodAndFolderAndListThePicturesBehind) {
                 EXPECT_EQ(o["path"], plain[i]);
         }
     }
-    std::map<std::string, std::string> folder;
-    ASSERT_TRUE(ParseJsonObject(Lines(Picdex({"stats", "--json", p + "/2019"}).out)[0], &folder));
-    EXPECT_EQ(folder["subfolders"], "true");
-    EXPECT_EQ(folder["tree_total"], "3");
+    EXPECT_EQ(Picdex({"stats", "--json", p + "/2019"}).out,
+              "{\"subfolders\":true,\"tree_total\":3,\"total\":0}\n");
 
-    // Per folder: the totals agree, as lines and as a tree.
+    // Per folder, as lines (with sizes between count and path) and as a tree.
     std::vector<std::string> lines = Lines(Picdex({"stats", "--folders"}).out);
     ASSERT_EQ(lines.size(), 4u);
-    EXPECT_EQ(lines[0].substr(0, 2), "1\t");
-    EXPECT_EQ(lines[0].substr(lines[0].rfind('\t') + 1), june);
-    EXPECT_EQ(lines[2].substr(0, 2), "3\t");
-    EXPECT_EQ(lines.back(), "6\ttotal");
+    EXPECT_EQ(lines[0].substr(0, 2) + lines[0].substr(lines[0].rfind('\t') + 1), "1\t" + june);
+    EXPECT_EQ(lines[2].substr(0, 2) + lines.back(), "3\t6\ttotal");
     std::map<std::string, std::string> top;
     std::vector<std::string> tree = Lines(Picdex({"stats", "--folders", "--tree", "--json"}).out);
     ASSERT_GE(tree.size(), 2u);
@@ -198,16 +193,13 @@ TEST_F(CliTest, HistoryListsPastSearchesInAnyLetterCaseAndForgetsThem) {
         return texts;
     };
     auto all = history({});
-    ASSERT_EQ(all.size(), 5u);
     EXPECT_GE(all["NIKON"], 1);
     EXPECT_EQ(all["nikon"], 2 * all["NIKON"]);  // searched twice, with the same results
-    EXPECT_EQ(all.count("IMG_0042"), 1u);
-    EXPECT_EQ(all.count("a*.jpg"), 1u);
-    EXPECT_EQ(all.count("a_.jpg"), 1u);  // '?' and '_' are one wildcard
     struct Case {
         std::vector<std::string> args;
         std::set<std::string> texts;
     } cases[] = {
+        {{}, {"IMG_0042", "NIKON", "a*.jpg", "a_.jpg", "nikon"}},  // '?' is shown as '_'
         {{"ni"}, {"NIKON", "nikon"}},
         {{"Nik"}, {"NIKON", "nikon"}},
         {{"img_"}, {"IMG_0042"}},
@@ -220,7 +212,7 @@ TEST_F(CliTest, HistoryListsPastSearchesInAnyLetterCaseAndForgetsThem) {
         std::set<std::string> texts;
         for (const auto& [text, count] : history(c.args))
             texts.insert(text);
-        EXPECT_EQ(texts, c.texts) << c.args.back();
+        EXPECT_EQ(texts, c.texts) << (c.args.empty() ? "" : c.args.back());
     }
     ASSERT_EQ(Picdex({"history", "--clear"}).status, 0);
     EXPECT_TRUE(history({}).empty());
@@ -388,19 +380,6 @@ TEST_F(CliTest, ScopeListsAndEditsTheIndexedFolders) {
 
 TEST_F(CliTest, BadInputGetsAMessageAndAnExitStatusNeverACrash) {
     std::string pics = MakeCollection();
-    // No index yet: read commands say so and make none.
-    for (const std::vector<std::string>& args : {std::vector<std::string>{"search", "x"},
-                                                 {"stats"},
-                                                 {"dupes"},
-                                                 {"forget", pics},
-                                                 {"history"},
-                                                 {"refresh", pics},
-                                                 {"scope"}}) {
-        Result r = Picdex(args);
-        EXPECT_EQ(r.status, 1) << args[0];
-        EXPECT_NE(r.err.find("no index"), std::string::npos) << r.err;
-    }
-    EXPECT_FALSE(std::filesystem::exists(Db()));
 
     // A file that is no index, or a damaged one, is reported and left as it is.
     struct Damage {
@@ -427,8 +406,8 @@ TEST_F(CliTest, BadInputGetsAMessageAndAnExitStatusNeverACrash) {
         EXPECT_EQ(now, d.bytes) << d.name;
     }
 
-    // Usage errors and values the index cannot search for: refused before the index is
-    // opened (there is none here), with the reason.
+    // Usage errors and values the index cannot search for are refused before the index
+    // is opened, with the reason; read commands without an index say so and make none.
     struct Usage {
         std::vector<std::string> args;
         int status;
@@ -441,9 +420,29 @@ TEST_F(CliTest, BadInputGetsAMessageAndAnExitStatusNeverACrash) {
         {{"index", pics + "/nothing"}, 1, "nothing"},
         {{"index", pics + "/2020/notes.txt"}, 1, "notes.txt"},
         {{"search", "--db"}, 2, "--db"},
-        {{"search", "--where", "title=it's"}, 2, "single quote"},
         {{"search", "--path", "o'clock"}, 2, "single quote"},
+        {{"search", "--where", "make~o'neil"}, 2, "single quote"},
+        {{"search", "--where", "colour=red"}, 2, "not a field"},
+        {{"search", "--where", "original>=2019"}, 2, "not a field"},
+        {{"search", "--where", "iso>=fast"}, 2, "not a whole number"},
+        {{"search", "--where", "iso>=4e2"}, 2, "not a whole number"},
+        {{"search", "--where", "iso>=99999999999999999999"}, 2, "not a whole number"},
+        {{"search", "--where", "size>2T"}, 2, "not a size"},
+        {{"search", "--where", "exposure<1/250"}, 2, "whole units"},
+        {{"search", "--where", "aperture>=2.8"}, 2, "not a whole number or a fraction"},
+        {{"search", "--where", "exposure>1/0"}, 2, "not a whole number or a fraction"},
+        {{"search", "--where", "taken>=2019-13"}, 2, "not a date"},
         {{"search", "--where", "taken>=2019-02-30"}, 2, "not a date"},
+        {{"search", "--where", "taken>=19-05-01"}, 2, "not a date"},
+        {{"search", "--where", "taken>=2019-5-1"}, 2, "not a date"},
+        {{"search", "--where", "taken>=2019-05-01x"}, 2, "not a date"},
+        {{"search", "--where", "taken>=2019-05-01 24:00"}, 2, "not a date"},
+        {{"search", "--where", "lat>91"}, 2, "latitude"},
+        {{"search", "--where", "iso~400"}, 2, "compares texts"},
+        {{"search", "--where", "iso!=400"}, 2, "inequality"},
+        {{"search", "--where", "iso"}, 2, "not a condition"},
+        {{"search", "--where", "iso>="}, 2, "value is missing"},
+        {{"search", "--where", ">=400"}, 2, "not a condition"},
         {{"search", "--in", "faces", "x"}, 2, "unknown part"},
         {{"search"}, 2, "nothing to search for"},
         {{"search", "--where"}, 2, "at least one condition"},
@@ -463,6 +462,13 @@ TEST_F(CliTest, BadInputGetsAMessageAndAnExitStatusNeverACrash) {
         {{"history", "--limit", "0"}, 2, "not a count"},
         {{"history", "a", "b"}, 2, "one PREFIX"},
         {{"dupes", "extra"}, 2, "no arguments"},
+        {{"search", "x"}, 1, "no index"},
+        {{"stats"}, 1, "no index"},
+        {{"dupes"}, 1, "no index"},
+        {{"forget", pics}, 1, "no index"},
+        {{"history"}, 1, "no index"},
+        {{"refresh", pics}, 1, "no index"},
+        {{"scope"}, 1, "no index"},
         {{"forget"}, 2, "no PATH"},
         {{"mv", pics}, 2, "NEW"},
         {{"scope", "rename", pics}, 2, "unknown action"},
@@ -485,20 +491,6 @@ TEST_F(CliTest, BadInputGetsAMessageAndAnExitStatusNeverACrash) {
         EXPECT_EQ(r.status, 0) << command;
         EXPECT_EQ(r.out.rfind(std::string("Usage: picdex ") + command, 0), 0u) << r.out;
     }
-}
-
-TEST_F(CliTest, UnreadableAndVanishingFoldersDoNotStopARun) {
-    std::string pics = MakeCollection();
-    Put("pics/locked/l.jpg", pictures::Shot());
-    std::filesystem::permissions(pics + "/locked", std::filesystem::perms::none);
-    // A link that points nowhere, and one that loops.
-    std::filesystem::create_symlink(pics + "/gone", pics + "/dangling");
-    std::filesystem::create_directory_symlink(pics, pics + "/2020/loop");
-    auto summary = Index({pics});
-    EXPECT_EQ(summary["finished"], "true");
-    // The locked folder's picture is found only where the permissions are not bypassed.
-    EXPECT_EQ(summary["pictures"], geteuid() == 0 ? "7" : "6");
-    std::filesystem::permissions(pics + "/locked", std::filesystem::perms::owner_all);
 }
 
 }  // namespace

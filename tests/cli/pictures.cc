@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <vector>
 
 // The JPEG library's header needs size_t and FILE declared first.
@@ -131,15 +132,9 @@ void Dataset(std::string& out, int number, const std::string& value) {
 std::string Iptc(const Shot& s) {
     std::string iptc;
     Dataset(iptc, 0, std::string("\x00\x04", 2));  // record version
-    size_t from = 0;
-    while (from <= s.keywords.size() && !s.keywords.empty()) {
-        size_t comma = s.keywords.find(',', from);
-        std::string word =
-            s.keywords.substr(from, comma == std::string::npos ? std::string::npos : comma - from);
+    std::stringstream keywords(s.keywords);
+    for (std::string word; std::getline(keywords, word, ',');)
         if (!word.empty()) Dataset(iptc, 25, word);
-        if (comma == std::string::npos) break;
-        from = comma + 1;
-    }
     if (!s.city.empty()) Dataset(iptc, 90, s.city);
     if (!s.country.empty()) Dataset(iptc, 101, s.country);
     if (!s.title.empty()) Dataset(iptc, 120, s.title);

@@ -268,6 +268,8 @@ int RunSearchCommand(const std::vector<std::string>& args) {
             if (results->paths.empty()) break;
         }
     }
+    // The window goes with this function: the library sends nothing to it any more.
+    s->SetResultNotifyWnd(nullptr);
     if (countOnly) {
         if (json)
             JsonLine().Add("count", std::int64_t(found)).Print();

@@ -388,6 +388,7 @@ TEST_F(CliTest, BadInputGetsAMessageAndAnExitStatusNeverACrash) {
         {{"index", pics + "/nothing"}, 1, "nothing"},
         {{"index", pics + "/2020/notes.txt"}, 1, "notes.txt"},
         {{"search", "--db"}, 2, "--db"},
+        {{"search", "o'clock"}, 2, "single quote"},
         {{"search", "--path", "o'clock"}, 2, "single quote"},
         {{"search", "--where", "make~o'neil"}, 2, "single quote"},
         {{"search", "--where", "colour=red"}, 2, "not a field"},

@@ -119,7 +119,7 @@ TEST_F(MountTable, UnreadableLinesAreLeftOutAndPathsFindTheSeenMountAboveThem) {
     for (const char* text :
          {"- - - - - - - -", "1 0 8:1 / / - ext4", "1 0 8:1 \\ /\\777x rw - ext4 x",
           "99999999999999999999 0 8:1 / /x rw - ext4 /dev/sda1 rw"})
-        for (const auto& m : Table::Parse(text, sys_.root())->All())
+        for (auto t = Table::Parse(text, sys_.root()); const auto& m : t->All())
             EXPECT_FALSE(m.point.empty()) << text;
     EXPECT_EQ(Table::Parse("1 0 8:1 / /a\\777b rw - ext4 /dev/sda1 rw", "")->All().at(0).point,
               "/a\\777b");  // not a byte: kept as written

@@ -48,30 +48,27 @@ TEST(BackSearchCrashChild, Run) {
     if (due()) kill(getpid(), SIGKILL);
 }
 
-class BackSearchCrash : public ::testing::Test {
-protected:
-    // The trees, the NTFS image and an empty index, made once.
-    static void SetUpTestSuite() {
-        CCommonFunc::InitPicExt({});
-        s_machine = std::make_unique<scantest::Machine>();
-        scantest::WriteTree(s_machine->root / "c", 80 * kScale, 5);
-        scantest::WriteTree(s_machine->root / "n", 20 * kScale, 12);
-        scantest::MakeNtfsImage(s_machine->root / "n", 64);
-        s_drives = std::make_unique<testutil::ScopedEnv>(
-            "PICDEX_DRIVES", "C=" + (s_machine->root / "c") + ";N=" + (s_machine->root / "n") +
-                                 ",fs=NTFS,device=" + (s_machine->root / "n.img"));
-        scantest::ScanHarness make(s_machine->root / "empty.db");
-    }
-    static void TearDownTestSuite() { s_drives.reset(), s_machine.reset(); }
-
+// Killed inside the save queue's transactions (while the drive list is stored, as the
+// NTFS drive is finished, in the walk, the analysis, the end-of-walk clean-up and the
+// end-of-run rebuild), then as soon as a phase is seen (the NTFS read, the walk, the
+// analysis twice, the end of the run): each time a new process continues.
+TEST(BackSearchCrash, KilledThenContinued) {
+    CCommonFunc::InitPicExt({});
+    scantest::Machine m;
+    scantest::WriteTree(m.root / "c", 80 * kScale, 5);
+    scantest::WriteTree(m.root / "n", 20 * kScale, 12);
+    scantest::MakeNtfsImage(m.root / "n", 64);
+    testutil::ScopedEnv drives("PICDEX_DRIVES", "C=" + (m.root / "c") + ";N=" + (m.root / "n") +
+                                                    ",fs=NTFS,device=" + (m.root / "n.img"));
+    { scantest::ScanHarness make(m.root / "empty.db"); }
+    std::string self = std::filesystem::read_symlink("/proc/self/exe");
+    char filter[] = "--gtest_filter=BackSearchCrashChild.Run", brief[] = "--gtest_brief=1";
+    char* argv[] = {self.data(), filter, brief, nullptr};
     // A new run on a copy of the empty index through one process per kill point (each
     // must die by SIGKILL) and a last one that continues to the end; the index it leaves.
-    static scantest::Texts Runs(const std::string& name, const scantest::Texts& kills) {
-        std::string db = s_machine->root / (name + ".db");
-        std::filesystem::copy_file(s_machine->root / "empty.db", db);
-        std::string self = std::filesystem::read_symlink("/proc/self/exe");
-        char filter[] = "--gtest_filter=BackSearchCrashChild.Run", brief[] = "--gtest_brief=1";
-        char* argv[] = {self.data(), filter, brief, nullptr};
+    auto runs = [&](const std::string& name, const scantest::Texts& kills) {
+        std::string db = m.root / (name + ".db");
+        std::filesystem::copy_file(m.root / "empty.db", db);
         for (size_t i = 0; i <= kills.size(); ++i) {
             std::string point = i < kills.size() ? kills[i] : "";
             testutil::ScopedEnv spec("PICDEX_SCAN_CHILD",
@@ -80,35 +77,22 @@ protected:
             int status = -1;
             EXPECT_EQ(0, posix_spawn(&pid, self.c_str(), nullptr, nullptr, argv, environ));
             waitpid(pid, &status, 0);
-            if (i < kills.size())
-                EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << point;
-            else
-                EXPECT_EQ(0, status) << name << " did not end";
+            int end = WIFSIGNALED(status) ? -WTERMSIG(status) : WEXITSTATUS(status);
+            EXPECT_EQ(i < kills.size() ? -SIGKILL : 0, end) << name << " " << point;
         }
         return scantest::DumpIndex(db);
-    }
-
-    static inline std::unique_ptr<scantest::Machine> s_machine;
-    static inline std::unique_ptr<testutil::ScopedEnv> s_drives;
-};
-
-// Killed inside the save queue's transactions (while the drive list is stored, as the
-// NTFS drive is finished, in the walk, the analysis, the end-of-walk clean-up and the
-// end-of-run rebuild), then as soon as a phase is seen (the NTFS read, the walk, the
-// analysis twice, the end of the run): each time a new process continues.
-TEST_F(BackSearchCrash, KilledThenContinued) {
-    const scantest::Texts expected = Runs("reference", {});
-    ASSERT_EQ(
-        scantest::Texts{std::to_string(640 * kScale)},
-        scantest::Query(s_machine->root / "reference.db", "select count(*) from tb_file_info"));
+    };
+    const scantest::Texts expected = runs("reference", {});
+    ASSERT_EQ(scantest::Texts{std::to_string(640 * kScale)},
+              scantest::Query(m.root / "reference.db", "select count(*) from tb_file_info"));
     EXPECT_EQ(
         expected,
-        Runs("inside",
+        runs("inside",
              {"0|Replace into tb_ntfs_path_task|1", "0|delete from tb_ntfs_path_task where|1",
               "5|delete from tb_path_task where|" + std::to_string(20 * kScale),
               "7|Replace into tb_file_info|" + std::to_string(100 * kScale),
               "6|update tb_path_info set iPicCount = 0|1", "13|replace into tb_time_path_info|1"}));
-    EXPECT_EQ(expected, Runs("outside", {"1", "5", "8", "8", "10"}));
+    EXPECT_EQ(expected, runs("outside", {"1", "5", "8", "8", "10"}));
 }
 
 }  // namespace

@@ -1,8 +1,8 @@
 #include "back_search_util.h"
 
-#include <sqlite3.h>
 #include <sys/statvfs.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -115,44 +115,35 @@ Texts ScanHarness::Events(std::initializer_list<const char*> prefixes) {
 }
 
 Texts Query(const std::string& dbPath, const std::string& sql) {
+    std::string cmd = "sqlite3 -readonly '" + dbPath + "' '", quoted = sql;
+    for (size_t at = 0; (at = quoted.find('\'', at)) != std::string::npos; at += 4)
+        quoted.replace(at, 1, "'\\''");
+    FILE* out = popen((cmd + quoted + "'").c_str(), "r");
     Texts rows;
-    sqlite3* db = nullptr;
-    sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_open_v2(dbPath.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK ||
-        sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK)
-        ADD_FAILURE() << sqlite3_errmsg(db) << " in " << sql;
-    while (stmt && sqlite3_step(stmt) == SQLITE_ROW) {
-        std::string row;
-        for (int i = 0; i < sqlite3_column_count(stmt); ++i) {
-            const char* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
-            std::string value = text ? text : "NULL";
-            if (value.size() > 1 && value[1] == ':') value[0] = char(toupper(value[0]));
-            row += (i ? "|" : "") + value;
-        }
-        rows.push_back(row);
+    for (char line[4096]; out && std::fgets(line, sizeof line, out);) {
+        rows.emplace_back(line, std::strcspn(line, "\n"));
+        for (size_t i = 0; i + 2 < rows.back().size(); ++i)
+            if (rows.back()[i + 1] == ':' && rows.back()[i + 2] == '\\')
+                rows.back()[i] = char(toupper(rows.back()[i]));
     }
-    sqlite3_finalize(stmt);
-    sqlite3_close(db);
+    EXPECT_EQ(0, out ? pclose(out) : -1) << sql;
     return rows;
 }
 
 Texts DumpIndex(const std::string& dbPath) {
-    Texts all;
-    for (const char* sql :
-         {"select 'file', strFullPath, strFileName, iFileSize, iWidth, strMD5, tSnapTime, "
-          "tFileModify, strModel, iISO, strCity, iLatitude from tb_file_info left join "
-          "tb_path_info using (iPathID) left join tb_exif_info using (iExifID) left join "
-          "tb_iptc_info using (iIptcID) left join tb_gps_info using (iGpsID)",
-          "select 'folder', p.strFullPath, q.strFullPath, p.iPicCount, p.iPicSize from "
-          "tb_path_info p left join tb_path_info q on q.iPathID = p.iParentID",
-          "select 'month', strFullPath, tPathPicTime, iPicCountT, iPicSizeT from "
-          "tb_time_path_info left join tb_path_info using (iPathID)",
-          "select 'task', * from tb_ntfs_path_task union all select 'task', * from tb_path_task",
-          "select strCfgKey, strCfgValue from tb_config_info where strCfgKey in "
-          "('BackSearchStartNtfs', 'BackSearchStartFat')"}) {
-        Texts rows = Query(dbPath, sql);
-        all.insert(all.end(), rows.begin(), rows.end());
-    }
+    Texts all = Query(
+        dbPath,
+        "select 'file', strFullPath, strFileName, iFileSize, iWidth, strMD5, tSnapTime, "
+        "tFileModify, strModel, iISO, strCity, iLatitude from tb_file_info left join "
+        "tb_path_info using (iPathID) left join tb_exif_info using (iExifID) left join "
+        "tb_iptc_info using (iIptcID) left join tb_gps_info using (iGpsID); "
+        "select 'folder', p.strFullPath, q.strFullPath, p.iPicCount, p.iPicSize from "
+        "tb_path_info p left join tb_path_info q on q.iPathID = p.iParentID; "
+        "select 'month', strFullPath, tPathPicTime, iPicCountT, iPicSizeT from "
+        "tb_time_path_info left join tb_path_info using (iPathID); "
+        "select 'task', * from tb_ntfs_path_task union all select 'task', * from tb_path_task; "
+        "select strCfgKey, strCfgValue from tb_config_info where strCfgKey in "
+        "('BackSearchStartNtfs', 'BackSearchStartFat')");
     std::sort(all.begin(), all.end());
     return all;
 }

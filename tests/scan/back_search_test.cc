@@ -129,10 +129,11 @@ TEST_F(BackSearchTest, LaterRunsAnalyseOnlyWhatChanged) {
         UseDrives(kind == "ntfs" ? "C=%/ntfs,fs=NTFS,device=%/ntfs.img" : "C=%/walked");
         if (kind == "ntfs") scantest::MakeNtfsImage(tree);
         scantest::ScanHarness h(db);
-        // Each run starts in a new second, so that it sees the rows of the last as older.
-        auto run = [&] {
+        // Each later run starts in a new second, so that it sees the rows of the last as older.
+        auto run = [&, runs = 0]() mutable {
             std::time_t now = std::time(nullptr);
-            EXPECT_TRUE(testutil::WaitUntil([&] { return std::time(nullptr) > now; }, 10));
+            EXPECT_TRUE(testutil::WaitUntil([&] { return !runs || std::time(nullptr) > now; }, 10));
+            ++runs;
             EXPECT_TRUE(h.Run());
             return h.scanner.GetSaveQueue().GetSaved(kSaveFileDetails);
         };
@@ -202,7 +203,7 @@ TEST_F(BackSearchTest, PausedCancelledAndContinuedRunEndsWithTheSameIndex) {
         LONG items = s.GetSaveQueue().GetQueued(kSaveAllItems), phase = s.GetPhase();
         SpinUntil([&] {
             return s.IsFinish() || s.GetPhase() != phase ||
-                   s.GetSaveQueue().GetQueued(kSaveAllItems) != items;
+                   s.GetSaveQueue().GetQueued(kSaveAllItems) > items + 8;
         });
     }
     count();

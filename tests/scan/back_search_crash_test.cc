@@ -27,9 +27,9 @@ constexpr int kScale = 3;
 #endif
 
 TEST(BackSearchCrashChild, Run) {
-    const char* spec = std::getenv("PICDEX_SCAN_CHILD");
-    if (!spec) GTEST_SKIP() << "run as a child process by BackSearchCrash";
-    std::stringstream in(spec);
+    const char* order = std::getenv("PICDEX_SCAN_CHILD");
+    if (!order) GTEST_SKIP() << "run as a child process by BackSearchCrash";
+    std::stringstream in(order);
     std::string mode, db, text;
     long phase = -1, n = 0;
     std::getline(in, mode, '|') && std::getline(in, db, '|') && in >> phase&& in.ignore() &&
@@ -71,8 +71,8 @@ TEST(BackSearchCrash, KilledThenContinued) {
         std::filesystem::copy_file(m.root / "empty.db", db);
         for (size_t i = 0; i <= kills.size(); ++i) {
             std::string point = i < kills.size() ? kills[i] : "";
-            testutil::ScopedEnv spec("PICDEX_SCAN_CHILD",
-                                     (i ? "continue|" : "new|") + db + "|" + point);
+            testutil::ScopedEnv order("PICDEX_SCAN_CHILD",
+                                      (i ? "continue|" : "new|") + db + "|" + point);
             pid_t pid = 0;
             int status = -1;
             EXPECT_EQ(0, posix_spawn(&pid, self.c_str(), nullptr, nullptr, argv, environ));

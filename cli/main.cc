@@ -49,8 +49,8 @@ void PrintUsage(std::FILE* out) {
     std::fprintf(out,
                  "\n"
                  "Start with 'picdex index ~/Pictures', then 'picdex search beach',\n"
-                 "'picdex stats' or 'picdex dupes'. 'picdex COMMAND --help' describes a\n"
-                 "command.\n"
+                 "'picdex stats' or 'picdex dupes'; 'picdex stats 2019-05 --files' lists\n"
+                 "what was taken in May 2019. 'picdex COMMAND --help' describes a command.\n"
                  "\n"
                  "The index is $XDG_DATA_HOME/picdex/index.db (~/.local/share/picdex/index.db)\n"
                  "unless --db PATH or PICDEX_DB names another. PICDEX_DRIVES maps drive\n"

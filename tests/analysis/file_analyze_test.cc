@@ -1,7 +1,7 @@
-// The file analyser: AnalyseFile's rules on real files, and its two threads on a real
-// database with real folders: records stored in batches, folders reported when done,
-// vanished files and folders forgotten, pause between two files, queued files dropped
-// by a cancel.
+// The file analyser: AnalyseFile's forms, and its two threads on a real database with
+// real folders: records stored in batches, folders reported when done, files that cannot
+// be read kept with their facts, vanished ones forgotten, pause between two files,
+// queued files dropped by a cancel.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -18,31 +18,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// name|extension|digest|size|pages, and whether the snapshot time is the creation time.
-std::string Facts(const _tagFileInfo& f) {
-    return WideToUtf8(f.strFileName + L"|" + f.strExt + L"|" + f.strMD5) + "|" +
-           std::to_string(f.iFileSize) + "|" + std::to_string(f.iPageCount) +
-           (f.tSnapTime == f.tFileCreate ? "" : "|snapshot");
-}
-
-TEST(AnalyseFile, ReadLimitsFailuresAndForms) {
-    testutil::TempDir dir;
-    for (const auto& [name, size] :
-         {std::pair("empty.jpg", 0), {"limit.tif", 104857600}, {"over.tif", 104857601}})
-        fs::resize_file(dir.WriteFile(name, ""), std::uintmax_t(size));
-    dir.MakeDir("sub.jpg");
-    const std::pair<const char*, const char*> cases[] = {
-        {"nope.jpg", "0 nope.jpg|jpg||0|1"},
-        {"sub.jpg", "0 sub.jpg|jpg||0|1"},
-        {"empty.jpg", "1 empty.jpg|jpg|0|0|0"},  // read, and rejected
-        {"limit.tif", "1 limit.tif|tif|0|104857600|0"},
-        {"over.tif", "0 over.tif|tif||104857601|1"},  // facts only
-    };
-    for (const auto& [name, want] : cases) {
-        _tagFileDetail d;
-        int r = CFileAnalyze::AnalyseFile(d, Lib(dir / name), 1, 0);
-        EXPECT_EQ(want, std::to_string(r) + " " + Facts(d.fileInfo));
-    }
+TEST(AnalyseFile, FormsAndTheStatusesPicdexInfoShows) {
     // The facts-only form reads no byte and keeps a snapshot time already set; so does
     // the full form, which also gives the digest when asked.
     const CString path = Lib(FixtureDir() + "/rgb.jpg");
@@ -50,13 +26,23 @@ TEST(AnalyseFile, ReadLimitsFailuresAndForms) {
     _tagFileInfo info;
     info.tSnapTime = CTime(1234);
     ASSERT_EQ(1, CFileAnalyze::AnalyseFile(info, path, 0, 0));
-    EXPECT_EQ("rgb.jpg|jpg||" + std::to_string(bytes.size()) + "|1|snapshot", Facts(info));
     EXPECT_EQ(0, info.iWidth);
     EXPECT_LE(CTime::GetCurrentTime() - info.tFileSearch, 60);
     ASSERT_EQ(1, CFileAnalyze::AnalyseFile(info, path, 1, 1));
     EXPECT_EQ(64, info.iWidth);
     EXPECT_EQ(1234, info.tSnapTime.GetTime());
     EXPECT_EQ(CMD5Checksum::GetMD5(bytes.data(), UINT(bytes.size())), info.strMD5);
+    testutil::TempDir dir;
+    fs::resize_file(dir.WriteFile("big.jpg", ""), 104857601);
+    fs::resize_file(dir.WriteFile("limit.jpg", ""), 104857600);  // read, and rejected
+    std::vector<picdex::FileField> fields;
+    std::string got;
+    for (const CString& path : {Lib(dir / "no.jpg"), Lib(dir.MakeDir("f")), Lib(dir / "big.jpg"),
+                                Lib(dir / "limit.jpg"), Lib(FixtureDir() + "/camera.jpg")})
+        got += std::to_string(int(picdex::AnalysePictureFile(path, true, &fields)));
+    EXPECT_EQ("32100", got);        // missing, unreadable, too large, read, read
+    ASSERT_EQ(49u, fields.size());  // file, EXIF, IPTC and GPS fields, and the folder
+    EXPECT_EQ("strCity Marseille", fields[38].name + " " + fields[38].text);
 }
 
 // The analyser with its protected state reachable.
@@ -109,9 +95,22 @@ TEST_F(AnalyserTest, ThreadsStoreFilesReportFoldersAndForgetWhatVanished) {
     analyser.Queue(a, {L"x.jpg", L"y.png", L"gone.jpg", L"pipe.jpg", L"big.tif"});
     analyser.Queue(b, {L"z.gif"});
     analyser.Queue(c, {L"w.jpg"});
+    for (int i = 0; i < 200; ++i) {
+        Put("p", std::to_string(1000 + i) + ".bmp", "rgb24.bmp");
+        analyser.m_mapPending[L"D:\\p\\"].insert(std::to_wstring(1000 + i) + L".bmp");
+    }
+    auto analysed = [&] { return analyser.m_saveQueue.GetQueued(kSaveFileDetails); };
     ASSERT_EQ(1, analyser.Start(CFileAnalyze::ThreadProc, &analyser, TRUE));
+    // A pause falls between two files.
+    ASSERT_TRUE(testutil::WaitUntil([&] { return analysed() >= 1; }));
+    analyser.Pause(TRUE);
+    const LONG atPause = analysed();
+    EXPECT_TRUE(analyser.m_strCurFolder[0].empty());  // no file half done
+    EXPECT_FALSE(testutil::WaitUntil([&] { return analysed() != atPause; }, 0.2));
+    analyser.Resume();
     ASSERT_TRUE(Analyse());
-    EXPECT_EQ(7, Rows(""));
+    EXPECT_EQ(200, Rows("iWidth=7 and iBPP=24"));
+    EXPECT_EQ(207, Rows(""));
     EXPECT_EQ(5, Rows("iPathID = (select iPathID from tb_path_info where strFullPath='D:\\a\\')"));
     EXPECT_EQ(1,
               Rows("strFileName='x.jpg' and iWidth=64 and iExifID>0 and iGpsID>0 and iIptcID>0"));
@@ -120,7 +119,7 @@ TEST_F(AnalyserTest, ThreadsStoreFilesReportFoldersAndForgetWhatVanished) {
     // A file that cannot be opened and one too large to read keep their facts.
     EXPECT_EQ(2, Rows("strFileName in ('pipe.jpg', 'big.tif') and strMD5='0' and iPageCount=1"));
     EXPECT_EQ(1, Rows("strFileName='big.tif' and iFileSize=104857601"));
-    EXPECT_EQ(3u, sink.stats.size());
+    EXPECT_EQ(4u, sink.stats.size());
     // A file and a folder that vanish after being queued lose their rows; the folder is
     // never reported.
     fs::remove(photos / "a/gone.jpg");
@@ -130,7 +129,7 @@ TEST_F(AnalyserTest, ThreadsStoreFilesReportFoldersAndForgetWhatVanished) {
     analyser.Queue(c, {L"w.jpg"});
     ASSERT_TRUE(Analyse());
     EXPECT_EQ(0, Rows("strFileName in ('gone.jpg', 'w.jpg')"));
-    EXPECT_EQ(5, Rows(""));
+    EXPECT_EQ(205, Rows(""));
     EXPECT_EQ(1u, sink.stats.size());
     EXPECT_EQ(1u, sink.stats.count(a));
     analyser.m_nScanState = 13;  // the last state: the flushing thread ends too
@@ -184,36 +183,6 @@ TEST_F(AnalyserTest, RecordsAreWrittenInBatches) {
         EXPECT_EQ(0, analyser.FlushOrAdvance());
         EXPECT_EQ(after, analyser.m_nScanState.load());
     }
-}
-
-TEST_F(AnalyserTest, PauseFallsBetweenTwoFiles) {
-    for (int i = 0; i < 200; ++i)
-        Put("p", std::to_string(1000 + i) + ".bmp", "rgb24.bmp");
-    for (int i = 0; i < 200; ++i)
-        analyser.m_mapPending[L"D:\\p\\"].insert(std::to_wstring(1000 + i) + L".bmp");
-    auto analysed = [&] { return analyser.m_saveQueue.GetQueued(kSaveFileDetails); };
-    ASSERT_EQ(1, analyser.Start(CFileAnalyze::ThreadProc, &analyser, TRUE));
-    ASSERT_TRUE(testutil::WaitUntil([&] { return analysed() >= 1; }));
-    analyser.Pause(TRUE);
-    const LONG atPause = analysed();
-    EXPECT_TRUE(analyser.m_strCurFolder[0].empty());  // no file half done
-    EXPECT_FALSE(testutil::WaitUntil([&] { return analysed() != atPause; }, 0.2));
-    analyser.Resume();
-    ASSERT_TRUE(Analyse());
-    EXPECT_EQ(200, Rows("iWidth=7 and iBPP=24"));
-}
-
-TEST(AnalysePictureFile, StatusesAsTheScanStores) {
-    testutil::TempDir dir;
-    fs::resize_file(dir.WriteFile("big.jpg", ""), 104857609);
-    std::vector<picdex::FileField> fields;
-    std::string got;
-    for (const CString& path : {Lib(dir / "no.jpg"), Lib(dir.MakeDir("f")), Lib(dir / "big.jpg"),
-                                Lib(FixtureDir() + "/camera.jpg")})
-        got += std::to_string(int(picdex::AnalysePictureFile(path, true, &fields)));
-    EXPECT_EQ("3210", got);         // missing, unreadable, too large, read
-    ASSERT_EQ(49u, fields.size());  // file, EXIF, IPTC and GPS fields, and the folder
-    EXPECT_EQ("strCity Marseille", fields[38].name + " " + fields[38].text);
 }
 
 }  // namespace

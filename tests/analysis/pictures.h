@@ -1,6 +1,6 @@
-// Helpers of the analysis tests: the fixture pictures and what exiftool read back from
-// them, real JPEG files given a chosen EXIF or IPTC segment, and a field-by-field text
-// of a file-detail record for comparisons.
+// Helpers of the analysis tests (and of the fuzz target): the fixture pictures and what
+// exiftool read back from them, JPEG files given a chosen EXIF or IPTC segment, and the
+// text of a file-detail record.
 #pragma once
 
 #include <map>
@@ -14,22 +14,20 @@ namespace antest {
 
 using exiftest::Bytes;
 
-// The fixture folder (made at build time), the names of its pictures (sorted), and
-// exiftool's "-Tag=value" lines of <picture>.txt.
+// The fixture folder (made at build time), its pictures' names (sorted), and exiftool's
+// "-Tag=value" lines of <picture>.txt.
 std::string FixtureDir();
 std::vector<std::string> FixtureNames();
 std::map<std::string, std::string> Expected(const std::string& name);
 Bytes ReadBytes(const std::string& path);
-// The library's path of a host file (empty when no drive holds it).
-CString Lib(const std::string& host);
 void WriteBytes(const std::string& path, const Bytes& bytes);
+CString Lib(const std::string& host);  // the library's path of a host file, or ""
 
-// The fixture rgb.jpg (64 x 48, written by the JPEG library) with an APP1 "Exif"
-// segment holding `tiff` and, when given, an APP13 segment of IPTC `datasets`.
+// The fixture rgb.jpg (64 x 48) with an APP1 "Exif" segment holding `tiff` and, when
+// given, an APP13 segment of IPTC `datasets`.
 Bytes JpegWithExif(const Bytes& tiff, const Bytes& datasets = {});
 
-// Every field of the record, "part.name=value" per line, as picdex info lists them;
-// tFileSearch (the time of the analysis) is left out.
+// Every field but tFileSearch (the time of the analysis), "part.name=value" per line.
 std::string Describe(const _tagFileDetail& detail);
 
 }  // namespace antest

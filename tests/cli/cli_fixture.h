@@ -36,42 +36,31 @@ protected:
     // pics/2020:      c1 (SONY, 2020-01-02, ISO 100, title Sunset), c1_copy (the same
     //                 bytes), IMG_0042 (FUJIFILM X-T3, 2020-03-03, ISO 800), notes.txt
     std::string MakeCollection() {
-        pictures::Shot a1;
-        a1.taken = "2019:05:01 10:20:30";
-        a1.gps = true;
-        a1.keywords = "beach";
-        a1.city = "Nice";
-        a1.seed = 1;
-        Put("pics/2019/may/a1.jpg", a1);
-        pictures::Shot a2;
-        a2.taken = "2019:05:20 08:00:00";
-        a2.iso = 1600;
-        a2.seed = 2;
-        Put("pics/2019/may/a2.jpg", a2);
-        pictures::Shot b1;
-        b1.make = "NIKON CORPORATION";
-        b1.model = "NIKON D750";
-        b1.taken = "2019:06:10 12:00:00";
-        b1.iso = 200;
-        b1.seed = 3;
-        Put("pics/2019/june/b1.jpg", b1);
-        pictures::Shot c1;
-        c1.make = "SONY";
-        c1.model = "ILCE-7M3";
-        c1.taken = "2020:01:02 17:30:00";
-        c1.iso = 100;
-        c1.title = "Sunset";
-        c1.seed = 4;
+        Put("pics/2019/may/a1.jpg", {.seed = 1,
+                                     .taken = "2019:05:01 10:20:30",
+                                     .gps = true,
+                                     .keywords = "beach",
+                                     .city = "Nice"});
+        Put("pics/2019/may/a2.jpg", {.seed = 2, .taken = "2019:05:20 08:00:00", .iso = 1600});
+        Put("pics/2019/june/b1.jpg", {.seed = 3,
+                                      .make = "NIKON CORPORATION",
+                                      .model = "NIKON D750",
+                                      .taken = "2019:06:10 12:00:00",
+                                      .iso = 200});
+        pictures::Shot c1{.seed = 4,
+                          .make = "SONY",
+                          .model = "ILCE-7M3",
+                          .taken = "2020:01:02 17:30:00",
+                          .iso = 100,
+                          .title = "Sunset"};
         Put("pics/2020/c1.jpg", c1);
         Put("pics/2020/c1_copy.jpg", c1);
-        pictures::Shot f;
-        f.make = "FUJIFILM";
-        f.model = "X-T3";
-        f.taken = "2020:03:03 09:00:00";
-        f.iso = 800;
-        f.width = 96;  // another size than the others
-        f.seed = 5;
-        Put("pics/2020/IMG_0042.jpg", f);
+        Put("pics/2020/IMG_0042.jpg", {.width = 96,  // another size than the others
+                                       .seed = 5,
+                                       .make = "FUJIFILM",
+                                       .model = "X-T3",
+                                       .taken = "2020:03:03 09:00:00",
+                                       .iso = 800});
         home_.WriteFile("pics/2020/notes.txt", "not a picture");
         return Pics();
     }

@@ -50,6 +50,9 @@ bool ParseJsonObject(const std::string& line, std::map<std::string, std::string>
 // Rows of a query on an index file, each row's columns joined by '|'.
 std::vector<std::string> QueryIndex(const std::string& dbPath, const std::string& sql);
 
+// What a shell command writes to its standard output.
+std::string ShellOutput(const std::string& command);
+
 }  // namespace clitest
 
 #include <chrono>

@@ -18,17 +18,15 @@ int main(int argc, char** argv) {
     long count = std::strtol(argv[2], nullptr, 10);
     long perFolder = argc == 4 ? std::strtol(argv[3], nullptr, 10) : 100;
     if (count < 0 || perFolder < 1) return 2;
-    static const char* kMakes[][2] = {{"Canon", "EOS 5D Mark III"},
-                                      {"NIKON CORPORATION", "NIKON D750"},
-                                      {"SONY", "ILCE-7M3"},
-                                      {"FUJIFILM", "X-T3"},
-                                      {"Apple", "iPhone 12"}};
+    static const char* kMakes[] = {"Canon", "NIKON CORPORATION", "SONY", "FUJIFILM", "Apple"};
+    static const char* kModels[] = {"EOS 5D Mark III", "NIKON D750", "ILCE-7M3", "X-T3",
+                                    "iPhone 12"};
     static const int kIso[] = {100, 200, 400, 800, 1600, 3200};
     for (long i = 0; i < count; ++i) {
         pictures::Shot s;
         s.seed = int(i);
-        s.make = kMakes[i % 5][0];
-        s.model = kMakes[i % 5][1];
+        s.make = kMakes[i % 5];
+        s.model = kModels[i % 5];
         long folder = i / perFolder;
         int year = 2015 + int(folder % 10);
         int month = 1 + int((folder / 10) % 12);

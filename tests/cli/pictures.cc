@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <vector>
 
 // The JPEG library's header needs size_t and FILE declared first.
@@ -18,21 +19,10 @@ namespace {
 // TIFF field types.
 constexpr std::uint16_t kByte = 1, kAscii = 2, kShort = 3, kLong = 4, kRational = 5;
 
-void Le16(std::string& out, unsigned v) {
-    out += char(v & 0xFF);
-    out += char((v >> 8) & 0xFF);
-}
-void Le32(std::string& out, std::uint32_t v) {
-    Le16(out, v & 0xFFFF);
-    Le16(out, v >> 16);
-}
-void Be16(std::string& out, unsigned v) {
-    out += char((v >> 8) & 0xFF);
-    out += char(v & 0xFF);
-}
-void Be32(std::string& out, std::uint32_t v) {
-    Be16(out, v >> 16);
-    Be16(out, v & 0xFFFF);
+// `bytes` bytes of v, least significant first, or most significant first with `big`.
+void Int(std::string& out, std::uint32_t v, int bytes, bool big = false) {
+    for (int i = 0; i < bytes; ++i)
+        out += char((v >> (8 * (big ? bytes - 1 - i : i))) & 0xFF);
 }
 
 struct Entry {
@@ -45,16 +35,17 @@ struct Entry {
 Entry Ascii(std::uint16_t tag, const std::string& text) {
     return {tag, kAscii, std::uint32_t(text.size() + 1), text + '\0'};
 }
-Entry Short(std::uint16_t tag, unsigned v) {
+// One SHORT, or one LONG such as the place of another directory.
+Entry Number(std::uint16_t tag, std::uint16_t type, std::uint32_t v) {
     std::string d;
-    Le16(d, v);
-    return {tag, kShort, 1, d};
+    Int(d, v, type == kShort ? 2 : 4);
+    return {tag, type, 1, d};
 }
 Entry Rationals(std::uint16_t tag, std::initializer_list<std::pair<int, int>> values) {
     std::string d;
     for (auto [n, den] : values) {
-        Le32(d, std::uint32_t(n));
-        Le32(d, std::uint32_t(den));
+        Int(d, std::uint32_t(n), 4);
+        Int(d, std::uint32_t(den), 4);
     }
     return {tag, kRational, std::uint32_t(values.size()), d};
 }
@@ -62,47 +53,35 @@ Entry Bytes(std::uint16_t tag, const std::string& bytes) {
     return {tag, kByte, std::uint32_t(bytes.size()), bytes};
 }
 
-// An IFD with its out-of-line values right after it.
-size_t BlockSize(const std::vector<Entry>& entries) {
-    size_t size = 2 + 12 * entries.size() + 4;
-    for (const Entry& e : entries)
-        if (e.data.size() > 4) size += (e.data.size() + 1) & ~size_t(1);
-    return size;
-}
+// An IFD with its out-of-line values right after it (its size does not depend on `at`).
 
 std::string Block(const std::vector<Entry>& entries, std::uint32_t at) {
     std::string ifd, data;
     std::uint32_t dataAt = std::uint32_t(at + 2 + 12 * entries.size() + 4);
-    Le16(ifd, unsigned(entries.size()));
+    Int(ifd, unsigned(entries.size()), 2);
     for (const Entry& e : entries) {
-        Le16(ifd, e.tag);
-        Le16(ifd, e.type);
-        Le32(ifd, e.count);
+        Int(ifd, e.tag, 2);
+        Int(ifd, e.type, 2);
+        Int(ifd, e.count, 4);
         if (e.data.size() <= 4) {
             std::string v = e.data;
             v.resize(4, '\0');
             ifd += v;
         } else {
-            Le32(ifd, std::uint32_t(dataAt + data.size()));
+            Int(ifd, std::uint32_t(dataAt + data.size()), 4);
             data += e.data;
             if (data.size() % 2) data += '\0';
         }
     }
-    Le32(ifd, 0);  // no next IFD
+    Int(ifd, 0, 4);  // no next IFD
     return ifd + data;
-}
-
-Entry Pointer(std::uint16_t tag, std::uint32_t at) {
-    std::string d;
-    Le32(d, at);
-    return {tag, kLong, 1, d};
 }
 
 std::string Tiff(const Shot& s) {
     std::vector<Entry> exif = {
         Rationals(0x829A, {{s.exposureNum, s.exposureDen}}),
         Rationals(0x829D, {{s.fNumberNum, s.fNumberDen}}),
-        Short(0x8827, unsigned(s.iso)),
+        Number(0x8827, kShort, std::uint32_t(s.iso)),
     };
     if (!s.taken.empty()) {
         exif.push_back(Ascii(0x9003, s.taken));
@@ -123,17 +102,18 @@ std::string Tiff(const Shot& s) {
         };
     }
 
-    std::vector<Entry> ifd0 = {Ascii(0x010F, s.make), Ascii(0x0110, s.model), Pointer(0x8769, 0)};
-    if (s.gps) ifd0.push_back(Pointer(0x8825, 0));
+    std::vector<Entry> ifd0 = {Ascii(0x010F, s.make), Ascii(0x0110, s.model),
+                               Number(0x8769, kLong, 0)};
+    if (s.gps) ifd0.push_back(Number(0x8825, kLong, 0));
     std::uint32_t ifd0At = 8;
-    std::uint32_t exifAt = std::uint32_t(ifd0At + BlockSize(ifd0));
-    std::uint32_t gpsAt = std::uint32_t(exifAt + BlockSize(exif));
-    ifd0[2] = Pointer(0x8769, exifAt);
-    if (s.gps) ifd0[3] = Pointer(0x8825, gpsAt);
+    std::uint32_t exifAt = std::uint32_t(ifd0At + Block(ifd0, 0).size());
+    std::uint32_t gpsAt = std::uint32_t(exifAt + Block(exif, 0).size());
+    ifd0[2] = Number(0x8769, kLong, exifAt);
+    if (s.gps) ifd0[3] = Number(0x8825, kLong, gpsAt);
 
     std::string t = "II";
-    Le16(t, 42);
-    Le32(t, ifd0At);
+    Int(t, 42, 2);
+    Int(t, ifd0At, 4);
     t += Block(ifd0, ifd0At);
     t += Block(exif, exifAt);
     if (s.gps) t += Block(gps, gpsAt);
@@ -144,7 +124,7 @@ void Dataset(std::string& out, int number, const std::string& value) {
     out += '\x1C';
     out += char(2);
     out += char(number);
-    Be16(out, unsigned(value.size()));
+    Int(out, unsigned(value.size()), 2, true);
     out += value;
 }
 
@@ -152,22 +132,16 @@ void Dataset(std::string& out, int number, const std::string& value) {
 std::string Iptc(const Shot& s) {
     std::string iptc;
     Dataset(iptc, 0, std::string("\x00\x04", 2));  // record version
-    size_t from = 0;
-    while (from <= s.keywords.size() && !s.keywords.empty()) {
-        size_t comma = s.keywords.find(',', from);
-        std::string word =
-            s.keywords.substr(from, comma == std::string::npos ? std::string::npos : comma - from);
+    std::stringstream keywords(s.keywords);
+    for (std::string word; std::getline(keywords, word, ',');)
         if (!word.empty()) Dataset(iptc, 25, word);
-        if (comma == std::string::npos) break;
-        from = comma + 1;
-    }
     if (!s.city.empty()) Dataset(iptc, 90, s.city);
     if (!s.country.empty()) Dataset(iptc, 101, s.country);
     if (!s.title.empty()) Dataset(iptc, 120, s.title);
     std::string block = std::string("Photoshop 3.0\0", 14) + "8BIM";
-    Be16(block, 0x0404);
+    Int(block, 0x0404, 2, true);
     block += std::string("\0\0", 2);  // empty resource name, padded
-    Be32(block, std::uint32_t(iptc.size()));
+    Int(block, std::uint32_t(iptc.size()), 4, true);
     block += iptc;
     if (iptc.size() % 2) block += '\0';
     return block;

@@ -8,7 +8,7 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fstream>
+#include <filesystem>
 #include <map>
 #include <set>
 
@@ -113,26 +113,20 @@ TEST_F(RealMounts, ABindMountOfAScannedFolderIsLeftOut) {
 }
 
 TEST_F(RealMounts, AnExt4ImageOnALoopDeviceIsAFixedDiskAndWalked) {
-    std::string image = dir_ / "disk.img";
-    {
-        std::ofstream f(image, std::ios::binary);
-        f.seekp(8 * 1024 * 1024 - 1);
-        f.put('\0');
-    }
-    std::string command = "mkfs.ext4 -q -F '" + image + "' >/dev/null 2>&1";
-    if (std::system(command.c_str()) != 0) GTEST_SKIP() << "mkfs.ext4 is not available";
+    std::string image = dir_ / "disk.img", point = root_ + "/disk";
+    std::filesystem::resize_file(dir_.WriteFile("disk.img", ""), 8 << 20);
+    if (std::system(("mkfs.ext4 -q -F '" + image + "' >/dev/null 2>&1").c_str()) != 0)
+        GTEST_SKIP() << "mkfs.ext4 is not available";
     // mount(8) sets up a loop device that goes with the mount.
-    std::string point = root_ + "/disk";
-    command = "mount -o loop '" + image + "' '" + point + "' >/dev/null 2>&1";
-    if (std::system(command.c_str()) != 0) GTEST_SKIP() << "cannot mount an image on a loop device";
+    if (std::system(("mount -o loop '" + image + "' '" + point + "' >/dev/null 2>&1").c_str()))
+        GTEST_SKIP() << "cannot mount an image on a loop device";
     mounted_.push_back(point);
     dir_.WriteFile("root/disk/2008/c.jpg", "z");
     EXPECT_EQ(ListNames(L"E:\\"), (std::set<std::string>{"photos", "ram", "disk", "sub", "late"}));
-    EXPECT_EQ(ListNames(L"E:\\disk\\"), (std::set<std::string>{"2008", "lost+found"}));
     EXPECT_EQ(ListNames(L"E:\\disk\\2008\\"), std::set<std::string>{"c.jpg"});
-    EXPECT_EQ(Skipped().count("/disk"), 0u);
+    EXPECT_EQ(Skipped(), (std::map<std::string, std::string>{}));
     plat::mounts::Mount m;
-    ASSERT_TRUE(plat::mounts::MountOf(root_ + "/disk", m));
+    ASSERT_TRUE(plat::mounts::MountOf(point, m));
     EXPECT_EQ(m.source.compare(0, 9, "/dev/loop"), 0) << m.source;
     EXPECT_EQ(int(m.kind), int(plat::mounts::Kind::Fixed));
 }

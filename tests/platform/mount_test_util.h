@@ -39,15 +39,20 @@ inline std::set<std::string> ListNames(const CString& folder) {
 // A sysfs tree in a temporary folder, laid out as the kernel lays out block devices:
 // devices/<bus path>/<disk>[/<partition>] with the removable flag, card type and
 // device-mapper slaves, reached through dev/block/<major:minor> and class/block/<name>.
+// Bus paths of a laptop's disks:
+const char kNvme[] = "pci0000:00/0000:00:1d.0/0000:02:00.0/nvme/nvme0";
+const char kAta[] = "pci0000:00/0000:00:17.0/ata1/host0/target0:0:0/0:0:0:0/block";
+const char kUsbStick[] = "pci0000:00/0000:00:14.0/usb2/2-1/2-1:1.0/host6/target6:0:0/6:0:0:0/block";
+const char kUsbDisk[] = "pci0000:00/0000:00:14.0/usb3/3-2/3-2:1.0/host7/target7:0:0/7:0:0:0/block";
+const char kMmc[] = "pci0000:00/0000:00:14.5/mmc_host/mmc0/mmc0:aaaa/block";
+const char kEmmc[] = "platform/soc/mmc_host/mmc1/mmc1:0001/block";
+const char kVirtual[] = "virtual/block";
 
+// A disk or partition ("8:17", bus path, "sdb", "sdb1" or "" for a whole disk), the disk's
+// removable flag ("0", "1"), an MMC card's type ("SD", "MMC" or "") and a device-mapper
+// disk's slave (or "").
 struct BlockDevice {
-    const char* majorMinor;  // "8:17"
-    const char* busPath;     // below devices/, up to the disk's parent folder
-    const char* disk;        // "sdb"
-    const char* partition;   // "sdb1", or "" for a whole disk
-    const char* removable;   // the disk's removable flag, "0" or "1"
-    const char* cardType;    // an MMC card's type ("SD", "MMC"), or ""
-    const char* slaves;      // a device-mapper disk's slave, or ""
+    const char *majorMinor, *busPath, *disk, *partition, *removable, *cardType, *slaves;
 };
 
 class FakeSysfs {

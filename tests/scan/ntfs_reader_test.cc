@@ -284,6 +284,10 @@ protected:
             g_made &= MakeImage(d / "tree", g_tree[i] = d / ("tree-" + std::to_string(i)),
                                 512 << (3 * i + i / 2));
     }
+    static void TearDownTestSuite() {
+        delete g_dir;
+        g_dir = nullptr;
+    }
     void SetUp() override { ASSERT_TRUE(g_made); }
 
     // A patched copy of an image.

@@ -1,13 +1,11 @@
-// The SQLite wrapper on real database files: error codes and messages, query stepping,
-// column access by name, scalar queries, and the exception's own memory.
+// The SQLite wrapper and the database manager on real files: errors, query stepping,
+// columns by name; the transaction flag, scoped transactions, the commit attempts of Close.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <functional>
-#include <tuple>
 
 #include "db/cppsqlite3.h"
-#include "db/text_codec.h"
 #include "db_test_util.h"
 #include "platform/codepage.h"
 
@@ -17,15 +15,30 @@ std::string Message(const CppSQLite3Exception& e) {
     return e.ErrorMessage() ? e.ErrorMessage() : "<null>";
 }
 
-// Runs `fn` and checks that it throws with that code and message.
-void ExpectError(const std::function<void()>& fn, int code, const std::string& message) {
-    try {
-        fn();
-        ADD_FAILURE() << "no exception, expected " << message;
-    } catch (const CppSQLite3Exception& e) {
-        EXPECT_EQ(code, e.ErrorCode());
-        EXPECT_EQ(message, Message(e));
-    }
+// Copies own separate buffers, each freed once (checked by the sanitizer build).
+TEST(CppSQLite3ExceptionTest, CodeNamesMessagesAndCopies) {
+    for (auto [code, name] :
+         {std::pair{25, "SQLITE_RANGE"}, {26, "UNKNOWN_ERROR"}, {-1, "UNKNOWN_ERROR"}})
+        EXPECT_STREQ(name, CppSQLite3Exception::CodeName(code));
+    CppSQLite3Exception a(5, "database is locked"), b(1000, nullptr);
+    CppSQLite3Exception copy(a);
+    EXPECT_EQ(std::tuple("SQLITE_BUSY[5]: database is locked", "CPPSQLITE_ERROR[1000]: ", true),
+              std::tuple(Message(a), Message(b), a.ErrorMessage() != copy.ErrorMessage()));
+    copy = b;
+    copy = static_cast<CppSQLite3Exception&>(copy);
+    EXPECT_EQ(std::pair(1000, Message(b)), std::pair(copy.ErrorCode(), Message(copy)));
+}
+
+// The path is in the ANSI code page and opened as UTF-8.
+TEST(CppSQLite3DBTest, PathsAreInTheAnsiCodePage) {
+    dbtest::TempDb file;
+    testutil::ScopedEnv acp("PICDEX_ACP", "CP936");
+    plat::ResetAnsiCodePage();
+    CppSQLite3DB db;
+    db.Open(WideToAnsi(Utf8ToWide(file.Dir() / "照片.db")).c_str());
+    plat::ResetAnsiCodePage();
+    db.Execute("create table t (a);");
+    EXPECT_TRUE(std::filesystem::exists(std::filesystem::u8path(file.Dir() / "照片.db")));
 }
 
 class WrapperTest : public ::testing::Test {
@@ -40,67 +53,15 @@ protected:
     CppSQLite3DB db;
 };
 
-TEST(CppSQLite3ExceptionTest, CodeNamesMessagesAndCopies) {
-    const std::pair<int, const char*> names[] = {
-        {0, "SQLITE_OK"},      {5, "SQLITE_BUSY"},    {25, "SQLITE_RANGE"},
-        {100, "SQLITE_ROW"},   {101, "SQLITE_DONE"},  {1000, "CPPSQLITE_ERROR"},
-        {26, "UNKNOWN_ERROR"}, {-1, "UNKNOWN_ERROR"}, {99, "UNKNOWN_ERROR"}};
-    for (const auto& [code, name] : names)
-        EXPECT_STREQ(name, CppSQLite3Exception::CodeName(code));
-
-    CppSQLite3Exception a(5, "database is locked");
-    EXPECT_EQ("SQLITE_BUSY[5]: database is locked", Message(a));
-    CppSQLite3Exception b(1000, nullptr);
-    EXPECT_EQ("CPPSQLITE_ERROR[1000]: ", Message(b));
-    // Copies own separate buffers, each freed once (checked by the sanitizer build).
-    CppSQLite3Exception copy(a);
-    EXPECT_NE(a.ErrorMessage(), copy.ErrorMessage());
-    EXPECT_EQ(Message(a), Message(copy));
-    copy = b;
-    CppSQLite3Exception& self = copy;
-    copy = self;
-    EXPECT_EQ(1000, copy.ErrorCode());
-    EXPECT_EQ("CPPSQLITE_ERROR[1000]: ", Message(copy));
-    try {
-        throw a;
-    } catch (const CppSQLite3Exception& e) {
-        EXPECT_NE(a.ErrorMessage(), e.ErrorMessage());
-        EXPECT_EQ(Message(a), Message(e));
-    }
-}
-
-TEST(CppSQLite3DBTest, OpeningAndClosedConnections) {
-    CppSQLite3DB db;
-    db.Open(nullptr);  // a null path does nothing
-    EXPECT_FALSE(db.IsOpen());
-
-    dbtest::TempDb file;
-    EXPECT_THROW(db.Open((file.Dir() / "no/such/folder/x.db").c_str()), CppSQLite3Exception);
-    EXPECT_FALSE(db.IsOpen());
-
-    // The path is in the ANSI code page and opened as UTF-8.
-    testutil::ScopedEnv acp("PICDEX_ACP", "CP936");
-    plat::ResetAnsiCodePage();
-    db.Open(WideToAnsi(Utf8ToWide(file.Dir() / "照片.db")).c_str());
-    plat::ResetAnsiCodePage();
-    db.Execute("create table t (a);");
-    EXPECT_TRUE(std::filesystem::exists(std::filesystem::u8path(file.Dir() / "照片.db")));
-}
-
 TEST_F(WrapperTest, StepsThroughRowsAndReadsByName) {
-    EXPECT_EQ(2, db.Execute("update t set iOther = iOther + 1;"));
-    EXPECT_EQ(0, db.Execute("update t set iOther = 0 where iOther > 100;"));
-
-    CppSQLite3Query none = db.Query("select strMD5, iNum from t where iOther > 100;");
-    EXPECT_TRUE(none.IsEnd());
-    EXPECT_EQ(2, none.ColumnCount());
-
+    EXPECT_EQ(std::pair(2, 0),
+              (std::pair{db.Execute("update t set iOther = iOther + 1;"),
+                         db.Execute("update t set iOther = 0 where iOther > 100;")}));
     CppSQLite3Query q = db.Query("select * from t order by iOther;");
     ASSERT_FALSE(q.IsEnd());
     EXPECT_STREQ("abc", q.GetText("strMD5", "dflt"));
-    EXPECT_EQ(-1, q.GetInt("iNum", -1));
-    EXPECT_EQ(SQLITE_NULL, q.ColumnType(1));
-    EXPECT_EQ(nullptr, q.ColumnText(1));
+    EXPECT_EQ(std::tuple(-1, SQLITE_NULL, (const char*)nullptr),
+              std::tuple(q.GetInt("iNum", -1), q.ColumnType(1), q.ColumnText(1)));
     q.Next();
     EXPECT_STREQ("dflt", q.GetText("strMD5", "dflt"));
     EXPECT_EQ(12, q.GetInt("iNum", -1));  // stored as the text '12'
@@ -108,49 +69,113 @@ TEST_F(WrapperTest, StepsThroughRowsAndReadsByName) {
     EXPECT_TRUE(q.IsEnd());
     q.Finalize();
     q.Finalize();  // nothing left to finalize
-    ExpectError([&] { q.IsEnd(); }, 1000, "CPPSQLITE_ERROR[1000]: Null Virtual Machine pointer");
+    EXPECT_THROW(q.IsEnd(), CppSQLite3Exception);
 }
 
+// abs() of the smallest integer fails while stepping: the code and text are those the
+// finalize reports, and no statement is left behind. A constraint failure found by the
+// step keeps its own code.
 TEST_F(WrapperTest, ErrorsCarryTheirCodeAndMessage) {
     db.Execute(
         "create table empty_t (a int); create table u (k int unique); insert into u values (1);"
         "create table big (v int); insert into big values (1), (9223372036854775807);");
     CppSQLite3DB closed;
     CppSQLite3Query q = db.Query("select * from t;");
-    const std::string notOpen = "CPPSQLITE_ERROR[1000]: Database not open",
-                      badName = "CPPSQLITE_ERROR[1000]: Invalid field name requested",
-                      badIndex = "CPPSQLITE_ERROR[1000]: Invalid field index requested";
+    CppSQLite3Query big = db.Query("select abs(-v - 1) from big;");
+    EXPECT_STREQ("2", big.ColumnText(0));
+    const std::string e = "CPPSQLITE_ERROR[1000]: ";
     const std::tuple<std::function<void()>, int, std::string> cases[] = {
-        {[&] { closed.Execute("select 1;"); }, 1000, notOpen},
-        {[&] { closed.Query("select 1;"); }, 1000, notOpen},
-        {[&] { closed.QueryScalar("select 1;"); }, 1000, notOpen},
-        {[&] { q.GetText("missing", ""); }, 1000, badName},
-        {[&] { q.GetText("strmd5", ""); }, 1000, badName},  // names are case-sensitive
-        {[&] { q.ColumnIndex(nullptr); }, 1000, badName},
-        {[&] { q.ColumnText(3); }, 1000, badIndex},
-        {[&] { q.ColumnType(-1); }, 1000, badIndex},
-        {[&] { db.QueryScalar("select a from empty_t;"); }, 1000,
-         "CPPSQLITE_ERROR[1000]: Invalid scalar query"},
+        {[&] { closed.Execute("select 1;"); }, 1000, e + "Database not open"},
+        {[&] { q.GetText("strmd5", ""); }, 1000, e + "Invalid field name requested"},
+        {[&] { q.ColumnText(3); }, 1000, e + "Invalid field index requested"},
+        {[&] { db.QueryScalar("select a from empty_t;"); }, 1000, e + "Invalid scalar query"},
         {[&] { db.Query("selec * from t;"); }, 1, "SQLITE_ERROR[1]: "},
         {[&] { db.Execute("selec * from t;"); }, 1,
          "SQLITE_ERROR[1]: near \"selec\": syntax error"},
-        // abs() of the smallest integer fails while stepping; the code and text are those
-        // the finalize reports. A constraint failure found by the step keeps its own code.
-        {[&] { db.Query("select abs(-v - 1) from big where v > 1;"); }, 1,
-         "SQLITE_ERROR[1]: integer overflow"},
+        {[&] { big.Next(); }, 1, "SQLITE_ERROR[1]: integer overflow"},
+        {[&] { big.IsEnd(); }, 1000, e + "Null Virtual Machine pointer"},
         {[&] { db.Query("insert into u values (1);"); }, SQLITE_CONSTRAINT,
          "SQLITE_CONSTRAINT[19]: UNIQUE constraint failed: u.k"},
     };
-    for (const auto& [fn, code, message] : cases)
-        ExpectError(fn, code, message);
-    EXPECT_EQ(0, db.QueryScalar("select count(*) from empty_t"));
-    EXPECT_EQ(2, db.QueryScalar("select count(*) from t"));
+    for (const auto& [fn, code, message] : cases) {
+        try {
+            fn();
+            ADD_FAILURE() << "no exception, expected " << message;
+        } catch (const CppSQLite3Exception& ex) {
+            EXPECT_EQ(std::pair(code, message), std::pair(ex.ErrorCode(), Message(ex)));
+        }
+    }
+}
 
-    // A step that fails leaves no statement behind.
-    CppSQLite3Query big = db.Query("select abs(-v - 1) from big;");
-    EXPECT_STREQ("2", big.ColumnText(0));
-    ExpectError([&] { big.Next(); }, 1, "SQLITE_ERROR[1]: integer overflow");
-    EXPECT_THROW(big.IsEnd(), CppSQLite3Exception);
+// A manager on a fresh file holding one committed row.
+struct Connection {
+    Connection() {
+        EXPECT_EQ(0, db.Open(file.Path().c_str()));
+        Write("a");
+    }
+    void Write(const std::string& key) {
+        db.Execute(
+            ("Replace into tb_config_info(strCfgKey, strCfgValue) values('" + key + "','1');")
+                .c_str());
+    }
+    int Committed() {  // the rows another connection sees
+        CDBMng check;
+        check.Open(file.Path().c_str());
+        return dbtest::CountRows(check, "tb_config_info");
+    }
+
+    dbtest::TempDb file;
+    CDBMng db;
+};
+
+class DbMngTest : public ::testing::Test, protected Connection {};
+
+// A begin that fails (a transaction opened behind the manager's back) is caught (a failed
+// commit keeps the flag: see the save queue's drains). Nested scopes share the outermost
+// transaction; an exception passing through still commits what ran before it.
+TEST_F(DbMngTest, TransactionFlagAndScopedTransactions) {
+    EXPECT_EQ(1, db.CommitTransaction());  // nothing open
+    db.Execute("begin;");
+    EXPECT_EQ(std::pair(0, false), (std::pair{db.BeginTransaction(), db.IsInTransaction()}));
+    db.Execute("commit;");
+    {
+        CScopedTransaction outer(&db), inner(&db);
+        EXPECT_EQ(std::pair(true, false), std::pair(outer.Began(), inner.Began()));
+    }
+    EXPECT_FALSE(db.IsInTransaction());
+    try {
+        CScopedTransaction txn(&db);
+        Write("b");
+        db.Execute("no such statement;");
+    } catch (const CppSQLite3Exception&) {
+    }
+    EXPECT_EQ(std::pair(false, 2), (std::pair{db.IsInTransaction(), Committed()}));
+    EXPECT_FALSE(CScopedTransaction(nullptr).Began());
+    CppSQLite3Query q = db.Query("select strCfgKey from tb_config_info order by 1;");
+    db.Close();
+    EXPECT_STREQ("a", q.ColumnText(0));  // a query that outlives Close is still safe to read
+}
+
+// Close tries the commit up to ten times while the file is busy; what it could not
+// commit is gone, the rows written before the transaction stay.
+TEST(DbMngCloseTest, RetriesTheCommitTenTimesWhileTheFileIsBusy) {
+    for (int freeAt : {3, 0}) {
+        Connection t;
+        t.db.BeginTransaction();
+        t.Write("b");
+        dbtest::BusyReader reader(t.db, t.file.Path());
+        int commits = 0;
+        t.db.SetStatementObserver([&](const char* sql) {
+            if (std::string(sql) == "commit transaction;" && ++commits == freeAt) reader.Release();
+        });
+        t.db.Close();
+        t.db.Close();  // a second close does nothing
+        EXPECT_EQ(freeAt ? freeAt : 10, commits);
+        EXPECT_FALSE(t.db.IsOpen() || t.db.IsInTransaction());
+        EXPECT_THROW(t.db.Execute("select 1;"), CppSQLite3Exception);
+        reader.Release();
+        EXPECT_EQ(freeAt ? 2 : 1, t.Committed());
+    }
 }
 
 }  // namespace

@@ -11,7 +11,8 @@ ScopedMachine::ScopedMachine()
       m_config("XDG_CONFIG_HOME", m_root.MakeDir("config")),
       m_drives("C=" + m_root.path()) {}
 
-BusyReader::BusyReader(const std::string& path) {
+BusyReader::BusyReader(CDBMng& busy, const std::string& path) {
+    sqlite3_busy_timeout(busy.Handle(), 50);
     sqlite3_open(path.c_str(), &m_db);
     // A read in progress inside a transaction keeps the shared lock.
     sqlite3_exec(m_db, "begin;", nullptr, nullptr, nullptr);

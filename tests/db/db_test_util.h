@@ -1,6 +1,5 @@
-// Helpers of the database tests: a real database file in a temporary folder, a time
-// zone for the life of an object, a second connection that keeps commits busy, and
-// small readers of the stored rows.
+// Helpers of the database tests: database files, time zones, a connection that keeps
+// commits busy, a statement log, a recording report sink, readers of stored rows.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -21,17 +20,12 @@
 
 namespace dbtest {
 
-// A temporary folder holding one database file path (the file is made by whoever
-// opens it).
-class TempDb {
-public:
-    TempDb() : m_path(m_dir / "index.db") {}
-    const std::string& Path() const { return m_path; }
-    const testutil::TempDir& Dir() const { return m_dir; }
-
-private:
-    testutil::TempDir m_dir;
-    std::string m_path;
+// A temporary folder holding one database file path (made by whoever opens it).
+struct TempDb {
+    const std::string& Path() const { return path; }
+    const testutil::TempDir& Dir() const { return dir; }
+    testutil::TempDir dir;
+    std::string path = dir / "index.db";
 };
 
 // Sets TZ (and re-reads it) for the life of the object.
@@ -40,17 +34,14 @@ public:
     explicit ScopedTimeZone(const char* tz) : m_env("TZ", tz) { tzset(); }
 
 private:
-    // Declared before m_env so that it is destroyed after m_env has restored TZ.
-    struct Reread {
+    struct Reread {  // destroyed after m_env has restored TZ
         ~Reread() { tzset(); }
-    };
-    Reread m_reread;
+    } m_reread;
     testutil::ScopedEnv m_env;
 };
 
-// A machine for the default folder lists: drive C: is a temporary folder holding the
-// application-data, documents and temporary folders, so the default lists name
-// folders on C: only (no registry). Restores the previous drive table and variables.
+// A machine whose drive C: is a temporary folder holding the data, documents and
+// temporary folders, so the default folder lists name folders on C: only.
 class ScopedMachine {
 public:
     ScopedMachine();
@@ -61,11 +52,11 @@ private:
     testutil::ScopedDriveTable m_drives;
 };
 
-// A second connection to the file holding a shared (read) lock until Release, so that
-// the manager cannot commit a write meanwhile (SQLITE_BUSY).
+// A second connection holding a shared (read) lock until Release, so that the commits
+// of `busy` (on the same file) fail with SQLITE_BUSY meanwhile, after 50 ms.
 class BusyReader {
 public:
-    explicit BusyReader(const std::string& path);
+    BusyReader(CDBMng& busy, const std::string& path);
     ~BusyReader() { Release(); }
     void Release();
 
@@ -73,11 +64,6 @@ private:
     sqlite3* m_db = nullptr;
     sqlite3_stmt* m_stmt = nullptr;
 };
-
-// Makes a busy file fail the manager's statements after 50 ms instead of 60 s.
-inline void ShortBusyTimeout(CDBMng& db) {
-    sqlite3_busy_timeout(db.Handle(), 50);
-}
 
 // Records every statement a manager runs.
 class StatementLog {
@@ -94,9 +80,8 @@ private:
     std::vector<std::string> m_seen;
 };
 
-// What the database layer reported, recorded (on the draining thread; read it after
-// the drain). The kind-4 and kind-5 actions run the database operations that the
-// service and the scanner run for them.
+// What the database layer reported (read it after the drain); the kind-4 and kind-5
+// actions run the operations the service and the scanner run.
 class RecordingSink : public IDbReportSink {
 public:
     explicit RecordingSink(CDbFacade& db) : m_db(db) {}
@@ -120,13 +105,15 @@ private:
     CDbFacade& m_db;
 };
 
-// A database layer object on a fresh file (machine with drive C: only), reporting to a
-// recording sink.
+// A database layer object on a fresh file (drive C: only) reporting to a recording sink.
 class FacadeTest : public ::testing::Test {
 protected:
     void SetUp() override;
     CDBMng& Mng() { return db.GetDbMng(); }
     int PathID(const CString& folder) { return db.GetPathDao().GetPathID(folder, true); }
+    void StartRun(const wchar_t* when = L"2020-06-01 12:00:00") {  // a scan run's start
+        db.SetConfig(L"BackSearchStartTime", when);
+    }
     // Stores a file row in `folder` (created as needed); returns its id.
     int AddFile(const CString& folder, const CString& name, LONGLONG size, CTime snap,
                 const CString& md5 = L"0", CTime search = CTime::GetCurrentTime());
@@ -137,14 +124,11 @@ protected:
     RecordingSink sink{db};
 };
 
-// A manager opened on a fresh file with every table of the schema created.
-void OpenWithSchema(CDBMng& db, const std::string& path);
-
-// The first column of every row of a statement, as text ("NULL" for SQL NULL).
+void OpenWithSchema(CDBMng& db, const std::string& path);  // every table of the schema
+// The first column of every row as text ("NULL" for SQL NULL), of the first row
+// ("<none>" without one), and count(*) of a table with a where clause.
 std::vector<std::string> Column(CDBMng& db, const std::string& sql);
-// The first column of the first row as text, or "NULL"/"<none>".
 std::string Scalar(CDBMng& db, const std::string& sql);
-// count(*) of a table with an optional where clause.
 int CountRows(CDBMng& db, const std::string& table, const std::string& where = "");
 
 }  // namespace dbtest

@@ -1,46 +1,49 @@
-// Opening a database file and bringing it to the current schema version: a new file,
-// a second start, an old version, a broken version text, a failing version-3 index,
-// and the default folder filters of the version-2 step.
+// Opening a database file and bringing it to the current schema version: a new file, a
+// second start, older, newer and broken versions, the version-2 step's default filters.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <set>
-#include <string>
 #include <vector>
 
 #include "db/schema.h"
-#include "db/text_codec.h"
 #include "db_test_util.h"
 
 namespace {
 
 using dbtest::CountRows;
-using dbtest::Scalar;
 
 int CountIndexes(CDBMng& db, const std::string& prefix) {
     return CountRows(db, "sqlite_master", "type = 'index' and name like '" + prefix + "%'");
 }
 
 std::string Version(CDBMng& db) {
-    return Scalar(db, "select strCfgValue from tb_config_info where strCfgKey = 'DbVersion'");
+    return dbtest::Scalar(db,
+                          "select strCfgValue from tb_config_info where strCfgKey = 'DbVersion'");
 }
 
 // The position of the first statement that contains `part` (the count when none does).
 size_t Position(const std::vector<std::string>& seen, const std::string& part) {
-    size_t i = 0;
-    while (i < seen.size() && seen[i].find(part) == std::string::npos)
-        ++i;
-    return i;
+    auto has = [&](const std::string& sql) { return sql.find(part) != std::string::npos; };
+    return size_t(std::find_if(seen.begin(), seen.end(), has) - seen.begin());
 }
 
 class LifecycleTest : public ::testing::Test {
 protected:
     CString Path() const { return Utf8ToWide(file.Path()); }
-    // A first start on the file, then `change` on the open layer, then closed.
-    void FirstStart(const std::function<void(CDbFacade&)>& change) {
-        CDbFacade first;
-        ASSERT_TRUE(first.Initialize(Path()));
-        change(first);
+    // A first start on the file and `change` on the open layer; then the statements of a
+    // second start (of `db`, closed first).
+    std::vector<std::string> SecondStart(const std::function<void(CDbFacade&)>& change) {
+        db.Close();
+        {
+            CDbFacade first;
+            EXPECT_TRUE(first.Initialize(Path()));
+            change(first);
+        }
+        dbtest::StatementLog log(db.GetDbMng());
+        EXPECT_TRUE(db.Initialize(Path()));
+        return log.Seen();
     }
 
     dbtest::ScopedMachine machine;
@@ -48,22 +51,18 @@ protected:
     CDbFacade db;
 };
 
+// The steps in order, each version stored after its step: the creation list, "1", the
+// filters and history loaded, the default filters in a transaction, "2", the indexes, "3".
 TEST_F(LifecycleTest, NewFileGetsTheWholeSchemaAndVersion3) {
     dbtest::StatementLog log(db.GetDbMng());
     ASSERT_TRUE(db.Initialize(Path()));
     const std::vector<std::string> seen = log.Seen();
     CDBMng& m = db.GetDbMng();
-    EXPECT_EQ(11, CountRows(m, "sqlite_master", "type = 'table' and name like 'tb%'"));
-    EXPECT_EQ(22, CountIndexes(m, "idx_"));
-    EXPECT_EQ(19, CountIndexes(m, "ind_"));
-    EXPECT_EQ(1, CountIndexes(m, "idx_config_key"));
-    EXPECT_EQ("3", Version(m));
-    EXPECT_FALSE(m.IsInTransaction());
-
-    // The steps in order, each version stored after its step: the creation list, "1",
-    // the filters and history loaded, the default filters, "2", the indexes, "3".
+    EXPECT_EQ(std::tuple(11, 22, 19, 1, std::string("3"), false),
+              std::tuple(CountRows(m, "sqlite_master", "type = 'table' and name like 'tb%'"),
+                         CountIndexes(m, "idx_"), CountIndexes(m, "ind_"),
+                         CountIndexes(m, "idx_config_key"), Version(m), m.IsInTransaction()));
     EXPECT_EQ(3u + 33u, Position(seen, "'DbVersion','1'"));
-    EXPECT_LT(Position(seen, "'DbVersion','1'"), Position(seen, "from tb_path_filter;"));
     EXPECT_LT(Position(seen, "SELECT * from tb_search_history;"),
               Position(seen, "begin  transaction;"));
     EXPECT_LT(Position(seen, "commit transaction;"), Position(seen, "'DbVersion','2'"));
@@ -71,18 +70,34 @@ TEST_F(LifecycleTest, NewFileGetsTheWholeSchemaAndVersion3) {
     EXPECT_EQ(seen.size() - 1, Position(seen, "'DbVersion','3'"));
 }
 
-TEST_F(LifecycleTest, SecondStartOnlyReadsTheVersionFiltersAndHistory) {
-    FirstStart([](CDbFacade&) {});
-    dbtest::StatementLog log(db.GetDbMng());
-    ASSERT_TRUE(db.Initialize(Path()));
-    const std::vector<std::string> expected = {
-        schema::kCreateAll[0],
-        schema::kCreateAll[1],
-        "select strCfgValue from tb_config_info where strCfgKey = 'DbVersion'LIMIT 1;",
-        "Select * from tb_path_filter;",
-        "SELECT * from tb_search_history;",
+// A second start runs the two configuration statements, reads the version and loads the
+// filters and history; version 2 gets exactly the nineteen indexes; a higher version is
+// kept without upgrades; a version text that is no number runs every step again.
+TEST_F(LifecycleTest, LaterStartsUpgradeByTheStoredVersion) {
+    EXPECT_EQ((std::vector<std::string>{
+                  schema::kCreateAll[0], schema::kCreateAll[1],
+                  "select strCfgValue from tb_config_info where strCfgKey = 'DbVersion'LIMIT 1;",
+                  "Select * from tb_path_filter;", "SELECT * from tb_search_history;"}),
+              SecondStart([](CDbFacade&) {}));
+    auto setVersion = [](const wchar_t* version) {
+        return [=](CDbFacade& first) {
+            for (const std::string& name : dbtest::Column(
+                     first.GetDbMng(), "select name from sqlite_master where name like 'ind_%'"))
+                first.GetDbMng().Execute(("drop index " + name + ";").c_str());
+            first.SetIncludedFilters({});
+            first.SetConfig(L"DbVersion", version);
+        };
     };
-    EXPECT_EQ(expected, log.Seen());
+    EXPECT_EQ(5u + 19u + 1u, SecondStart(setVersion(L"2")).size());
+    EXPECT_EQ(std::pair(19, std::string("3")),
+              std::pair(CountIndexes(db.GetDbMng(), "ind_"), Version(db.GetDbMng())));
+    EXPECT_EQ(5u, SecondStart(setVersion(L"7")).size());
+    EXPECT_EQ("7", Version(db.GetDbMng()));
+    EXPECT_EQ(3u + 33u, Position(SecondStart(setVersion(L"abc")), "'DbVersion','1'"));
+    std::set<CString> included;
+    db.GetIncludedFilters(included);
+    EXPECT_EQ(std::pair(std::string("3"), false),
+              std::pair(Version(db.GetDbMng()), included.empty()));
 }
 
 TEST_F(LifecycleTest, InitializeRefusesAnOpenConnectionAndAnEmptyPath) {
@@ -91,103 +106,38 @@ TEST_F(LifecycleTest, InitializeRefusesAnOpenConnectionAndAnEmptyPath) {
     EXPECT_FALSE(db.IsOpen());
     ASSERT_TRUE(db.Initialize(Path()));
     EXPECT_FALSE(db.Initialize(Path()));
-    db.Close();
-    EXPECT_FALSE(db.IsOpen());
-    EXPECT_TRUE(db.Initialize(Path()));
 }
 
-TEST_F(LifecycleTest, Version2GetsExactlyTheNineteenIndexes) {
-    FirstStart([](CDbFacade& first) {
-        CDBMng& m = first.GetDbMng();
-        for (const std::string& name :
-             dbtest::Column(m, "select name from sqlite_master where name like 'ind_%'"))
-            m.Execute(("drop index " + name + ";").c_str());
-        first.SetConfig(L"DbVersion", L"2");
-    });
-    dbtest::StatementLog log(db.GetDbMng());
-    ASSERT_TRUE(db.Initialize(Path()));
-    EXPECT_EQ(5u + 19u + 1u, log.Seen().size());
-    EXPECT_EQ(19, CountIndexes(db.GetDbMng(), "ind_"));
-    EXPECT_EQ("3", Version(db.GetDbMng()));
-}
-
-TEST_F(LifecycleTest, VersionTextThatIsNoNumberRunsEveryStepAgain) {
-    FirstStart([](CDbFacade& first) {
-        first.SetConfig(L"DbVersion", L"abc");
-        first.SetIncludedFilters({});
-    });
-    dbtest::StatementLog log(db.GetDbMng());
-    ASSERT_TRUE(db.Initialize(Path()));
-    EXPECT_EQ(3u + 33u, Position(log.Seen(), "'DbVersion','1'"));
-    EXPECT_EQ("3", Version(db.GetDbMng()));
-    std::set<CString> included;
-    db.GetIncludedFilters(included);
-    EXPECT_FALSE(included.empty());  // the defaults installed again
-}
-
-TEST_F(LifecycleTest, HigherVersionIsKeptWithoutUpgrades) {
-    FirstStart([](CDbFacade& first) { first.SetConfig(L"DbVersion", L"7"); });
-    dbtest::StatementLog log(db.GetDbMng());
-    ASSERT_TRUE(db.Initialize(Path()));
-    EXPECT_EQ(5u, log.Seen().size());
-    EXPECT_EQ("7", Version(db.GetDbMng()));
-}
-
-TEST_F(LifecycleTest, FailingVersion3IndexKeepsTheVersionForTheNextStart) {
-    FirstStart([](CDbFacade& first) {
-        CDBMng& m = first.GetDbMng();
-        m.Execute("drop index ind_path_info_id;");
-        // A table of the same name makes that index's statement fail.
-        m.Execute("create table ind_path_info_id (x);");
-        first.SetConfig(L"DbVersion", L"2");
-    });
-    {
-        CDbFacade second;
-        ASSERT_TRUE(second.Initialize(Path()));
-        EXPECT_EQ(18, CountIndexes(second.GetDbMng(), "ind_"));
-        EXPECT_EQ("2", Version(second.GetDbMng()));
-        second.GetDbMng().Execute("drop table ind_path_info_id;");
-    }
-    ASSERT_TRUE(db.Initialize(Path()));
-    EXPECT_EQ(19, CountIndexes(db.GetDbMng(), "ind_"));
-    EXPECT_EQ("3", Version(db.GetDbMng()));
-}
-
+// The version-2 step deletes what is indexed in each default excluded folder and stores
+// the default folders; the fixed folders are excluded but not stored.
 TEST_F(LifecycleTest, Version2StepInstallsTheDefaultFolders) {
-    std::set<CString> black, white, fixed;
+    std::set<CString> black, white, fixed, excluded;
     CCommonFunc::GetDefaultBlackList(black);
     CCommonFunc::GetDefaultWhiteList(white);
     CCommonFunc::GetFixedBlackList(fixed);
-    ASSERT_EQ(1u, black.count(L"C:\\tmp\\"));
-    ASSERT_FALSE(white.empty() || fixed.empty());
-
-    // A version-1 file with a picture indexed inside a default excluded folder.
-    FirstStart([](CDbFacade& first) {
+    ASSERT_TRUE(black.count(L"C:\\tmp\\") && !white.empty() && !fixed.empty());
+    SecondStart([](CDbFacade& first) {
         first.SetExcludedFilters({});
         first.SetIncludedFilters({});
         first.SetConfig(L"DbVersion", L"1");
-        _tagFileInfo f;
-        f.iPathID = first.GetPathDao().GetPathID(L"C:\\tmp\\x\\", true);
-        f.strFileName = L"a.jpg";
-        ASSERT_TRUE(first.GetFileDao().Insert(f));
-        f.iFileID = 0;
-        f.iPathID = first.GetPathDao().GetPathID(L"C:\\keep\\", true);
-        ASSERT_TRUE(first.GetFileDao().Insert(f));
+        for (const wchar_t* folder : {L"C:\\tmp\\x\\", L"C:\\keep\\"}) {
+            _tagFileInfo f;
+            f.iPathID = first.GetPathDao().GetPathID(folder, true);
+            f.strFileName = L"a.jpg";
+            ASSERT_TRUE(first.GetFileDao().Insert(f));
+        }
     });
-    ASSERT_TRUE(db.Initialize(Path()));
     CDBMng& m = db.GetDbMng();
-    EXPECT_EQ(int(black.size()), CountRows(m, "tb_path_filter", "iFilterType = 1"));
-    EXPECT_EQ(int(white.size()), CountRows(m, "tb_path_filter", "iFilterType = -1"));
-    EXPECT_EQ(0, CountRows(m, "tb_path_filter", "strFullPath like '%System Volume%'"));
-    EXPECT_EQ(0, CountRows(m, "tb_path_info", "strFullPath like 'C:\\tmp\\%'"));
-    EXPECT_EQ(1, CountRows(m, "tb_file_info"));
-
-    std::set<CString> excluded;
+    EXPECT_EQ(std::tuple(int(black.size()), int(white.size()), 0, 0, 1),
+              std::tuple(CountRows(m, "tb_path_filter", "iFilterType = 1"),
+                         CountRows(m, "tb_path_filter", "iFilterType = -1"),
+                         CountRows(m, "tb_path_filter", "strFullPath like '%System Volume%'"),
+                         CountRows(m, "tb_path_info", "strFullPath like 'C:\\tmp\\%'"),
+                         CountRows(m, "tb_file_info")));
     db.GetExcludedFilters(excluded);
-    EXPECT_EQ(black.size() + fixed.size(), excluded.size());
-    EXPECT_EQ(1, db.GetFilterType(L"C:\\tmp\\sub\\"));
-    EXPECT_EQ(1, db.GetFilterType(*fixed.begin()));
-    EXPECT_EQ(-1, db.GetFilterType(*white.begin()));
+    EXPECT_EQ(std::tuple(black.size() + fixed.size(), 1, 1, -1),
+              std::tuple(excluded.size(), db.GetFilterType(L"C:\\tmp\\sub\\"),
+                         db.GetFilterType(*fixed.begin()), db.GetFilterType(*white.begin())));
 }
 
 }  // namespace

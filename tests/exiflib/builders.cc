@@ -17,14 +17,10 @@ void PutBE32(Bytes& out, std::uint32_t v) {
     PutBE16(out, v & 0xFFFF);
 }
 
-JpegBuilder::JpegBuilder() : m_data{0xFF, 0xD8} {}
-
 JpegBuilder& JpegBuilder::Segment(std::uint8_t marker, const Bytes& body) {
-    m_data.push_back(0xFF);
-    m_data.push_back(marker);
+    Append(m_data, {0xFF, marker});
     PutBE16(m_data, unsigned(body.size() + 2));
-    Append(m_data, body);
-    return *this;
+    return Raw(body);
 }
 
 JpegBuilder& JpegBuilder::App(std::uint8_t marker, const std::string& id, const Bytes& body) {
@@ -45,22 +41,14 @@ Bytes JpegBuilder::Finish() const {
     return out;
 }
 
-TiffBuilder::TiffBuilder(bool bigEndian) : big(bigEndian), m_dirs(1) {}
-
 int TiffBuilder::Add() {
     m_dirs.emplace_back();
     return int(m_dirs.size()) - 1;
 }
 
-void TiffBuilder::Put16(Bytes& out, unsigned v) const {
-    if (big) return PutBE16(out, v);
-    out.push_back(std::uint8_t(v));
-    out.push_back(std::uint8_t(v >> 8));
-}
-void TiffBuilder::Put32(Bytes& out, std::uint32_t v) const {
-    if (big) return PutBE32(out, v);
-    Put16(out, v & 0xFFFF);
-    Put16(out, v >> 16);
+void TiffBuilder::Put(Bytes& out, std::uint32_t v, int size) const {
+    for (int i = 0; i < size; ++i)
+        out.push_back(std::uint8_t(v >> (8 * (big ? size - 1 - i : i))));
 }
 
 TiffBuilder& TiffBuilder::Typed(int ifd, std::uint16_t tag, std::uint16_t type, std::uint32_t count,
@@ -70,46 +58,32 @@ TiffBuilder& TiffBuilder::Typed(int ifd, std::uint16_t tag, std::uint16_t type, 
 }
 
 TiffBuilder& TiffBuilder::Ascii(int ifd, std::uint16_t tag, const std::string& text) {
-    Bytes v = Str(text);
-    v.push_back(0);
-    return Typed(ifd, tag, 2, std::uint32_t(v.size()), v);
+    return Typed(ifd, tag, 2, std::uint32_t(text.size() + 1), Str(text + '\0'));
+}
+
+TiffBuilder& TiffBuilder::Numbers(int ifd, std::uint16_t tag, std::uint16_t type, int size,
+                                  std::uint32_t count, const std::vector<std::int64_t>& v) {
+    Bytes b;
+    for (auto x : v)
+        Put(b, std::uint32_t(x), size);
+    return Typed(ifd, tag, type, count, b);
 }
 
 TiffBuilder& TiffBuilder::Shorts(int ifd, std::uint16_t tag, const std::vector<std::uint16_t>& v) {
-    Bytes b;
-    for (auto x : v)
-        Put16(b, x);
-    return Typed(ifd, tag, 3, std::uint32_t(v.size()), b);
+    return Numbers(ifd, tag, 3, 2, std::uint32_t(v.size()), {v.begin(), v.end()});
 }
 
 TiffBuilder& TiffBuilder::Longs(int ifd, std::uint16_t tag, const std::vector<std::uint32_t>& v) {
-    Bytes b;
-    for (auto x : v)
-        Put32(b, x);
-    return Typed(ifd, tag, 4, std::uint32_t(v.size()), b);
+    return Numbers(ifd, tag, 4, 4, std::uint32_t(v.size()), {v.begin(), v.end()});
 }
 
 TiffBuilder& TiffBuilder::Rationals(int ifd, std::uint16_t tag, const std::vector<std::int64_t>& nd,
                                     std::uint16_t type) {
-    Bytes b;
-    for (auto x : nd)
-        Put32(b, std::uint32_t(x));
-    return Typed(ifd, tag, type, std::uint32_t(nd.size() / 2), b);
-}
-
-TiffBuilder& TiffBuilder::RawField(int ifd, std::uint16_t tag, std::uint16_t type,
-                                   std::uint32_t count, std::uint32_t field) {
-    Entry e{tag, type, count, {}};
-    Put32(e.value, field);
-    e.raw = true;
-    m_dirs[size_t(ifd)].entries.push_back(e);
-    return *this;
+    return Numbers(ifd, tag, type, 4, std::uint32_t(nd.size() / 2), nd);
 }
 
 TiffBuilder& TiffBuilder::Pointer(int ifd, std::uint16_t tag, int sub) {
-    Entry e{tag, 4, 1, {}};
-    e.sub = sub;
-    m_dirs[size_t(ifd)].entries.push_back(e);
+    m_dirs[size_t(ifd)].entries.push_back(Entry{tag, 4, 1, {}, kSub, sub});
     return *this;
 }
 
@@ -119,96 +93,45 @@ TiffBuilder& TiffBuilder::Next(int ifd, int next) {
 }
 
 TiffBuilder& TiffBuilder::Thumbnail(int ifd, const Bytes& jpeg, bool withLength) {
-    Dir& d = m_dirs[size_t(ifd)];
-    d.thumbnail = jpeg;
-    Entry e{0x0201, 4, 1, {}};
-    e.thumbnail = true;
-    d.entries.push_back(e);
-    if (withLength) Longs(ifd, 0x0202, {std::uint32_t(jpeg.size())});
-    return *this;
+    m_dirs[size_t(ifd)].thumbnail = jpeg;
+    m_dirs[size_t(ifd)].entries.push_back(Entry{0x0201, 4, 1, {}, kThumbnail});
+    return withLength ? Longs(ifd, 0x0202, {std::uint32_t(jpeg.size())}) : *this;
 }
 
 Bytes TiffBuilder::Build(bool bare) const {
-    // First pass: where every directory, value and thumbnail goes.
-    auto outside = [](const Entry& e) {
-        return !e.raw && e.sub < 0 && !e.thumbnail && e.value.size() > 4;
-    };
-    std::vector<std::uint32_t> at(m_dirs.size()), thumbAt(m_dirs.size());
+    // Every directory first, then every value that does not fit its entry and every
+    // thumbnail, each padded to an even size.
+    std::vector<std::uint32_t> at;
     std::uint32_t pos = bare ? 2 : 8;
-    for (size_t i = 0; i < m_dirs.size(); ++i) {
-        at[i] = pos;
-        pos += 6 + 12 * std::uint32_t(m_dirs[i].entries.size());
-        for (const Entry& e : m_dirs[i].entries)
-            if (outside(e)) pos += std::uint32_t((e.value.size() + 1) & ~size_t(1));
-        thumbAt[i] = pos;
-        pos += std::uint32_t((m_dirs[i].thumbnail.size() + 1) & ~size_t(1));
+    for (const Dir& d : m_dirs) {
+        at.push_back(pos);
+        pos += 6 + 12 * std::uint32_t(d.entries.size());
     }
-    Bytes out = Str(big ? "MM" : "II");
-    if (!bare) {
-        Put16(out, 42);
-        Put32(out, 8);
-    }
-    for (size_t i = 0; i < m_dirs.size(); ++i) {
-        const Dir& d = m_dirs[i];
-        Put16(out, unsigned(d.entries.size()));
-        std::uint32_t valuePos = at[i] + 6 + 12 * std::uint32_t(d.entries.size());
-        Bytes values;
+    Bytes out = Str(big ? "MM" : "II"), values;
+    if (!bare) Put(out, 42, 2), Put(out, 8, 4);
+    auto place = [&](const Bytes& value) {  // its offset
+        std::uint32_t offset = pos + std::uint32_t(values.size());
+        Append(values, value);
+        values.resize((values.size() + 1) & ~size_t(1), 0);
+        return offset;
+    };
+    for (const Dir& d : m_dirs) {
+        Put(out, std::uint32_t(d.entries.size()), 2);
         for (const Entry& e : d.entries) {
-            Put16(out, e.tag);
-            Put16(out, e.type);
-            Put32(out, e.count);
-            if (e.sub >= 0) {
-                Put32(out, at[size_t(e.sub)]);
-            } else if (e.thumbnail) {
-                Put32(out, thumbAt[i]);
-            } else if (outside(e)) {
-                Put32(out, valuePos + std::uint32_t(values.size()));
-                Append(values, e.value);
-                if (values.size() & 1) values.push_back(0);
-            } else {
-                Bytes field = e.value;
-                field.resize(4, 0);
-                Append(out, field);
-            }
+            Put(out, e.tag, 2);
+            Put(out, e.type, 2);
+            Put(out, e.count, 4);
+            Bytes field = e.kind == kValue && e.value.size() <= 4 ? e.value : Bytes();
+            if (e.kind == kValue && e.value.size() > 4) Put(field, place(e.value), 4);
+            if (e.kind == kSub) Put(field, at[size_t(e.sub)], 4);
+            if (e.kind == kThumbnail) Put(field, place(d.thumbnail), 4);
+            field.resize(4, 0);
+            Append(out, field);
         }
-        Put32(out, d.next >= 0 ? at[size_t(d.next)] : 0);
-        Append(out, values);
-        Append(out, d.thumbnail);
-        if (d.thumbnail.size() & 1) out.push_back(0);
+        Put(out, d.next >= 0 ? at[size_t(d.next)] : 0, 4);
     }
+    Append(out, values);
     return out;
-}
-
-Bytes SampleThumbnail() {
-    Bytes b{0xFF, 0xD8};
-    for (int i = 0; i < 101; ++i)
-        b.push_back(std::uint8_t(i));
-    return b;
-}
-
-Bytes SampleTiff(bool bigEndian) {
-    const std::string date = "2008:05:01 10:20:30";
-    TiffBuilder t(bigEndian);
-    int exif = t.Add(), gps = t.Add(), ifd1 = t.Add();
-    t.Ascii(0, 0x010F, "Canon").Ascii(0, 0x0110, "EOS 5D").Shorts(0, 0x0112, {6});
-    t.Rationals(0, 0x011A, {72, 1}).Ascii(0, 0x0132, date);
-    t.Rationals(0, 0x013E, {313, 1000, 329, 1000})
-        .Rationals(0, 0x013F, {64, 100, 33, 100, 21, 100, 71, 100, 15, 100, 6, 100});
-    t.Pointer(0, 0x8769, exif).Pointer(0, 0x8825, gps).Next(0, ifd1);
-    t.Rationals(exif, 0x829A, {1, 125})
-        .Rationals(exif, 0x829D, {28, 10})
-        .Shorts(exif, 0x8827, {400});
-    t.Ascii(exif, 0x9003, date).Ascii(exif, 0x9004, date).Ascii(exif, 0x9290, "5");
-    t.Rationals(exif, 0x9204, {-2, 3}, 10).Rationals(exif, 0x9201, {-7, 3}, 10);
-    t.Typed(exif, 0x9000, 7, 4, Str("0230")).Typed(exif, 0xA301, 7, 1, {1});
-    t.Shorts(exif, 0xA002, {640}).Longs(exif, 0xA003, {480}).Shorts(exif, 0xA214, {10, 20});
-    t.Typed(exif, 0x9286, 7, 12, Str(std::string("ASCII\0\0\0hey!", 12)))
-        .Typed(exif, 0x927C, 7, 40, Bytes(40, 0xAB));
-    t.Typed(gps, 0, 1, 4, {2, 2, 0, 0}).Ascii(gps, 1, "N").Rationals(gps, 2, {48, 1, 30, 1, 36, 1});
-    t.Ascii(gps, 3, "E").Rationals(gps, 4, {2, 1, 21, 1, 0, 1}).Typed(gps, 5, 1, 1, {0});
-    t.Rationals(gps, 6, {35, 1}).Rationals(gps, 7, {10, 1, 20, 1, 30, 1}).Ascii(gps, 18, "WGS-84");
-    t.Shorts(ifd1, 0x0103, {6}).Thumbnail(ifd1, SampleThumbnail());
-    return t.Build();
 }
 
 Bytes ResourceBlock(std::uint16_t id, const Bytes& data, const std::string& name) {

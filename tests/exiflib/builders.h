@@ -16,28 +16,30 @@ void Append(Bytes& out, const Bytes& more);
 void PutBE16(Bytes& out, unsigned v);
 void PutBE32(Bytes& out, std::uint32_t v);
 
-// SOI, then segments, then (Finish) a scan header, a few scan bytes and EOI.
+// SOI, then segments, then (Finish) a scan header, a few scan bytes and EOI. App writes
+// an application segment whose body is the identifier followed by `body`.
 class JpegBuilder {
 public:
-    JpegBuilder();
-    // 0xFF, marker, length (body + 2), body.
-    JpegBuilder& Segment(std::uint8_t marker, const Bytes& body);
-    // An application segment whose body is the identifier followed by `body`.
+    JpegBuilder() : m_data{0xFF, 0xD8} {}
+    JpegBuilder& Segment(std::uint8_t marker, const Bytes& body);  // with its length field
     JpegBuilder& App(std::uint8_t marker, const std::string& id, const Bytes& body);
     JpegBuilder& Exif(const Bytes& tiff) { return App(0xE1, std::string("Exif\0\0", 6), tiff); }
     JpegBuilder& Raw(const Bytes& bytes);
-    Bytes Finish() const;  // with the scan and EOI
+    Bytes Finish() const;
     const Bytes& Data() const { return m_data; }
 
 private:
     Bytes m_data;
 };
 
-// A TIFF structure: header, IFD0 at offset 8, then every other directory and all values
-// laid out after it. Directories are numbered as Add() returns them (IFD0 is 0).
+// A TIFF structure: header, IFD0 at offset 8, then every other directory with its values
+// and thumbnail after it. Directories are numbered as Add() returns them (IFD0 is 0).
+// Values are given as numbers, or (Typed) as bytes in the structure's byte order: up to
+// 4 of them are the entry's value field as is (an offset, say), whatever the count.
+// Build(true) puts only the byte-order mark before IFD0, as the maker segment does.
 class TiffBuilder {
 public:
-    explicit TiffBuilder(bool bigEndian);
+    explicit TiffBuilder(bool bigEndian) : big(bigEndian), m_dirs(1) {}
     int Add();  // a new, empty directory
 
     TiffBuilder& Ascii(int ifd, std::uint16_t tag, const std::string& text);  // NUL added
@@ -47,46 +49,35 @@ public:
     TiffBuilder& Rationals(int ifd, std::uint16_t tag, const std::vector<std::int64_t>& nd,
                            std::uint16_t type = 5);
     TiffBuilder& Typed(int ifd, std::uint16_t tag, std::uint16_t type, std::uint32_t count,
-                       const Bytes& value);  // value already in the structure's byte order
-    // An entry stored as is: its 4-byte value field holds `field` (an offset, say).
-    TiffBuilder& RawField(int ifd, std::uint16_t tag, std::uint16_t type, std::uint32_t count,
-                          std::uint32_t field);
+                       const Bytes& value);
     TiffBuilder& Pointer(int ifd, std::uint16_t tag, int sub);  // LONG offset of `sub`
     TiffBuilder& Next(int ifd, int next);
     // IFD1's JPEGInterchangeFormat (pointing at the bytes) and, optionally, its length.
     TiffBuilder& Thumbnail(int ifd, const Bytes& jpeg, bool withLength = true);
-
-    // With `bare`, only the byte-order mark precedes IFD0 (at offset 2), as in the
-    // vendor maker segment.
     Bytes Build(bool bare = false) const;
     bool big;
 
 private:
+    enum Kind { kValue, kSub, kThumbnail };
     struct Entry {
         std::uint16_t tag, type;
         std::uint32_t count;
         Bytes value;
-        int sub = -1;            // value is the offset of this directory
-        bool thumbnail = false;  // value is the offset of the directory's thumbnail
-        bool raw = false;        // value is the 4-byte field as given
+        Kind kind = kValue;
+        int sub = -1;
     };
     struct Dir {
         std::vector<Entry> entries;
         int next = -1;
         Bytes thumbnail;
     };
-    void Put16(Bytes& out, unsigned v) const;
-    void Put32(Bytes& out, std::uint32_t v) const;
+    void Put(Bytes& out, std::uint32_t v, int size) const;  // `size` bytes, in byte order
+    TiffBuilder& Numbers(int ifd, std::uint16_t tag, std::uint16_t type, int size,
+                         std::uint32_t count, const std::vector<std::int64_t>& v);
     std::vector<Dir> m_dirs;
 };
 
-// A structure with every directory: IFD0 -> EXIF, GPS; IFD0 -> IFD1 with the thumbnail
-// below. Values of most field types, inside and outside their entries.
-Bytes SampleTiff(bool bigEndian);
-// A 103-byte JPEG-like thumbnail (an odd size, so the writer's padding is exercised).
-Bytes SampleThumbnail();
-
-// One Photoshop image resource block ("8BIM", id, empty name, size, data padded to even).
+// One Photoshop image resource block ("8BIM", id, name, size, data padded to even).
 Bytes ResourceBlock(std::uint16_t id, const Bytes& data, const std::string& name = "");
 // One IPTC dataset: 0x1C, record, dataset, 16-bit length, data.
 Bytes Dataset(std::uint8_t record, std::uint8_t dataset, const std::string& data);

@@ -1,25 +1,15 @@
-// Fixture tool: writes a small colour JPEG file (a gradient) with the system's JPEG
+// Fixture tool: writes a small grey JPEG file (a gradient) with the system's JPEG
 // library. Usage: make_jpeg <out.jpg> <width> <height>
-#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
 
-// The library's header needs size_t and FILE declared first.
-#include <jpeglib.h>
+#include <jpeglib.h>  // after <cstdio>: it needs size_t and FILE
 
 int main(int argc, char** argv) {
-    if (argc != 4) {
-        std::fprintf(stderr, "usage: %s out.jpg width height\n", argv[0]);
-        return 2;
-    }
-    int width = std::atoi(argv[2]), height = std::atoi(argv[3]);
-    if (width <= 0 || height <= 0) return 2;
-    FILE* out = std::fopen(argv[1], "wb");
-    if (out == nullptr) {
-        std::perror(argv[1]);
-        return 1;
-    }
+    int width = argc == 4 ? std::atoi(argv[2]) : 0, height = argc == 4 ? std::atoi(argv[3]) : 0;
+    FILE* out = width > 0 && height > 0 ? std::fopen(argv[1], "wb") : nullptr;
+    if (out == nullptr) return 2;
     jpeg_compress_struct cinfo;
     jpeg_error_mgr jerr;
     cinfo.err = jpeg_std_error(&jerr);
@@ -27,19 +17,14 @@ int main(int argc, char** argv) {
     jpeg_stdio_dest(&cinfo, out);
     cinfo.image_width = JDIMENSION(width);
     cinfo.image_height = JDIMENSION(height);
-    cinfo.input_components = 3;
-    cinfo.in_color_space = JCS_RGB;
+    cinfo.input_components = 1;
+    cinfo.in_color_space = JCS_GRAYSCALE;
     jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, 85, TRUE);
     jpeg_start_compress(&cinfo, TRUE);
-    std::vector<JSAMPLE> row(size_t(width) * 3);
-    while (cinfo.next_scanline < cinfo.image_height) {
-        for (int x = 0; x < width; ++x) {
-            row[size_t(x) * 3] = JSAMPLE(x * 255 / width);
-            row[size_t(x) * 3 + 1] = JSAMPLE(cinfo.next_scanline * 255 / JDIMENSION(height));
-            row[size_t(x) * 3 + 2] = 128;
-        }
-        JSAMPROW rows[1] = {row.data()};
+    std::vector<JSAMPLE> row(static_cast<size_t>(width));
+    for (JSAMPROW rows[1] = {row.data()}; cinfo.next_scanline < cinfo.image_height;) {
+        for (int x = 0; x < width; ++x)
+            row[size_t(x)] = JSAMPLE((x + int(cinfo.next_scanline)) * 127 / (width + height));
         jpeg_write_scanlines(&cinfo, rows, 1);
     }
     jpeg_finish_compress(&cinfo);

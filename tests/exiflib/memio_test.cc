@@ -1,67 +1,35 @@
+// The two memory streams: what Read, Write and Seek move, and streams without data.
 #include <gtest/gtest.h>
 
 #include "exiflib/memio.h"
 
 using namespace ExifLib;
 
-TEST(MemIO, ExactMovesAllOrNothingSeekClampsAndWithoutDataAllFails) {
-    BYTE data[6] = {1, 2, 3, 4, 5, 6};
-    CMemIO io(data, 6);
-    BYTE buf[8] = {};
-    EXPECT_EQ(io.Read(buf, 4, true), 4);
-    EXPECT_EQ(io.Read(buf, 4, true), 0);  // does not fit: nothing moves
-    EXPECT_EQ(io.Tell(), 4);
-    EXPECT_EQ(io.Read(buf, 4, false), 2);  // the rest
-    EXPECT_EQ(buf[1], 6);
-    EXPECT_EQ(io.Read(nullptr, 1, false), 0);
-    EXPECT_EQ(io.Seek(-2, 2), 4);
+// The read-write stream (the writer's): exact moves all or nothing; without data all fails.
+TEST(MemIO, ExactMovesAllOrNothingAndWithoutDataAllFails) {
+    BYTE data[6] = {1, 2, 3, 4, 5, 6}, buf[8] = {};
     const BYTE w[3] = {9, 9, 9};
-    EXPECT_EQ(io.Write(w, 3, true), 0);
-    EXPECT_EQ(io.Write(w, 3, false), 2);
-    EXPECT_EQ(data[5], 9);
-    EXPECT_EQ(data[3], 4);
-
-    EXPECT_EQ(io.Seek(3, 0), 3);
-    EXPECT_EQ(io.Seek(100, 1), 6);
-    EXPECT_EQ(io.Seek(-50, 2), 0);
-    EXPECT_EQ(io.Seek(1L << 40, 0), 6);
-    EXPECT_EQ(io.Seek(0, 3), -1);
-    EXPECT_EQ(io.Close(), 0);
-    EXPECT_FALSE(io.IsOpen());
-    EXPECT_EQ(io.GetSize(), 0);
-    EXPECT_EQ(io.Tell(), -1);
-
-    for (CMemIO none : {CMemIO(nullptr, 4), CMemIO(data, 0), CMemIO(data, -3)}) {
-        EXPECT_FALSE(none.IsOpen());
-        EXPECT_EQ(none.GetSize(), 0);
-        EXPECT_EQ(none.Tell(), -1);
-        EXPECT_EQ(none.Read(buf, 1, false), 0);
-        EXPECT_EQ(none.Write(buf, 1, false), 0);
-        EXPECT_EQ(none.Seek(0, 0), -1);
-    }
+    CMemIO io(data, 6);
+    EXPECT_EQ(std::tuple(4, 0, 4, 2, 6), (std::tuple{io.Read(buf, 4, true), io.Read(buf, 4, true),
+                                                     io.Tell(), io.Read(buf, 4, false), buf[1]}));
+    EXPECT_EQ(std::tuple(4, 0, 2, 9, 4), (std::tuple{io.Seek(-2, 2), io.Write(w, 3, true),
+                                                     io.Write(w, 3, false), data[5], data[3]}));
+    for (CMemIO none : {CMemIO(nullptr, 4), CMemIO(data, 0)})
+        EXPECT_EQ(std::tuple(false, -1, 0, 0, -1),
+                  (std::tuple{none.IsOpen(), none.Tell(), none.Read(buf, 1, false),
+                              none.Write(buf, 1, false), none.Seek(0, 0)}));
 }
 
+// The read-only stream (the reader's) reads what is left whatever `exact` says, never
+// writes, and refuses seeks outside the data.
 TEST(MemReadIO, ReadsWhatIsLeftAndRefusesSeeksOutside) {
     const BYTE data[5] = {1, 2, 3, 4, 5};
-    CMemReadIO io(data, 5);
-    EXPECT_TRUE(io.IsOpen());
     BYTE buf[8] = {};
-    EXPECT_EQ(io.Read(buf, 3, true), 3);
-    EXPECT_EQ(io.Read(buf, 3, true), 2);  // `exact` is not honoured
-    EXPECT_EQ(buf[1], 5);
-    EXPECT_EQ(io.Write(buf, 1, false), 0);
-
-    EXPECT_EQ(io.Seek(2, 0), 0);
-    EXPECT_EQ(io.Seek(4, 1), -1);
-    EXPECT_EQ(io.Tell(), 2);
-    EXPECT_EQ(io.Seek(-6, 2), -1);
-    EXPECT_EQ(io.Seek(0, 2), 0);
-    EXPECT_EQ(io.Tell(), 5);
-    EXPECT_EQ(io.Seek(1L << 40, 0), -1);
-
-    io.Close();
-    EXPECT_FALSE(io.IsOpen());
-    EXPECT_EQ(io.Tell(), 0);
-    EXPECT_EQ(io.Read(buf, 1, false), 0);
+    CMemReadIO io(data, 5);
+    EXPECT_EQ(std::tuple(3, 2, 5, 0), (std::tuple{io.Read(buf, 3, true), io.Read(buf, 3, true),
+                                                  buf[1], io.Write(buf, 1, false)}));
+    EXPECT_EQ(std::tuple(0, -1, 2, -1, 0, 5, -1),
+              (std::tuple{io.Seek(2, 0), io.Seek(4, 1), io.Tell(), io.Seek(-6, 2), io.Seek(0, 2),
+                          io.Tell(), io.Seek(1L << 40, 0)}));
     EXPECT_FALSE(CMemReadIO(data, 0).IsOpen());
 }

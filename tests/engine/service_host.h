@@ -1,29 +1,33 @@
-// A stand-in for a host application: three registered windows (folders, statistics,
-// results) whose procedures record every message with a copy of its payload and the
-// time and thread it arrived on. A hook runs inside the procedures, on a thread of its
-// own as a host's window thread would be, while the sender waits for it; a hook that is
-// still blocked after 20 s counts as a deadlock and the procedure returns.
+// A stand-in for a host application, and a service object of its own on a new index
+// file in a temporary folder (drive C:, so that a scan stays inside it) with the host's
+// windows set. The three windows (folders, statistics, results) record every message
+// with a copy of its payload and the time and thread it arrived on. A hook runs inside
+// the procedures on a thread of its own, as a host's window thread would, while the
+// sender waits for it; a hook still blocked after 20 s counts as a deadlock.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <atomic>
-#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <future>
-#include <mutex>
+#include <memory>
 #include <thread>
-#include <vector>
 
+#include "common/drive_table.h"
+#include "common/photo_index.h"
+#include "engine/search_engine.h"
 #include "picdex/host_messages.h"
 #include "picdex/window.h"
 
 namespace testutil {
 
 struct HostMessage {
-    HWND hWnd = nullptr;
-    UINT msg = 0;
-    WPARAM wParam = 0;
-    LPARAM lParam = 0;
+    HWND hWnd;
+    UINT msg;
+    WPARAM wParam;
+    LPARAM lParam;
     std::chrono::steady_clock::time_point at;
     std::thread::id thread;
     CSearchResultSet results;
@@ -41,11 +45,10 @@ public:
             f.wait();
     }
     HWND folder, stats, result;
-
-    // Runs inside every message; for the results message `set` is the live set, which
-    // the hook may take entries out of (otherwise null).
+    // Runs inside every message; `set` is the live result set of the results message
+    // (the hook may take entries out of it), otherwise null.
     std::function<void(const HostMessage&, CSearchResultSet* set)> onMessage;
-    std::atomic<bool> blocked{false};  // a hook did not return in time
+    std::atomic<bool> blocked{false};
 
     std::vector<HostMessage> Messages() {
         std::lock_guard<std::mutex> g(m_lock);
@@ -61,14 +64,12 @@ public:
         std::lock_guard<std::mutex> g(m_lock);
         m_messages.clear();
     }
-    // Waits until at least `n` messages `msg` arrived; false after `seconds`.
-    bool WaitFor(UINT msg, size_t n = 1, double seconds = 120) {
+    // Waits until at least `n` messages `msg` arrived; false after two minutes.
+    bool WaitFor(UINT msg, size_t n = 1) {
         std::unique_lock<std::mutex> g(m_lock);
-        return m_changed.wait_for(g, std::chrono::duration<double>(seconds), [&] {
-            size_t k = 0;
-            for (const auto& m : m_messages)
-                k += m.msg == msg;
-            return k >= n;
+        return m_changed.wait_for(g, std::chrono::minutes(2), [&] {
+            return size_t(std::count_if(m_messages.begin(), m_messages.end(),
+                                        [&](const HostMessage& m) { return m.msg == msg; })) >= n;
         });
     }
 
@@ -94,8 +95,8 @@ private:
             }
             if (onMessage) {
                 m_hooks.push_back(std::async(std::launch::async, [=, this] { onMessage(m, set); }));
-                if (m_hooks.back().wait_for(std::chrono::seconds(20)) != std::future_status::ready)
-                    blocked = true;
+                blocked = blocked || m_hooks.back().wait_for(std::chrono::seconds(20)) !=
+                                         std::future_status::ready;
             }
             m_changed.notify_all();
             return LRESULT(0);
@@ -106,6 +107,35 @@ private:
     std::condition_variable m_changed;
     std::vector<HostMessage> m_messages;
     std::vector<std::future<void>> m_hooks;
+};
+
+class ServiceTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(1, m_engine.Initialize(DbPath(), L"", L"", 0));
+        SetWindows(m_host.folder, m_host.stats, m_host.result);
+    }
+    void TearDown() override { m_engine.Shutdown(); }
+
+    CString DbPath() const { return Utf8ToWide(m_dir / "index.db"); }
+    void SetWindows(HWND folder, HWND stats, HWND result) {
+        m_engine.SetFolderNotifyWnd(folder);
+        m_engine.SetStatsNotifyWnd(stats);
+        m_engine.SetResultNotifyWnd(result);
+    }
+    // Finish reports (kind, text) written through a real save queue, as the scanner's
+    // save thread writes them.
+    void Report(std::initializer_list<std::pair<int, const wchar_t*>> reports) {
+        CSaveQueue queue(&m_engine.Db());
+        for (const auto& [kind, text] : reports)
+            queue.QueueFinishReport(kind, text);
+        queue.Drain(nullptr);
+    }
+
+    TempDir m_dir;
+    ScopedDriveTable m_drives{"C=" + m_dir.path()};
+    HostStandIn m_host;
+    CSearchEngine m_engine;
 };
 
 }  // namespace testutil

@@ -2,7 +2,7 @@
 // with which parameters, and what happens to pending data whose window is gone. Each
 // test runs its own service object on a new index file; reports reach it through real
 // save tasks drained by the test, as the scanner's save thread drains them.
-#include "engine/service_fixture.h"
+#include "engine/service_host.h"
 
 namespace {
 
@@ -139,7 +139,8 @@ TEST_F(ServiceNotifier, PendingDataOfAWindowThatIsGoneIsDropped) {
     std::vector<HostMessage> msgs = m_host.Messages();
     ASSERT_EQ(3u, msgs.size());
     EXPECT_EQ((CFolderSavedList{{L"C:\\b\\", 1}}), msgs[0].folders);
-    EXPECT_EQ((std::vector<CString>{L"C:\\b\\"}), Keys(msgs[1].stats));
+    EXPECT_EQ((CFolderStatsMap{{L"C:\\b\\", {{CTime(2009, 1, 1, 0, 0, 0), {1, 10}}}}}),
+              msgs[1].stats);
     EXPECT_EQ(WPARAM(L'E'), msgs[2].wParam);
 }
 

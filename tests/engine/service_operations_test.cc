@@ -4,7 +4,7 @@
 #include <cstring>
 #include <functional>
 
-#include "engine/service_fixture.h"
+#include "engine/service_host.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // for the host, and going on once the host has taken them.
 #include <algorithm>
 
-#include "engine/service_fixture.h"
+#include "engine/service_host.h"
 
 namespace {
 

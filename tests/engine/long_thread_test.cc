@@ -2,7 +2,6 @@
 
 #include <atomic>
 #include <functional>
-#include <stdexcept>
 #include <tuple>
 
 #include "common/temp_dir.h"
@@ -163,20 +162,6 @@ TEST(LongThread, CancelRunsOnCancelOnceOnTheWorker) {
     ASSERT_TRUE(p.CallsPass(before));
     EXPECT_EQ(p.Pause(TRUE), 1);
     EXPECT_FALSE(inside.load());
-}
-
-// An exception in the function ends that thread alone with exit code 0; the pool can
-// be started again.
-TEST(LongThread, AnExceptionEndsOnlyThatThread) {
-    Pool p(1, 0);
-    p.body = [](unsigned int) -> DWORD { throw std::runtime_error("boom"); };
-    p.Start(TRUE);
-    ASSERT_TRUE(p.Finished());
-    EXPECT_EQ(p.ExitCode(), 0u);
-    p.body = [](unsigned int) { return DWORD(0); };
-    p.Start(TRUE);
-    ASSERT_TRUE(p.Finished());
-    EXPECT_EQ(p.calls.load(), 2);
 }
 
 }  // namespace

@@ -22,18 +22,18 @@ protected:
         std::this_thread::sleep_until(m_opened + std::chrono::milliseconds(250));
         ASSERT_EQ(1, m_engine.Resume());
     }
-    static CSearchResultMap Results(std::initializer_list<const wchar_t*> paths) {
+    void Record(std::initializer_list<const wchar_t*> paths) {
         CSearchResultMap map;
         for (const wchar_t* p : paths)
             map[p] = {1, CTime()};
-        return map;
+        m_engine.RecordResults(map);
     }
     Clock::time_point m_opened;
 };
 
 TEST_F(ServiceNotifier, SendersGoInPriorityOrderOneKindPerPass) {
     Hold();
-    m_engine.RecordResults(Results({L"C:\\a\\1.jpg", L"C:\\a\\2.jpg"}));
+    Record({L"C:\\a\\1.jpg", L"C:\\a\\2.jpg"});
     Report({{2, L"D:\\"}, {2, L"C:\\"}, {3, L""}, {4, L""}, {5, L""}});
     m_engine.RecordFolderSaved(L"C:\\a\\", 2);
     m_engine.RecordFolderSaved(L"C:\\b\\", 0);
@@ -102,7 +102,7 @@ TEST_F(ServiceNotifier, ResultsLeftByTheHostAreOfferedAgainAtMostEvery200Ms) {
     m_host.onMessage = [](const HostMessage&, CSearchResultSet* set) {
         if (set) set->erase(set->begin());
     };
-    m_engine.RecordResults(Results({L"C:\\1.jpg", L"C:\\2.jpg", L"C:\\3.jpg"}));
+    Record({L"C:\\1.jpg", L"C:\\2.jpg", L"C:\\3.jpg"});
     ASSERT_TRUE(m_host.WaitFor(WM_PD_SEARCH_RESULTS, 3));
     std::vector<HostMessage> msgs = m_host.Messages();
     ASSERT_EQ(3u, msgs.size());
@@ -120,7 +120,7 @@ TEST_F(ServiceNotifier, PendingDataOfAWindowThatIsGoneIsDropped) {
     DestroyWindow(gone);
     Hold();
     SetWindows(gone, gone, gone);
-    m_engine.RecordResults(Results({L"C:\\x.jpg"}));
+    Record({L"C:\\x.jpg"});
     Report({{2, L"C:\\"}, {5, L""}});
     m_engine.RecordFolderSaved(L"C:\\a\\", 1);
     m_engine.RecordFolderStats(L"C:\\a\\", {{CTime(2008, 5, 1, 0, 0, 0), {1, 10}}});
@@ -149,10 +149,10 @@ TEST_F(ServiceNotifier, PendingDataOfAWindowThatIsGoneIsDropped) {
 // and Initialize opens the file again, once.
 TEST_F(ServiceNotifier, StopWorkAndShutdownDropWhatWasPending) {
     Hold();
-    m_engine.RecordResults(Results({L"C:\\x.jpg"}));
+    Record({L"C:\\x.jpg"});
     EXPECT_EQ(1, m_engine.IsBusy(FALSE));
     EXPECT_EQ(0, m_engine.StopWork(FALSE));
-    m_engine.RecordResults(Results({L"C:\\y.jpg"}));
+    Record({L"C:\\y.jpg"});
     EXPECT_EQ(0, m_engine.IsBusy(FALSE));
     Report({{2, L"C:\\"}, {5, L""}});
     m_engine.Shutdown();

@@ -1,4 +1,4 @@
-// The database search: the field table, the statement texts, searches on a real index
+// The database search: the statement texts, searches on a real index
 // filled through the save queue, and the worker's life (paused start, one delivery,
 // verification one entry per step, cancel, rejected statements).
 #include <gtest/gtest.h>
@@ -30,13 +30,7 @@ _tagFieldSearch Field(std::list<_tagSearchCondition> conditions, std::set<CStrin
     return f;
 }
 
-TEST(SearchStatements, FieldTableAndTailsAreExact) {
-    _tagFieldInfo info;
-    ASSERT_EQ(1, CCommonFunc::GetFieldInfo(-14, info));
-    EXPECT_EQ(std::tuple(8, CString(L"快速匹配"), CString(L"strFileName"), 0),
-              std::tuple(info.iType, info.strName, info.strField, info.iFlag));
-    EXPECT_EQ(0, CCommonFunc::GetFieldInfo(1, info));
-
+TEST(SearchStatements, TailsAreExact) {
     const std::string y = "'2008-01-01 00:00:00'", z = "'2008-12-31 23:59:59'";
     const std::pair<std::string, std::string> cases[] = {
         {CDbSearch::BuildQuickSql(Quick(L"x", 0)), kFrom + " where  0 = 1 "},
@@ -192,17 +186,6 @@ TEST_F(DbSearchTest, CancelDuringTheQueryDeliversNothing) {
     EXPECT_TRUE(deliveries.empty());
     Run(Quick(L"jpg", 1));  // a finished search can be followed by a new one
     EXPECT_EQ(1u, deliveries.size());
-}
-
-// Found paths read as the general UTF-8 conversion reads them, whatever the bytes.
-TEST_F(DbSearchTest, FoundPathsDecodeAsTheTextConversionDoes) {
-    for (std::string name : {"\xC3\xA9t\xC3\xA9", "\xF0\x9F\x93\xB7", "bad\xC3(", "\xFF"}) {
-        index.db.GetDbMng().Execute(
-            ("update tb_file_info set strFileName = '" + name + "' where iFileSize = 2000;")
-                .c_str());
-        Run(Field({{-2, 4, L"2000"}}));
-        EXPECT_EQ(std::set<CString>{Utf8ToWide("C:\\Photos\\" + name)}, Found()) << name;
-    }
 }
 
 }  // namespace

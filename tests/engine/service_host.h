@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <condition_variable>
 #include <functional>
 #include <future>
 #include <memory>
@@ -66,11 +65,12 @@ public:
     }
     // Waits until at least `n` messages `msg` arrived; false after two minutes.
     bool WaitFor(UINT msg, size_t n = 1) {
-        std::unique_lock<std::mutex> g(m_lock);
-        return m_changed.wait_for(g, std::chrono::minutes(2), [&] {
-            return size_t(std::count_if(m_messages.begin(), m_messages.end(),
-                                        [&](const HostMessage& m) { return m.msg == msg; })) >= n;
-        });
+        return WaitUntil(
+            [&] {
+                std::vector<UINT> codes = Codes();
+                return size_t(std::count(codes.begin(), codes.end(), msg)) >= n;
+            },
+            120);
     }
 
 private:
@@ -98,13 +98,11 @@ private:
                 blocked = blocked || m_hooks.back().wait_for(std::chrono::seconds(20)) !=
                                          std::future_status::ready;
             }
-            m_changed.notify_all();
             return LRESULT(0);
         });
     }
 
     std::mutex m_lock;
-    std::condition_variable m_changed;
     std::vector<HostMessage> m_messages;
     std::vector<std::future<void>> m_hooks;
 };

@@ -114,11 +114,6 @@ TEST(ServiceUnopened, EveryOperationAnswersOrThrowsTheDatabaseError) {
         else
             EXPECT_EQ(op.expect == One ? 1 : 0, op.call(engine));
     }
-    _tagFieldSearch field;
-    field.setPathTexts.insert(L"a");
-    field.hWnd = host.result;
-    ASSERT_TRUE(testutil::WaitUntil([&] { return engine.IsBusy(FALSE) == 0; }));
-    EXPECT_EQ(1, engine.StartFieldSearch(&field));
     ASSERT_TRUE(testutil::WaitUntil([&] { return engine.IsBusy(0) + engine.IsBusy(1) == 0; }));
     EXPECT_TRUE(host.Messages().empty());
     engine.Shutdown();
@@ -132,7 +127,7 @@ TEST(ServiceUnopened, EveryOperationAnswersOrThrowsTheDatabaseError) {
 using ServiceOperations = testutil::ServiceTest;
 
 // Folder arguments get their backslash; an empty folder would filter everything.
-TEST_F(ServiceOperations, FolderArgumentsAndMonthBounds) {
+TEST_F(ServiceOperations, FolderArgumentsGetTheirBackslash) {
     std::set<CString> black{L"C:\\A", L"C:\\B\\"}, got;
     EXPECT_EQ(1, m_engine.SetBlackList(black));
     EXPECT_EQ((std::set<CString>{L"C:\\A\\", L"C:\\B\\"}), black);
@@ -145,20 +140,6 @@ TEST_F(ServiceOperations, FolderArgumentsAndMonthBounds) {
     EXPECT_EQ(std::set<CString>{L"C:\\A\\Keep\\"}, got);
     EXPECT_EQ(1, m_engine.RemoveWhiteFolder(L"C:\\A\\Keep"));
     EXPECT_EQ(0, m_engine.AddBlackFolder(L"") + m_engine.AddWhiteFolder(L""));
-
-    std::list<_tagTimePath> months;
-    EXPECT_THROW(m_engine.GetFilesOfMonth(2024, 13, got), std::invalid_argument);
-    std::vector<std::string> sql;
-    m_engine.Db().GetDbMng().SetStatementObserver([&](const char* s) { sql.push_back(s); });
-    m_engine.GetMonthFoldersOfMonth(2024, 12, months);
-    m_engine.GetFilesOfMonth(2024, 2, got);
-    m_engine.GetFolderFilesOfMonth(L"C:\\A", 2024, 2, got);
-    m_engine.Db().GetDbMng().SetStatementObserver(nullptr);
-    ASSERT_EQ(3u, sql.size());
-    EXPECT_NE(std::string::npos, sql[0].find("'2024-12-01 00:00:00'"));
-    EXPECT_NE(std::string::npos, sql[0].find("'2024-12-31 23:59:59'"));
-    EXPECT_NE(std::string::npos, sql[1].find("'2024-02-29 23:59:59'"));
-    EXPECT_NE(std::string::npos, sql[2].find("'2024-02-29 23:59:59' AND strFullPath = 'C:\\A\\';"));
 }
 
 TEST_F(ServiceOperations, LastScanIsUnfinishedWhenItsFinishIsOlderThanItsStart) {
@@ -181,10 +162,10 @@ TEST_F(ServiceOperations, LastScanIsUnfinishedWhenItsFinishIsOlderThanItsStart) 
 // StopWork(0) and Shutdown may be called there, and StopWork(0) in the other messages.
 TEST_F(ServiceOperations, HandlersMayCallTheOperations) {
     std::vector<std::string> failures;
-    std::atomic<int> done[2] = {0, 0};  // results, folders saved
+    std::atomic<int> done[2] = {0, 0};  // results, end of run
     m_host.onMessage = [&](const testutil::HostMessage& m, CSearchResultSet*) {
-        int kind = m.msg == WM_PD_SEARCH_RESULTS ? 0 : m.msg == WM_PD_FOLDERS_SAVED ? 1 : -1;
-        if (kind < 0 || done[kind]) return;
+        int kind = m.msg == WM_PD_SEARCH_RESULTS ? 0 : 1;
+        if (done[kind]) return;
         for (const OpCase& op : AllOperations()) {
             try {
                 op.call(m_engine);
@@ -198,10 +179,7 @@ TEST_F(ServiceOperations, HandlersMayCallTheOperations) {
     };
     m_engine.RecordResults({{L"C:\\Pics\\a.jpg", {1, CTime()}}});
     ASSERT_TRUE(testutil::WaitUntil([&] { return done[0].load() == 1; }, 120));
-    // A folder saved with its pictures, as the folder walk saves it.
-    CSaveQueue queue(&m_engine.Db());
-    queue.QueueFolderFiles(L"C:\\Pics\\", {{L"a.jpg", 1, CTime(2008, 5, 5, 0, 0, 0)}}, 1);
-    queue.Drain(nullptr);
+    Report({{5, L""}});
     ASSERT_TRUE(testutil::WaitUntil([&] { return done[1].load() == 1; }, 120));
     EXPECT_FALSE(m_host.blocked.load());
     EXPECT_TRUE(failures.empty()) << failures.front();

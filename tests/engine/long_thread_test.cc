@@ -126,18 +126,18 @@ TEST(LongThread, StartPauseAndResumeRules) {
 TEST(LongThread, CancelRunsOnCancelOnceOnTheWorker) {
     Pool p(1, 0);
     CEvent release;
-    std::atomic<bool> sawCancel{false}, inside{false};
+    std::atomic<bool> inside{false};
     std::atomic<DWORD> worker{0};
     p.body = [&](unsigned int) {
         worker = GetCurrentThreadId();
-        sawCancel = WaitForSingleObject(p.GetCancelHandle(), INFINITE) == WAIT_OBJECT_0;
+        WaitForSingleObject(p.GetCancelHandle(), INFINITE);
         WaitForSingleObject(release, INFINITE);
         return DWORD(1);
     };
     p.Start(TRUE);
     ASSERT_TRUE(WaitUntil([&] { return plat::WaiterCount(p.GetCancelHandle()) == 1; }));
     p.Cancel(FALSE);
-    ASSERT_TRUE(WaitUntil([&] { return sawCancel.load(); }));
+    ASSERT_TRUE(WaitUntil([&] { return plat::WaiterCount(release) == 1; }));
     EXPECT_EQ(std::pair(p.IsFinish(), p.IsUserCancel()), std::pair(0, 1));
     release.SetEvent();
     ASSERT_TRUE(p.Finished());

@@ -188,4 +188,15 @@ TEST_F(DbSearchTest, CancelDuringTheQueryDeliversNothing) {
     EXPECT_EQ(1u, deliveries.size());
 }
 
+// Found paths read as the general UTF-8 conversion reads them, whatever the bytes.
+TEST_F(DbSearchTest, FoundPathsDecodeAsTheTextConversionDoes) {
+    for (std::string name : {"\xC3\xA9t\xC3\xA9", "\xF0\x9F\x93\xB7", "bad\xC3(", "\xFF"}) {
+        index.db.GetDbMng().Execute(
+            ("update tb_file_info set strFileName = '" + name + "' where iFileSize = 2000;")
+                .c_str());
+        Run(Field({{-2, 4, L"2000"}}));
+        EXPECT_EQ(std::set<CString>{Utf8ToWide("C:\\Photos\\" + name)}, Found()) << name;
+    }
+}
+
 }  // namespace

@@ -122,11 +122,10 @@ TEST(LongThread, StartPauseAndResumeRules) {
 
 // A cancel without the wait returns while the function still runs; the last thread out
 // runs OnCancel once, on itself. A waiting cancel closes the handles; the cancel flag
-// stays until the next Start, and a pool cancelled while parked pauses afresh later.
+// stays until the next Start.
 TEST(LongThread, CancelRunsOnCancelOnceOnTheWorker) {
     Pool p(1, 0);
     CEvent release;
-    std::atomic<bool> inside{false};
     std::atomic<DWORD> worker{0};
     p.body = [&](unsigned int) {
         worker = GetCurrentThreadId();
@@ -144,12 +143,7 @@ TEST(LongThread, CancelRunsOnCancelOnceOnTheWorker) {
     EXPECT_EQ(std::tuple(p.ExitCode(), p.cancels.load(), p.cancelThread.load()),
               std::tuple(1u, 1, worker.load()));  // the last result
 
-    p.body = [&](unsigned int) {
-        inside = true;
-        Sleep(20);
-        inside = false;
-        return DWORD(1);
-    };
+    p.body = [](unsigned int) { return DWORD(1); };
     p.Start(TRUE);
     EXPECT_EQ(p.IsUserCancel(), 0);
     EXPECT_EQ(p.Pause(TRUE), 1);
@@ -157,11 +151,6 @@ TEST(LongThread, CancelRunsOnCancelOnceOnTheWorker) {
     EXPECT_EQ(p.cancels.load(), 2);
     EXPECT_EQ(p.m_hThreads[0], nullptr);
     EXPECT_EQ(std::tuple(p.IsFinish(), p.IsUserCancel(), p.IsUserPause()), std::tuple(1, 1, 0));
-    int before = p.calls;
-    p.Start(TRUE);
-    ASSERT_TRUE(p.CallsPass(before));
-    EXPECT_EQ(p.Pause(TRUE), 1);
-    EXPECT_FALSE(inside.load());
 }
 
 }  // namespace

@@ -42,7 +42,8 @@ public:
         GetExitCodeThread(m_hThreads[0], &code);
         return code;
     }
-    using CLongThread::m_hThreads, CLongThread::m_nPriority, CLongThread::m_nThreadCount;
+    using CLongThread::m_hPaused, CLongThread::m_hThreads, CLongThread::m_nPriority,
+        CLongThread::m_nThreadCount;
 };
 
 TEST(LongThread, ClampsCountAndPriority) {
@@ -113,6 +114,7 @@ TEST(LongThread, StartPauseAndResumeRules) {
     ASSERT_TRUE(p.CallsPass(10));
     EXPECT_EQ(p.Start(TRUE) + p.Resume() + p.IsPause(), 0);  // running and not paused
     EXPECT_EQ(p.Pause(TRUE), 1);
+    EXPECT_EQ(WaitForMultipleObjects(2, p.m_hPaused, TRUE, 0), WAIT_OBJECT_0);  // both parked
     int frozen = p.calls.load();
     EXPECT_EQ(p.Pause(TRUE), 0);  // already paused
     EXPECT_EQ(p.calls.load(), frozen);

@@ -1,30 +1,34 @@
-// A stand-in for a host application: three registered windows (folders, statistics,
-// results) whose procedures record every message the library sends, with a copy of its
-// payload, the time it arrived and the thread it arrived on. Optional hooks run inside
-// the procedures, so tests can take results or call service operations from a handler
-// as a real host would.
+// A stand-in for a host application, and a service object of its own on a new index
+// file in a temporary folder (drive C:, so that a scan stays inside it) with the host's
+// windows set. The three windows (folders, statistics, results) record every message
+// with a copy of its payload and the time and thread it arrived on. A hook runs inside
+// the procedures on a thread of its own, as a host's window thread would, while the
+// sender waits for it; a hook still blocked after 20 s counts as a deadlock.
 #pragma once
 
-#include <chrono>
-#include <condition_variable>
-#include <functional>
-#include <mutex>
-#include <thread>
-#include <vector>
+#include <gtest/gtest.h>
 
+#include <atomic>
+#include <functional>
+#include <future>
+#include <memory>
+#include <thread>
+
+#include "common/drive_table.h"
+#include "common/photo_index.h"
+#include "engine/search_engine.h"
 #include "picdex/host_messages.h"
 #include "picdex/window.h"
 
 namespace testutil {
 
 struct HostMessage {
-    HWND hWnd = nullptr;
-    UINT msg = 0;
-    WPARAM wParam = 0;
-    LPARAM lParam = 0;
+    HWND hWnd;
+    UINT msg;
+    WPARAM wParam;
+    LPARAM lParam;
     std::chrono::steady_clock::time_point at;
     std::thread::id thread;
-    // Copies of the payload as it was when the message arrived.
     CSearchResultSet results;
     CFolderSavedList folders;
     CFolderStatsMap stats;
@@ -32,93 +36,104 @@ struct HostMessage {
 
 class HostStandIn {
 public:
-    using Clock = std::chrono::steady_clock;
-
-    HostStandIn() {
-        folder = CreateHostWindow(Proc());
-        stats = CreateHostWindow(Proc());
-        result = CreateHostWindow(Proc());
-    }
+    HostStandIn() : folder(Make()), stats(Make()), result(Make()) {}
     ~HostStandIn() {
-        DestroyWindow(folder);
-        DestroyWindow(stats);
-        DestroyWindow(result);
+        for (HWND w : {folder, stats, result})
+            DestroyWindow(w);
+        for (auto& f : m_hooks)
+            f.wait();
     }
-    HostStandIn(const HostStandIn&) = delete;
-    HostStandIn& operator=(const HostStandIn&) = delete;
-
-    HWND folder = nullptr, stats = nullptr, result = nullptr;
-
-    // Runs inside the results message with the live set (after it was recorded); the
-    // hook may take entries out of it.
-    std::function<void(CSearchResultSet&)> onResults;
-    // Runs inside every message, after it was recorded.
-    std::function<void(const HostMessage&)> onMessage;
+    HWND folder, stats, result;
+    // Runs inside every message; `set` is the live result set of the results message
+    // (the hook may take entries out of it), otherwise null.
+    std::function<void(const HostMessage&, CSearchResultSet* set)> onMessage;
+    std::atomic<bool> blocked{false};
 
     std::vector<HostMessage> Messages() {
         std::lock_guard<std::mutex> g(m_lock);
         return m_messages;
     }
     std::vector<UINT> Codes() {
-        std::lock_guard<std::mutex> g(m_lock);
         std::vector<UINT> codes;
-        for (const auto& m : m_messages)
+        for (const auto& m : Messages())
             codes.push_back(m.msg);
         return codes;
-    }
-    size_t Count(UINT msg) {
-        std::lock_guard<std::mutex> g(m_lock);
-        size_t n = 0;
-        for (const auto& m : m_messages)
-            n += m.msg == msg;
-        return n;
     }
     void Clear() {
         std::lock_guard<std::mutex> g(m_lock);
         m_messages.clear();
     }
-    // Waits until at least `n` messages `msg` arrived; false after `seconds`.
-    bool WaitFor(UINT msg, size_t n = 1, double seconds = 60) {
-        std::unique_lock<std::mutex> g(m_lock);
-        return m_changed.wait_for(g, std::chrono::duration<double>(seconds), [&] {
-            size_t k = 0;
-            for (const auto& m : m_messages)
-                k += m.msg == msg;
-            return k >= n;
-        });
+    // Waits until at least `n` messages `msg` arrived; false after two minutes.
+    bool WaitFor(UINT msg, size_t n = 1) {
+        return WaitUntil(
+            [&] {
+                std::vector<UINT> codes = Codes();
+                return size_t(std::count(codes.begin(), codes.end(), msg)) >= n;
+            },
+            120);
     }
 
 private:
-    WindowProc Proc() {
-        return [this](HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) -> LRESULT {
-            HostMessage m;
-            m.hWnd = hWnd;
-            m.msg = msg;
-            m.wParam = wParam;
-            m.lParam = lParam;
-            m.at = Clock::now();
-            m.thread = std::this_thread::get_id();
-            if (msg == WM_PD_SEARCH_RESULTS)
-                m.results = *reinterpret_cast<CSearchResultSet*>(wParam);
-            else if (msg == WM_PD_FOLDERS_SAVED)
-                m.folders = *reinterpret_cast<CFolderSavedList*>(wParam);
-            else if (msg == WM_PD_FOLDER_STATS)
-                m.stats = *reinterpret_cast<CFolderStatsMap*>(wParam);
+    HWND Make() {
+        return CreateHostWindow([this](HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+            HostMessage m{hWnd,
+                          msg,
+                          wParam,
+                          lParam,
+                          std::chrono::steady_clock::now(),
+                          std::this_thread::get_id(),
+                          {},
+                          {},
+                          {}};
+            CSearchResultSet* set = nullptr;
+            if (msg == WM_PD_SEARCH_RESULTS) m.results = *(set = (CSearchResultSet*)wParam);
+            if (msg == WM_PD_FOLDERS_SAVED) m.folders = *(CFolderSavedList*)wParam;
+            if (msg == WM_PD_FOLDER_STATS) m.stats = *(CFolderStatsMap*)wParam;
             {
                 std::lock_guard<std::mutex> g(m_lock);
                 m_messages.push_back(m);
             }
-            if (msg == WM_PD_SEARCH_RESULTS && onResults)
-                onResults(*reinterpret_cast<CSearchResultSet*>(wParam));
-            if (onMessage) onMessage(m);
-            m_changed.notify_all();
-            return 0;
-        };
+            if (onMessage) {
+                m_hooks.push_back(std::async(std::launch::async, [=, this] { onMessage(m, set); }));
+                blocked = blocked || m_hooks.back().wait_for(std::chrono::seconds(20)) !=
+                                         std::future_status::ready;
+            }
+            return LRESULT(0);
+        });
     }
 
     std::mutex m_lock;
-    std::condition_variable m_changed;
     std::vector<HostMessage> m_messages;
+    std::vector<std::future<void>> m_hooks;
+};
+
+class ServiceTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(1, m_engine.Initialize(DbPath(), L"", L"", 0));
+        SetWindows(m_host.folder, m_host.stats, m_host.result);
+    }
+    void TearDown() override { m_engine.Shutdown(); }
+
+    CString DbPath() const { return Utf8ToWide(m_dir / "index.db"); }
+    void SetWindows(HWND folder, HWND stats, HWND result) {
+        m_engine.SetFolderNotifyWnd(folder);
+        m_engine.SetStatsNotifyWnd(stats);
+        m_engine.SetResultNotifyWnd(result);
+    }
+    // Finish reports (kind, text) written through a real save queue, as the scanner's
+    // save thread writes them.
+    void Report(std::initializer_list<std::pair<int, const wchar_t*>> reports) {
+        CSaveQueue queue(&m_engine.Db());
+        for (const auto& [kind, text] : reports)
+            queue.QueueFinishReport(kind, text);
+        queue.Drain(nullptr);
+    }
+
+    TempDir m_dir;
+    ScopedDriveTable m_drives{"C=" + m_dir.path()};
+    HostStandIn m_host;
+    CSearchEngine m_engine;
 };
 
 }  // namespace testutil

@@ -143,9 +143,11 @@ DWORD CLongThread::Run(unsigned int nIndex) {
             }
         } while (!IsSignalledNow(m_evCancel));  // `continue` above lands here
     }
-    // Cancelled.
-    if (LONG(m_nThreadCount) - m_nIdleCount.load() == 1) OnCancel();
-    if (active) InterlockedIncrement(&m_nIdleCount);
+    // Cancelled. The last active thread to leave runs OnCancel. Reading the count and
+    // counting oneself out in two steps would let two threads that leave together each
+    // see the other still active, and neither would run it; counting out first and
+    // looking at the result is one step, so exactly one thread sees the pool empty.
+    if (active && InterlockedIncrement(&m_nIdleCount) == LONG(m_nThreadCount)) OnCancel();
     m_evNotify.SetEvent();
     return last;
 }
@@ -154,20 +156,22 @@ int CLongThread::Pause(int bWait) {
     if (!IsSignalledNow(m_evRun)) return 0;
     if (!IsRunningNow()) return 0;
     m_evRun.ResetEvent();
-    if (bWait) {
-        // Watches the three end conditions by polling in short slices: every thread has
-        // acknowledged (a thread that has ended counts as one that cannot run), the pause
-        // was lifted, or every thread has ended.
-        for (;;) {
-            bool allParked = true;
-            for (unsigned int i = 0; i < m_nThreadCount && allParked; ++i)
-                allParked =
-                    IsSignalledNow(m_hPaused[i]) || IsSignalledNow(m_hThreads[i]) || !m_hThreads[i];
-            if (allParked || IsSignalledNow(m_evRun) || IsFinish()) break;
-            WaitForMultipleObjects(m_nThreadCount, m_hPaused, TRUE, 5);
-        }
-    }
+    if (bWait) WaitForParked();
     return 1;
+}
+
+void CLongThread::WaitForParked() {
+    // Watches the three end conditions by polling in short slices: every thread has
+    // acknowledged (a thread that has ended counts as one that cannot run), the pause
+    // was lifted, or every thread has ended.
+    for (;;) {
+        bool allParked = true;
+        for (unsigned int i = 0; i < m_nThreadCount && allParked; ++i)
+            allParked =
+                IsSignalledNow(m_hPaused[i]) || IsSignalledNow(m_hThreads[i]) || !m_hThreads[i];
+        if (allParked || IsSignalledNow(m_evRun) || IsFinish()) break;
+        WaitForMultipleObjects(m_nThreadCount, m_hPaused, TRUE, 5);
+    }
 }
 
 int CLongThread::Resume() {

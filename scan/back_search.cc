@@ -204,13 +204,9 @@ int CBackSearch::Pause(int bWait) {
     // began before the gate closed then always sees the stop (see NextNtfsDrive).
     int paused = CFileAnalyze::Pause(0);
     StopDriveRead();
-    if (paused && bWait) {
-        // Until every pool thread has parked, the pause is lifted, or the pool ended.
-        for (;;) {
-            if (WaitForMultipleObjects(m_nThreadCount, m_hPaused, TRUE, 5) == WAIT_OBJECT_0) break;
-            if (!IsPause() || IsFinish()) break;
-        }
-    }
+    // A thread that has ended counts as parked: at the end of a run thread 1 may be gone
+    // while thread 0 parks, and waiting for both acknowledgements would never end.
+    if (paused && bWait) WaitForParked();
     return paused;
 }
 

@@ -66,6 +66,9 @@ public:
 protected:
     // The body of pool thread nIndex; the result is the thread's exit code.
     DWORD Run(unsigned int nIndex);
+    // The wait of a waiting Pause: returns once every pool thread has parked or ended,
+    // the pause was lifted, or all threads have ended.
+    void WaitForParked();
     // Creates threads N, N-1, ..., 0 (those below the thread count).
     template <unsigned int N>
     void CreateThreadIfNeed();

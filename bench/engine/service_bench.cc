@@ -31,7 +31,7 @@
 #include "db/cppsqlite3.h"
 #include "db/text_codec.h"
 #include "engine/search_engine.h"
-#include "engine/service_pictures.h"
+#include "bench_pictures.h"
 #include "picdex/drives.h"
 #include "picdex/window.h"
 

@@ -133,7 +133,7 @@ TEST(Decoder, RejectedAndHostileData) {
     loop.Next(0, second).Next(second, 0).Typed(0, 40000, 7, 65536, Bytes(65536, 1));
     TiffBuilder overlapping = loop;
     for (std::uint16_t tag = 40001; tag < 40041; ++tag)
-        overlapping.RawField(0, tag, 7, 65536, 8);
+        overlapping.Typed(0, tag, 7, 65536, Bytes{0, 0, 0, 8});  // each at offset 8
     // EMF: a 50.8 x 25.4 mm frame, a device of 1000 x 500 pixels over 254 x 127 mm; then
     // the widest frame on the finest device. A placeable WMF of 2 x 1 inches.
     std::vector<std::uint32_t> emf = {1,       88, 0, 0, 199, 99, 0, 0,    5080, 2540, 0x464D4520,

@@ -13,8 +13,11 @@ cxx=${CXX:-clang++}
 flags="-std=c++20 -g -O1 -fno-omit-frame-pointer -fsanitize=fuzzer,address,undefined
        -fno-sanitize-recover=undefined -DPICDEX_BUILDING_LIBRARY=1 -DPICDEX_VERSION=\"fuzz\" -I$root -I$root/include"
 # shellcheck disable=SC2086
-$cxx $flags -o "$out/fuzz_ntfs" "$root/fuzz/ntfs/fuzz_ntfs.cc" "$root"/scan/*.cc \
-    "$root"/platform/*.cc -lpthread
+# The reader with what it stands on: the scanner, which also needs the database and the
+# analyser, is left out.
+$cxx $flags -o "$out/fuzz_ntfs" "$root/fuzz/ntfs/fuzz_ntfs.cc" \
+    $(ls "$root"/scan/*.cc | grep -v -e /back_search -e /ntfs_drive_list) \
+    "$root"/platform/*.cc -ljpeg -lpng -lgif -ltiff -lpthread
 
 tree=$out/tree
 rm -rf "$tree"

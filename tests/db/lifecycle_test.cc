@@ -98,6 +98,17 @@ TEST_F(LifecycleTest, LaterStartsUpgradeByTheStoredVersion) {
     db.GetIncludedFilters(included);
     EXPECT_EQ(std::pair(std::string("3"), false),
               std::pair(Version(db.GetDbMng()), included.empty()));
+    // A version-3 step that fails (a table named like one of its indexes) keeps "2", so
+    // the next start tries again.
+    SecondStart([](CDbFacade& first) {
+        first.GetDbMng().Execute("drop index ind_path_info_id;");
+        first.GetDbMng().Execute("create table ind_path_info_id (x);");
+        first.SetConfig(L"DbVersion", L"2");
+    });
+    EXPECT_EQ("2", Version(db.GetDbMng()));
+    SecondStart([](CDbFacade& first) { first.GetDbMng().Execute("drop table ind_path_info_id;"); });
+    EXPECT_EQ(std::pair(19, std::string("3")),
+              std::pair(CountIndexes(db.GetDbMng(), "ind_"), Version(db.GetDbMng())));
 }
 
 TEST_F(LifecycleTest, InitializeRefusesAnOpenConnectionAndAnEmptyPath) {

@@ -288,4 +288,22 @@ TEST_F(BackSearchTest, FilesThatCannotBeAnalysedDoNotHoldUpTheRun) {
                                   "'refused.jpg' and strMD5 = '') from tb_file_info"));
 }
 
+// The end-of-run action rebuilds the months and stores a new finish time only when the
+// stored finish is older than the run's start: the same second is not older.
+TEST_F(BackSearchTest, FinishActionRebuildsOnlyAfterANewerStart) {
+    UseDrives("C=%/c");
+    const std::pair<const wchar_t*, bool> cases[] = {
+        {nullptr, true}, {L"2020-05-01 09:59:59", true}, {L"2020-05-01 10:00:00", false}};
+    for (const auto& [finish, rebuilt] : cases) {
+        testutil::TempDir dir;
+        scantest::ScanHarness h(dir / "index.db");
+        h.db.SetConfig(CBackSearch::kStartTimeKey, L"2020-05-01 10:00:00");
+        if (finish) h.db.SetConfig(CBackSearch::kFinishTimeKey, finish);
+        h.scanner.FinishAction();
+        CString stored;
+        h.db.GetConfig(CBackSearch::kFinishTimeKey, stored);
+        EXPECT_EQ(rebuilt, stored > CString(L"2021")) << WideToUtf8(stored);
+    }
+}
+
 }  // namespace

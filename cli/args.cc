@@ -1,5 +1,10 @@
 #include "cli/args.h"
 
+#include <cstdio>
+
+#include "cli/command.h"
+#include "cli/output.h"
+
 namespace cli {
 
 std::string ParsedArgs::Value(const std::string& name, const std::string& fallback) const {
@@ -88,6 +93,21 @@ bool ParseArgs(const std::vector<std::string>& args, const std::vector<OptionSpe
         parsed.options[spec->name].push_back(value);
     }
     *out = std::move(parsed);
+    return true;
+}
+
+bool ParseCommandArgs(const char* command, const char* help, const std::vector<std::string>& args,
+                      const std::vector<OptionSpec>& specs, ParsedArgs* out, int* exit) {
+    std::string error;
+    if (!ParseArgs(args, specs, out, &error)) {
+        *exit = UsageError(command, error);
+        return false;
+    }
+    if (out->Has("help")) {
+        std::fputs(help, stdout);
+        *exit = kExitOk;
+        return false;
+    }
     return true;
 }
 

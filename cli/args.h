@@ -29,4 +29,10 @@ struct ParsedArgs {
 bool ParseArgs(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs,
                ParsedArgs* out, std::string* error);
 
+// The start every subcommand shares: parses `args`; on a usage error prints it for
+// `command` and gives 2 in *exit, on --help prints `help` and gives 0 in *exit, and
+// returns false in both cases (the command is done). True: go on with *out.
+bool ParseCommandArgs(const char* command, const char* help, const std::vector<std::string>& args,
+                      const std::vector<OptionSpec>& specs, ParsedArgs* out, int* exit);
+
 }  // namespace cli

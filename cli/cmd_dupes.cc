@@ -135,12 +135,8 @@ bool DigestCandidates(const std::vector<picdex::IndexedFile>& files, long long* 
 
 int RunDupesCommand(const std::vector<std::string>& args) {
     ParsedArgs a;
-    std::string error;
-    if (!ParseArgs(args, kOptions, &a, &error)) return UsageError("dupes", error);
-    if (a.Has("help")) {
-        std::fputs(kHelp, stdout);
-        return kExitOk;
-    }
+    int done = kExitOk;
+    if (!ParseCommandArgs("dupes", kHelp, args, kOptions, &a, &done)) return done;
     if (!a.operands.empty()) return UsageError("dupes", "takes no arguments");
     bool json = a.Has("json"), libraryPaths = a.Has("library-paths");
 

@@ -39,11 +39,8 @@ const std::vector<OptionSpec> kOptions = {
 int RunForgetCommand(const std::vector<std::string>& args) {
     ParsedArgs a;
     std::string error;
-    if (!ParseArgs(args, kOptions, &a, &error)) return UsageError("forget", error);
-    if (a.Has("help")) {
-        std::fputs(kHelp, stdout);
-        return kExitOk;
-    }
+    int done = kExitOk;
+    if (!ParseCommandArgs("forget", kHelp, args, kOptions, &a, &done)) return done;
     if (a.operands.empty()) return UsageError("forget", "no PATH given");
 
     Session session;

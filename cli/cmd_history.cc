@@ -77,12 +77,8 @@ std::string ShownForm(const CString& stored) {
 
 int RunHistoryCommand(const std::vector<std::string>& args) {
     ParsedArgs a;
-    std::string error;
-    if (!ParseArgs(args, kOptions, &a, &error)) return UsageError("history", error);
-    if (a.Has("help")) {
-        std::fputs(kHelp, stdout);
-        return kExitOk;
-    }
+    int done = kExitOk;
+    if (!ParseCommandArgs("history", kHelp, args, kOptions, &a, &done)) return done;
     if (a.operands.size() > 1) return UsageError("history", "give one PREFIX");
     bool clear = a.Has("clear");
     if (clear && (!a.operands.empty() || a.Has("limit")))

@@ -487,11 +487,8 @@ bool IsFolder(const std::string& path) {
 int RunIndexCommand(const std::vector<std::string>& args) {
     ParsedArgs a;
     std::string error;
-    if (!ParseArgs(args, kOptions, &a, &error)) return UsageError("index", error);
-    if (a.Has("help")) {
-        std::fputs(kHelp, stdout);
-        return kExitOk;
-    }
+    int done = kExitOk;
+    if (!ParseCommandArgs("index", kHelp, args, kOptions, &a, &done)) return done;
     bool json = a.Has("json"), libraryPaths = a.Has("library-paths"), quiet = a.Has("quiet");
 
     // The folders first: nothing is opened for a command that cannot run.

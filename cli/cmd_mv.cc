@@ -55,11 +55,8 @@ CString AsFolder(CString path) {
 int RunMvCommand(const std::vector<std::string>& args) {
     ParsedArgs a;
     std::string error;
-    if (!ParseArgs(args, kOptions, &a, &error)) return UsageError("mv", error);
-    if (a.Has("help")) {
-        std::fputs(kHelp, stdout);
-        return kExitOk;
-    }
+    int done = kExitOk;
+    if (!ParseCommandArgs("mv", kHelp, args, kOptions, &a, &done)) return done;
     if (a.operands.size() != 2) return UsageError("mv", "give OLD and NEW");
 
     std::string oldHost = AbsoluteHostPath(a.operands[0]);

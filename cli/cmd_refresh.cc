@@ -42,11 +42,8 @@ const std::vector<OptionSpec> kOptions = {
 int RunRefreshCommand(const std::vector<std::string>& args) {
     ParsedArgs a;
     std::string error;
-    if (!ParseArgs(args, kOptions, &a, &error)) return UsageError("refresh", error);
-    if (a.Has("help")) {
-        std::fputs(kHelp, stdout);
-        return kExitOk;
-    }
+    int done = kExitOk;
+    if (!ParseCommandArgs("refresh", kHelp, args, kOptions, &a, &done)) return done;
     if (a.operands.empty()) return UsageError("refresh", "no PATH given");
 
     Session session;

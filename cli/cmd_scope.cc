@@ -80,11 +80,8 @@ int List(ISearchBuss* s, bool json, bool libraryPaths) {
 int RunScopeCommand(const std::vector<std::string>& args) {
     ParsedArgs a;
     std::string error;
-    if (!ParseArgs(args, kOptions, &a, &error)) return UsageError("scope", error);
-    if (a.Has("help")) {
-        std::fputs(kHelp, stdout);
-        return kExitOk;
-    }
+    int done = kExitOk;
+    if (!ParseCommandArgs("scope", kHelp, args, kOptions, &a, &done)) return done;
     std::string action = a.operands.empty() ? "list" : a.operands[0];
     std::vector<std::string> operands(
         a.operands.size() > 1 ? a.operands.begin() + 1 : a.operands.end(), a.operands.end());

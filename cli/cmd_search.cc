@@ -150,11 +150,8 @@ bool OnDisk(const CString& path) {
 int RunSearchCommand(const std::vector<std::string>& args) {
     ParsedArgs a;
     std::string error;
-    if (!ParseArgs(args, kOptions, &a, &error)) return UsageError("search", error);
-    if (a.Has("help")) {
-        std::fputs(kHelp, stdout);
-        return kExitOk;
-    }
+    int done = kExitOk;
+    if (!ParseCommandArgs("search", kHelp, args, kOptions, &a, &done)) return done;
     bool json = a.Has("json"), libraryPaths = a.Has("library-paths");
     if (a.Has("fields")) {
         if (!a.operands.empty() || a.Has("where"))

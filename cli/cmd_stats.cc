@@ -401,11 +401,8 @@ int Folders(ISearchBuss* s, const std::string& operand, bool tree, bool json, bo
 int RunStatsCommand(const std::vector<std::string>& args) {
     ParsedArgs a;
     std::string error;
-    if (!ParseArgs(args, kOptions, &a, &error)) return UsageError("stats", error);
-    if (a.Has("help")) {
-        std::fputs(kHelp, stdout);
-        return kExitOk;
-    }
+    int done = kExitOk;
+    if (!ParseCommandArgs("stats", kHelp, args, kOptions, &a, &done)) return done;
     bool json = a.Has("json"), libraryPaths = a.Has("library-paths");
     bool folders = a.Has("folders"), files = a.Has("files"), months = a.Has("months");
     bool tree = a.Has("tree");

@@ -97,15 +97,15 @@ bool ParseArgs(const std::vector<std::string>& args, const std::vector<OptionSpe
 }
 
 bool ParseCommandArgs(const char* command, const char* help, const std::vector<std::string>& args,
-                      const std::vector<OptionSpec>& specs, ParsedArgs* out, int* exit) {
+                      const std::vector<OptionSpec>& specs, ParsedArgs* out, int* status) {
     std::string error;
     if (!ParseArgs(args, specs, out, &error)) {
-        *exit = UsageError(command, error);
+        *status = UsageError(command, error);
         return false;
     }
     if (out->Has("help")) {
         std::fputs(help, stdout);
-        *exit = kExitOk;
+        *status = kExitOk;
         return false;
     }
     return true;

@@ -30,9 +30,9 @@ bool ParseArgs(const std::vector<std::string>& args, const std::vector<OptionSpe
                ParsedArgs* out, std::string* error);
 
 // The start every subcommand shares: parses `args`; on a usage error prints it for
-// `command` and gives 2 in *exit, on --help prints `help` and gives 0 in *exit, and
+// `command` and gives 2 in *status, on --help prints `help` and gives 0 in *status, and
 // returns false in both cases (the command is done). True: go on with *out.
 bool ParseCommandArgs(const char* command, const char* help, const std::vector<std::string>& args,
-                      const std::vector<OptionSpec>& specs, ParsedArgs* out, int* exit);
+                      const std::vector<OptionSpec>& specs, ParsedArgs* out, int* status);
 
 }  // namespace cli

@@ -186,13 +186,7 @@ int RunSearchCommand(const std::vector<std::string>& args) {
             text += (text.empty() ? "" : " ") + word;
         if (text.find_first_not_of(" \t") == std::string::npos)
             return UsageError("search", "nothing to search for");
-        // The index's quick search puts the text into its statement as it is: a single
-        // quote ends the statement's text early, and the search would end finding
-        // nothing. Refused, so that nobody takes that for an answer.
-        if (text.find('\'') != std::string::npos)
-            return UsageError("search", "'" + text +
-                                            "': the index cannot search for a text with a "
-                                            "single quote (')");
+        if (!QuoteFree(text, &error)) return UsageError("search", error);
         // The search keeps '_' and '%' as literal characters by putting a backslash
         // before them, which its statements then compare as a backslash: a name with an
         // underscore would never be found. Asked for as the one-character wildcard,

@@ -227,11 +227,14 @@ bool DateRange(const std::string& text, std::string* first, std::string* last) {
     return true;
 }
 
+bool QuoteFree(const std::string& text, std::string* error) {
+    if (text.find('\'') == std::string::npos) return true;
+    *error = "'" + text + "': the index cannot search for a text with a single quote (')";
+    return false;
+}
+
 bool PathText(const std::string& text, CString* out, std::string* error) {
-    if (text.find('\'') != std::string::npos) {
-        *error = "'" + text + "': the index cannot search for a text with a single quote (')";
-        return false;
-    }
+    if (!QuoteFree(text, error)) return false;
     if (text.empty()) {
         *error = "an empty path text finds everything; leave it out";
         return false;

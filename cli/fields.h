@@ -44,6 +44,10 @@ const char* KindWord(FieldKind kind);
 bool ParseWhere(const std::string& expression, std::list<_tagSearchCondition>* out,
                 std::string* error);
 
+// False with *error when `text` holds a single quote: the index puts texts into its
+// statements as they are, and a quote would end them early.
+bool QuoteFree(const std::string& text, std::string* error);
+
 // A --path text as the library compares it with full paths: host paths ("/...", "~/",
 // "./", "../") become library paths, other '/' become '\'. False with *error when the
 // text holds a single quote or a host path lies on no drive.

@@ -103,7 +103,8 @@ protected:
 TEST_F(AnalyserTest, ThreadsStoreFilesReportFoldersAndForgetWhatVanished) {
     const CString a = Put("a", "x.jpg", "camera.jpg"), b = Put("b", "z.gif", "anim.gif");
     const CString c = Put("c", "w.jpg", "grey.jpg");
-    Put("a", "y.png", "rgb16.png"), Put("a", "gone.jpg", "rgb.jpg");
+    Put("a", "y.png", "rgb16.png");
+    Put("a", "gone.jpg", "rgb.jpg");
     ASSERT_EQ(0, mkfifo((photos / "a/pipe.jpg").c_str(), 0644));
     fs::resize_file(photos.WriteFile("a/big.tif", ""), 104857601);
     analyser.Queue(a, {L"x.jpg", L"y.png", L"gone.jpg", L"pipe.jpg", L"big.tif"});
@@ -136,7 +137,8 @@ TEST_F(AnalyserTest, ThreadsStoreFilesReportFoldersAndForgetWhatVanished) {
     analyser.Queue(a, {L"gone.jpg"});
     analyser.Queue(c, {L"w.jpg"});
     ASSERT_TRUE(Analyse());
-    files.erase(files.begin() + 6), files.erase(files.begin() + 1);
+    files.erase(files.begin() + 6);
+    files.erase(files.begin() + 1);
     EXPECT_EQ(files, Files());
     EXPECT_EQ(std::pair(size_t(1), size_t(1)), std::pair(sink.stats.size(), sink.stats.count(a)));
     analyser.m_nScanState = 13;  // the last state: the flushing thread ends too

@@ -203,7 +203,8 @@ TEST(Decoder, RejectedAndHostileData) {
     std::vector<std::uint32_t> emf = {1,       88, 0, 0, 199, 99, 0, 0,    5080, 2540, 0x464D4520,
                                       0x10000, 88, 1, 0, 0,   0,  0, 1000, 500,  254,  127},
                                wide = emf;
-    wide[6] = 0x80000000, wide[8] = wide[18] = wide[20] = 0x7FFFFFFF;
+    wide[6] = 0x80000000;
+    wide[8] = wide[18] = wide[20] = 0x7FFFFFFF;
     Bytes wmf = Le({0x9AC6CDD7}, 4), notWmf;
     exiftest::Append(wmf, Le({0, 0, 0, 2880, 1440, 1440, 0, 0, 0, 1, 9, 0, 0, 0, 0, 0, 0, 0}, 2));
     (notWmf = wmf)[22] = 7;  // not a metafile header
@@ -266,16 +267,17 @@ void ExpectMetadata(const _tagFileDetail& d, std::map<std::string, std::string> 
     EXPECT_EQ(m.count("GPSTimeStamp") ? CTime(37230) : e.tDititalTime, d.fileInfo.tSnapTime);
     // Texts; of the keywords the last. The record is marked for what the file has.
     std::string want = std::to_string(m.count("Keywords") ? 0 : -1), got;
-    for (auto [key, value] : {std::pair("Make", e.strManufacturer),
-                              {"Model", e.strModel},
-                              {"Keywords", i.strKeyWord},
-                              {"City", i.strCity},
-                              {"Country-PrimaryLocationName", i.strCountry},
-                              {"Category", i.strClass},
-                              {"Caption-Abstract", i.strTitle},
-                              {"Sub-location", i.strLocation},
-                              {"CopyrightNotice", i.strCopyRight},
-                              {"Writer-Editor", i.strWriter}}) {
+    const std::pair<const char*, CString> texts[] = {{"Make", e.strManufacturer},
+                                                     {"Model", e.strModel},
+                                                     {"Keywords", i.strKeyWord},
+                                                     {"City", i.strCity},
+                                                     {"Country-PrimaryLocationName", i.strCountry},
+                                                     {"Category", i.strClass},
+                                                     {"Caption-Abstract", i.strTitle},
+                                                     {"Sub-location", i.strLocation},
+                                                     {"CopyrightNotice", i.strCopyRight},
+                                                     {"Writer-Editor", i.strWriter}};
+    for (const auto& [key, value] : texts) {
         want += "|" + m[key].substr(m[key].rfind('|') + 1);
         got += "|" + WideToUtf8(value);
     }
@@ -291,12 +293,9 @@ TEST(PartialRead, RealFilesGiveTheWholeDataRecordAndWhatExiftoolReads) {
     // A camera JPEG whose EXIF follows 120 KB of other segments.
     testutil::TempDir dir;
     const Bytes camera = Fixture("camera.jpg");
-    Bytes late = {0xFF, 0xD8};
-    for (int i = 0; i < 2; ++i) {
-        late.insert(late.end(), {0xFF, 0xE2, 0xEA, 0x60});  // APP2 of 60000 bytes
-        late.resize(late.size() + 59998, 'x');
-    }
-    late.insert(late.end(), camera.begin() + 2, camera.end());
+    exiftest::JpegBuilder jpeg;
+    jpeg.App(0xE2, "", Bytes(59998, 'x')).App(0xE2, "", Bytes(59998, 'x'));  // APP2 segments
+    const Bytes late = jpeg.Raw(Bytes(camera.begin() + 2, camera.end())).Data();
     WriteBytes(dir / "late.jpg", late);
     std::vector<std::pair<std::string, std::string>> files = {{dir / "late.jpg", "64x48 24 1"}};
     for (auto [name, facts] : kFixtureFacts)

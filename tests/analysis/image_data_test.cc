@@ -149,14 +149,11 @@ TEST(ImageData, TagMapTextsAndTheirReadings) {
     // as not found; a date text that is not a date still marks.
     MapTags({{0x829D, L"wide open"}, {0x8827, L"auto"}}, plain);
     MapTags({{0x9004, L"not a date"}}, date);
-    EXPECT_EQ("Cam key | 0 0 0 | 1 0/1 | 0 -1 | 0 | -2/3 0 | -1 | 0 0",
-              WideToUtf8(d.exifInfo.strManufacturer + L" " + d.iptcInfo.strKeyWord) + " | " +
-                  Readings(d) + " | " + std::to_string(d.exifInfo.iExposureCompL) + "/" +
-                  std::to_string(d.exifInfo.iExposureCompR) + " " +
-                  std::to_string(d.fileInfo.iIptcID) + " | " +
-                  std::to_string(plain.fileInfo.iExifID) + " | " +
-                  std::to_string(date.fileInfo.iExifID) + " " +
-                  std::to_string(date.exifInfo.tDititalTime.GetTime()));
+    EXPECT_EQ(std::tuple(L"Cam key", "0 0 0 | 1 0/1 | 0 -1 | 0", -2, 3, 0, -1, 0, 0),
+              std::tuple(d.exifInfo.strManufacturer + L" " + d.iptcInfo.strKeyWord, Readings(d),
+                         d.exifInfo.iExposureCompL, d.exifInfo.iExposureCompR, d.fileInfo.iIptcID,
+                         plain.fileInfo.iExifID, date.fileInfo.iExifID,
+                         int(date.exifInfo.tDititalTime.GetTime())));
     // Not a JPEG file: an empty map; a JPEG whose segments cannot be parsed: a failure.
     Bytes png = Fixture("rgba8.png"), broken = {0xFF, 0xD8, 0xFF, 0xD9, 1, 2, 3, 4, 5, 6, 7, 8};
     map.clear();
@@ -296,8 +293,8 @@ TEST(PartialRead, RealFilesGiveTheWholeDataRecordAndWhatExiftoolReads) {
     exiftest::JpegBuilder jpeg;
     jpeg.App(0xE2, "", Bytes(59998, 'x')).App(0xE2, "", Bytes(59998, 'x'));  // APP2 segments
     const Bytes late = jpeg.Raw(Bytes(camera.begin() + 2, camera.end())).Data();
-    WriteBytes(dir / "late.jpg", late);
-    std::vector<std::pair<std::string, std::string>> files = {{dir / "late.jpg", "64x48 24 1"}};
+    std::vector<std::pair<std::string, std::string>> files = {
+        {dir.WriteFile("late.jpg", std::string(late.begin(), late.end())), "64x48 24 1"}};
     for (auto [name, facts] : kFixtureFacts)
         files.push_back({FixtureDir() + "/" + name, facts});
     for (const auto& [host, facts] : files) {

@@ -13,7 +13,6 @@ using exiftest::Bytes;
 
 std::string FixtureDir();  // made at build time
 Bytes ReadBytes(const std::string& path);
-void WriteBytes(const std::string& path, const Bytes& bytes);
 CString Lib(const std::string& host);  // the library's path of a host file, or ""
 
 // Every field but tFileSearch (the time of the analysis), "part.name=value" per line.

@@ -429,6 +429,12 @@ TEST_F(NtfsReaderTest, PatchedImages) {
     }
     EXPECT_EQ(inputs, 5u);
     EXPECT_GT(pictures, 0u);
+    // Only a drive whose file system is named "NTFS" is opened, whatever its device holds.
+    for (const char* fs : {"FAT32", "ntfs"}) {
+        testutil::ScopedDriveTable table("N=" + *g_dir / "n" + ",fs=" + fs +
+                                         ",device=" + g_tree[1]);
+        EXPECT_FALSE(CNtfsReader().OpenVolume('N')) << fs;
+    }
 }
 
 // The owner's hook runs on the reading thread after every 4-cluster read of the record

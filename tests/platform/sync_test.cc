@@ -1,4 +1,5 @@
-// Events and waits, threads, the critical section and the fault guard.
+// Events and waits, the critical section and the fault guard (thread handles are
+// waited on by the engine's worker-thread tests).
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -72,26 +73,6 @@ TEST(Events, PulseReleasesOnlyCurrentWaitersAndLeavesEventUnsignalled) {
 
 DWORD ReturnParam(void* p) {
     return DWORD(reinterpret_cast<std::uintptr_t>(p));
-}
-
-DWORD WaitForEvent(void* p) {
-    return WaitForSingleObject(static_cast<CEvent*>(p)->m_hObject, INFINITE);
-}
-
-TEST(Threads, HandleIsSignalledWhenThreadEndsWithItsExitCode) {
-    CEvent go;
-    DWORD tid = 0, code = 0;
-    HANDLE t = CreateThread(&WaitForEvent, &go, &tid);
-    ASSERT_NE(t, nullptr);
-    EXPECT_EQ(GetThreadId(t), tid);
-    EXPECT_TRUE(GetExitCodeThread(t, &code));
-    EXPECT_EQ(code, STILL_ACTIVE);
-    EXPECT_EQ(WaitForSingleObject(t, 0), WAIT_TIMEOUT);
-    go.SetEvent();
-    EXPECT_EQ(WaitForSingleObject(t, INFINITE), WAIT_OBJECT_0);
-    EXPECT_TRUE(GetExitCodeThread(t, &code));
-    EXPECT_EQ(code, WAIT_OBJECT_0);
-    CloseHandle(t);
 }
 
 TEST(CriticalSection, IsRecursiveAndExcludesOtherThreads) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <vector>
 
 #include "common/temp_dir.h"
 #include "mount_test_util.h"
@@ -92,10 +93,9 @@ TEST_F(MountTable, EveryMountGetsTheKindOfDriveItIs) {
     EXPECT_EQ(table_->At("/mnt/pool/home")->root, "/@home");
     // Without sysfs, disk file systems are fixed and the rest keep their kind.
     auto bare = Table::Parse(testutil::MountFixture("mountinfo_laptop.txt"), dir_ / "no-sys");
-    for (auto [point, kind] : {std::pair("/mnt/backup", Kind::Fixed),
-                               {"/mnt/nas", Kind::Remote},
-                               {"/media/ann/STICK", Kind::Removable}})
-        EXPECT_EQ(int(bare->At(point)->kind), int(kind)) << point;
+    EXPECT_EQ((std::vector<Kind>{bare->At("/mnt/backup")->kind, bare->At("/mnt/nas")->kind,
+                                 bare->At("/media/ann/STICK")->kind}),
+              (std::vector<Kind>{Kind::Fixed, Kind::Remote, Kind::Removable}));
 }
 
 TEST_F(MountTable, UnreadableLinesAreLeftOutAndPathsFindTheSeenMountAboveThem) {

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <regex>
 #include <sstream>
 
 #include "cli/cli_fixture.h"
@@ -138,11 +137,12 @@ TEST_F(CliTest, StatsCountByPeriodAndFolderAndListThePicturesBehind) {
     EXPECT_EQ(Picdex({"stats", "--json", p + "/2019"}).out,
               "{\"subfolders\":true,\"tree_total\":3,\"total\":0}\n");
 
-    // Per folder, as lines (with sizes, which depend on the picture coder, between count
-    // and path) and as a tree.
-    EXPECT_EQ(std::regex_replace(Picdex({"stats", "--folders"}).out,
-                                 std::regex("\t[0-9.]+ [a-zA-Z]+\t"), "\t"),
-              "1\t" + june + "\n2\t" + p + "/2019/may\n3\t" + y20 + "\n6\ttotal\n");
+    // Per folder, as lines (the sizes between count and path, which depend on the picture
+    // coder, left out) and as a tree.
+    std::string folders;
+    for (const std::string& l : Lines(Picdex({"stats", "--folders"}).out))
+        folders += l.substr(0, l.find('\t')) + l.substr(l.rfind('\t')) + "\n";
+    EXPECT_EQ(folders, "1\t" + june + "\n2\t" + p + "/2019/may\n3\t" + y20 + "\n6\ttotal\n");
     std::string top = Lines(Picdex({"stats", "--folders", "--tree", "--json"}).out).at(0);
     EXPECT_EQ(
         top.rfind("{\"path\":" + cli::JsonString(p) + ",\"pictures\":0,\"tree_pictures\":6,", 0),

@@ -23,6 +23,8 @@ const std::string kGps = " left join tb_gps_info on tb_gps_info.iGpsID = tb_file
 _tagQuickSearch Quick(const CString& text, int scope, int verify = 0) {
     return testutil::QuickRequest(text, scope, verify);
 }
+const std::set<CString> kImgs{L"C:\\Photos\\2020\\IMG_0001.JPG", L"C:\\Photos\\2020\\IMG_0002.JPG"};
+
 _tagFieldSearch Field(std::list<_tagSearchCondition> conditions, std::set<CString> paths = {}) {
     _tagFieldSearch f;
     f.lstConditions = std::move(conditions);
@@ -88,13 +90,6 @@ protected:
         search.Resume();
         ASSERT_TRUE(WaitUntil([&] { return search.IsFinish() != 0; }));
     }
-    std::set<CString> Paths(std::initializer_list<const wchar_t*> names) {
-        std::set<CString> out;
-        for (const auto& p : index.pictures)
-            for (const wchar_t* n : names)
-                if (p.name == n) out.insert(p.FullPath());
-        return out;
-    }
     int HistoryCount(const CString& key) {
         std::map<CString, int> out;
         index.db.GetSearchHistory(key, out, 100);
@@ -107,17 +102,16 @@ protected:
     std::vector<CSearchResultMap> deliveries;
 };
 
+// Quick texts with quotes and wildcards, and what the field statements do with their
+// values; other searches are made end to end by the host program's tests.
 TEST_F(DbSearchTest, SearchesFindWhatTheStatementsSay) {
     const std::pair<std::variant<_tagQuickSearch, _tagFieldSearch>, std::set<CString>> cases[] = {
         // The backslash before "_" is matched as itself: only paths holding it match.
         {Quick(L"x_y", 1), {}},
-        {Quick(L"o'brien", 1), Paths({L"pic'1.jpg"})},
-        {Quick(L"BEACH", 2), Paths({L"a.jpg", L"IMG_0001.JPG"})},
-        {Quick(L"121", 8), Paths({L"IMG_0002.JPG"})},
-        {Field({{34855, 6, L"400"}, {271, 4, L"nikon"}}), Paths({L"b.jpg"})},
+        {Quick(L"o'brien", 1), {L"C:\\Photos\\O'Brien\\pic'1.jpg"}},
         // Fractions divide as integers: 1/100 s and 1/100 both read 0, as do 0/1 rows.
-        {Field({{33434, 4, L"1/100"}}), Paths({L"a.jpg", L"b.jpg", L"IMG_0001.JPG"})},
-        {Field({}, {L"Photos2", L"Other"}), Paths({L"c.jpg", L"undated.png"})},
+        {Field({{33434, 4, L"1/100"}}),
+         {L"C:\\Photos\\a.jpg", L"C:\\Photos\\b.jpg", L"C:\\Photos\\2020\\IMG_0001.JPG"}},
         // Rejected: a quote in a value, and anything but one read-only statement.
         {Field({{-1, 1, L"O'Brien"}}), {}},
         {Field({{34855, 3, L"0; delete from tb_file_info"}}), {}},
@@ -130,43 +124,53 @@ TEST_F(DbSearchTest, SearchesFindWhatTheStatementsSay) {
     EXPECT_EQ(10, index.db.GetDbMng().QueryScalar("select count(*) from tb_file_info"));
 }
 
+// A search starts paused, queries once it runs, delivers its rows in one call and counts
+// its text in the history at each step; no rows: one step and no delivery.
 TEST_F(DbSearchTest, StartsPausedAndDeliversOnceAfterTheQuery) {
     std::vector<std::string> seen;
     index.db.GetDbMng().SetStatementObserver([&](const char* sql) { seen.push_back(sql); });
     ASSERT_EQ(1, search.StartQuickSearch(Quick(L"IMG", 1)));
-    EXPECT_EQ(1, search.IsPause());
-    EXPECT_EQ(0, search.StartQuickSearch(Quick(L"IMG", 1)));  // still running
-    EXPECT_TRUE(seen.empty());
+    EXPECT_EQ(
+        (std::vector<size_t>{1, 0, 0}),
+        (std::vector<size_t>{size_t(search.IsPause()),
+                             size_t(search.StartQuickSearch(Quick(L"IMG", 1))), seen.size()}));
     search.Resume();
     ASSERT_TRUE(WaitUntil([&] { return search.IsFinish() != 0; }));
     index.db.GetDbMng().SetStatementObserver(nullptr);
-    EXPECT_EQ(1u, deliveries.size());
-    EXPECT_EQ(Paths({L"IMG_0001.JPG", L"IMG_0002.JPG"}), Found());
-    // Query, delivery, the empty step: the text was counted at each of the three steps.
-    EXPECT_EQ(3, HistoryCount(L"IMG"));
-    ASSERT_EQ(4u, seen.size());  // three history writes and the one query
-    EXPECT_EQ("select strFullPath || strFileName as strFullPathName, iFileSize, tFileModify from " +
-                  CDbSearch::BuildQuickSql(Quick(L"IMG", 1)),
-              seen[1]);
-    Run(Quick(L"nothing-like-this", 1));  // no rows: one step, no delivery
-    EXPECT_EQ(1, HistoryCount(L"nothing-like-this"));
-    EXPECT_TRUE(deliveries.empty());
+    // Query, delivery, the empty step: three history writes around the one query.
+    EXPECT_EQ(
+        std::tuple(size_t(1), kImgs, 3, size_t(4),
+                   "select strFullPath || strFileName as strFullPathName, iFileSize, "
+                   "tFileModify from " +
+                       CDbSearch::BuildQuickSql(Quick(L"IMG", 1))),
+        std::tuple(deliveries.size(), Found(), HistoryCount(L"IMG"), seen.size(), seen.at(1)));
+    Run(Quick(L"nothing-like-this", 1));
+    EXPECT_EQ(std::pair(1, true),
+              std::pair(HistoryCount(L"nothing-like-this"), deliveries.empty()));
 }
 
+// Verification drops stale entries at the head of the results, one per step (a file
+// gone, a file whose time changed); a stale entry further on is delivered all the same,
+// each path with its stored size and modification time.
 TEST_F(DbSearchTest, VerifyDropsLeadingStaleEntriesOnePerStep) {
     // In path order the results run c.jpg (Photos2 sorts first), IMG_0001, IMG_0002, ...
     std::remove(index.HostPath(L"C:\\Photos2\\c.jpg").c_str());
     index.SetModifyTime(L"C:\\Photos\\2020\\IMG_0001.JPG", CTime(2022, 1, 1, 0, 0, 0));
-    index.WriteFile(L"C:\\Photos\\b.jpg", 1);  // not leading: delivered all the same
+    index.WriteFile(L"C:\\Photos\\b.jpg", 1);
     Run(Quick(L"Photos", 1, 1));
     ASSERT_EQ(1u, deliveries.size());
-    EXPECT_EQ(Paths({L"IMG_0002.JPG", L"x_y.jpg", L"pic'1.jpg", L"a.jpg", L"b.jpg"}), Found());
-    EXPECT_EQ(5, HistoryCount(L"Photos"));  // query, two drops, delivery, empty step
-    // The stored size and modification time travel with each path.
-    EXPECT_EQ(std::pair(LONGLONG(6000), testutil::SampleModifyTime()),
-              deliveries.at(0).at(L"C:\\Photos\\O'Brien\\pic'1.jpg"));
+    const std::pair<LONGLONG, CTime> stored(6000, testutil::SampleModifyTime());
+    // Query, two drops, delivery, empty step: five history writes.
+    EXPECT_EQ(std::tuple(
+                  std::set<CString>{L"C:\\Photos\\2020\\IMG_0002.JPG", L"C:\\Photos\\2020\\x_y.jpg",
+                                    L"C:\\Photos\\O'Brien\\pic'1.jpg", L"C:\\Photos\\a.jpg",
+                                    L"C:\\Photos\\b.jpg"},
+                  5, stored),
+              std::tuple(Found(), HistoryCount(L"Photos"),
+                         deliveries[0].at(L"C:\\Photos\\O'Brien\\pic'1.jpg")));
 }
 
+// A cancel while the query runs delivers nothing; a new search can follow.
 TEST_F(DbSearchTest, CancelDuringTheQueryDeliversNothing) {
     std::promise<void> inQuery, release;
     std::shared_future<void> go = release.get_future().share();
@@ -184,7 +188,7 @@ TEST_F(DbSearchTest, CancelDuringTheQueryDeliversNothing) {
     ASSERT_TRUE(WaitUntil([&] { return search.IsFinish() != 0; }));
     index.db.GetDbMng().SetStatementObserver(nullptr);
     EXPECT_TRUE(deliveries.empty());
-    Run(Quick(L"jpg", 1));  // a finished search can be followed by a new one
+    Run(Quick(L"jpg", 1));
     EXPECT_EQ(1u, deliveries.size());
 }
 

@@ -1,43 +1,30 @@
 // A host that starts a scan and exits normally without Shutdown leaves a committed,
 // sound index file, and the next process continues the run to its end. The host is
 // this test program run again as a child, using the library's own service object.
-#include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 
+#include "db/cppsqlite3.h"
 #include "engine/service_host.h"
-#include "picdex/drives.h"
 
 namespace {
 
-constexpr int kFolders = 40;
-
-// The first column of the first row of `sql` on the index file, read on a connection of
-// its own; "" when there is none.
-std::string ReadOne(const std::string& db, const char* sql) {
-    sqlite3* raw = nullptr;
-    std::string value;
-    if (sqlite3_open_v2(db.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-        sqlite3_busy_timeout(raw, 30000);
-        sqlite3_exec(
-            raw, sql,
-            [](void* out, int, char** values, char**) {
-                *static_cast<std::string*>(out) = values[0] ? values[0] : "";
-                return 1;
-            },
-            &value, nullptr);
-    }
-    sqlite3_close(raw);
-    return value;
+// (integrity, pictures analysed, pictures) of an index file, read on a connection of
+// its own.
+std::tuple<std::string, int, int> Check(const std::string& db) {
+    CppSQLite3DB conn;
+    conn.Open(db.c_str());
+    return {conn.Query("PRAGMA integrity_check").ColumnText(0),
+            conn.QueryScalar("select count(*) from tb_file_info where strMD5 <> ''"),
+            conn.QueryScalar("select count(*) from tb_file_info")};
 }
 
 TEST(ServiceExit, AnExitWithoutShutdownLeavesAnIndexTheNextRunContinues) {
     if (const char* db = std::getenv("PICDEX_EXIT_CHILD_DB")) {
-        std::string error;
-        ASSERT_TRUE(picdex::SetDriveTable(std::getenv("PICDEX_EXIT_CHILD_DRIVES"), &error));
+        testutil::ScopedDriveTable table(std::getenv("PICDEX_EXIT_CHILD_DRIVES"));
         ISearchBuss* service = ISearchBuss::GetInstance();
         ASSERT_EQ(1, service->Initialize(Utf8ToWide(db), L"", L"", 0));
         testutil::HostStandIn host;
@@ -52,11 +39,11 @@ TEST(ServiceExit, AnExitWithoutShutdownLeavesAnIndexTheNextRunContinues) {
     std::string db = dir / "index.db", drives = "C=" + (dir / "tree");
     int files = 0, status = 0;
     for (int perFolder : {25, 100, 400}) {
-        for (int f = 0; f < kFolders; ++f)
-            for (int i = files / kFolders; i < perFolder; ++i)
+        for (int f = 0; f < 40; ++f)
+            for (int i = files / 40; i < perFolder; ++i)
                 dir.WriteFile("tree/f" + std::to_string(f) + "/p" + std::to_string(i) + ".jpg",
                               "p");
-        files = kFolders * perFolder;
+        files = 40 * perFolder;
         std::filesystem::remove(db);
         pid_t child = fork();
         ASSERT_NE(-1, child);
@@ -72,9 +59,9 @@ TEST(ServiceExit, AnExitWithoutShutdownLeavesAnIndexTheNextRunContinues) {
     }
     ASSERT_EQ(0, WEXITSTATUS(status)) << "the host failed, or the scan had ended at the exit";
     EXPECT_FALSE(std::filesystem::exists(db + "-journal"));
-    EXPECT_EQ(ReadOne(db, "PRAGMA integrity_check"), "ok");
-    EXPECT_GT(
-        std::atoi(ReadOne(db, "select count(*) from tb_file_info where strMD5 <> ''").c_str()), 0);
+    auto [integrity, analysed, total] = Check(db);
+    EXPECT_EQ("ok", integrity);
+    EXPECT_GT(analysed, 0);
 
     testutil::ScopedDriveTable table(drives);
     testutil::HostStandIn host;
@@ -85,8 +72,7 @@ TEST(ServiceExit, AnExitWithoutShutdownLeavesAnIndexTheNextRunContinues) {
     ASSERT_EQ(1, engine.ContinueBackSearch());
     ASSERT_TRUE(host.WaitFor(WM_PD_RUN_DONE));
     EXPECT_EQ(0, engine.IsLastScanUnfinished());
-    EXPECT_EQ(ReadOne(db, "select count(*) from tb_file_info where strMD5 = ''"), "0");
-    EXPECT_EQ(ReadOne(db, "select count(*) from tb_file_info"), std::to_string(files));
+    EXPECT_EQ(std::tuple(std::string("ok"), files, files), Check(db));
     engine.Shutdown();
 }
 

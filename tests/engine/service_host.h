@@ -22,16 +22,18 @@
 
 namespace testutil {
 
+using Clock = std::chrono::steady_clock;
+
 struct HostMessage {
     HWND hWnd;
     UINT msg;
     WPARAM wParam;
     LPARAM lParam;
-    std::chrono::steady_clock::time_point at;
+    Clock::time_point at;
     std::thread::id thread;
-    CSearchResultSet results;
-    CFolderSavedList folders;
-    CFolderStatsMap stats;
+    CSearchResultSet results{};
+    CFolderSavedList folders{};
+    CFolderStatsMap stats{};
 };
 
 class HostStandIn {
@@ -59,10 +61,6 @@ public:
             codes.push_back(m.msg);
         return codes;
     }
-    void Clear() {
-        std::lock_guard<std::mutex> g(m_lock);
-        m_messages.clear();
-    }
     // Waits until at least `n` messages `msg` arrived; false after two minutes.
     bool WaitFor(UINT msg, size_t n = 1) {
         return WaitUntil(
@@ -76,15 +74,7 @@ public:
 private:
     HWND Make() {
         return CreateHostWindow([this](HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-            HostMessage m{hWnd,
-                          msg,
-                          wParam,
-                          lParam,
-                          std::chrono::steady_clock::now(),
-                          std::this_thread::get_id(),
-                          {},
-                          {},
-                          {}};
+            HostMessage m{hWnd, msg, wParam, lParam, Clock::now(), std::this_thread::get_id()};
             CSearchResultSet* set = nullptr;
             if (msg == WM_PD_SEARCH_RESULTS) m.results = *(set = (CSearchResultSet*)wParam);
             if (msg == WM_PD_FOLDERS_SAVED) m.folders = *(CFolderSavedList*)wParam;

@@ -1,6 +1,6 @@
 // A host that starts a scan and exits normally without Shutdown leaves a committed,
-// sound index file, and the next process continues the run to its end. The host is
-// this test program run again as a child, using the library's own service object.
+// sound index file whose run is marked unfinished. The host is this test program run
+// again as a child, using the library's own service object.
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,17 +12,16 @@
 
 namespace {
 
-// (integrity, pictures analysed, pictures) of an index file, read on a connection of
-// its own.
-std::tuple<std::string, int, int> Check(const std::string& db) {
+// (integrity, whether some picture was analysed) of an index file, read on a connection
+// of its own.
+std::pair<std::string, bool> Check(const std::string& db) {
     CppSQLite3DB conn;
     conn.Open(db.c_str());
     return {conn.Query("PRAGMA integrity_check").ColumnText(0),
-            conn.QueryScalar("select count(*) from tb_file_info where strMD5 <> ''"),
-            conn.QueryScalar("select count(*) from tb_file_info")};
+            conn.QueryScalar("select count(*) from tb_file_info where strMD5 <> ''") > 0};
 }
 
-TEST(ServiceExit, AnExitWithoutShutdownLeavesAnIndexTheNextRunContinues) {
+TEST(ServiceExit, AnExitWithoutShutdownLeavesASoundIndexWithItsRunUnfinished) {
     if (const char* db = std::getenv("PICDEX_EXIT_CHILD_DB")) {
         testutil::ScopedDriveTable table(std::getenv("PICDEX_EXIT_CHILD_DRIVES"));
         ISearchBuss* service = ISearchBuss::GetInstance();
@@ -59,20 +58,12 @@ TEST(ServiceExit, AnExitWithoutShutdownLeavesAnIndexTheNextRunContinues) {
     }
     ASSERT_EQ(0, WEXITSTATUS(status)) << "the host failed, or the scan had ended at the exit";
     EXPECT_FALSE(std::filesystem::exists(db + "-journal"));
-    auto [integrity, analysed, total] = Check(db);
-    EXPECT_EQ("ok", integrity);
-    EXPECT_GT(analysed, 0);
-
+    EXPECT_EQ(std::pair(std::string("ok"), true), Check(db));
+    // The run is left for the next one to continue (which the host program's tests do).
     testutil::ScopedDriveTable table(drives);
-    testutil::HostStandIn host;
     CSearchEngine engine;
     ASSERT_EQ(1, engine.Initialize(Utf8ToWide(db), L"", L"", 0));
-    engine.SetFolderNotifyWnd(host.folder);
     EXPECT_EQ(1, engine.IsLastScanUnfinished());
-    ASSERT_EQ(1, engine.ContinueBackSearch());
-    ASSERT_TRUE(host.WaitFor(WM_PD_RUN_DONE));
-    EXPECT_EQ(0, engine.IsLastScanUnfinished());
-    EXPECT_EQ(std::tuple(std::string("ok"), files, files), Check(db));
     engine.Shutdown();
 }
 

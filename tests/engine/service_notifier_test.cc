@@ -1,8 +1,8 @@
 // The notifier and the host messages: what is sent, in which order, to which window,
 // with which parameters, what happens to pending data whose window is gone, and a real
-// scan kept waiting while search results are pending. Each test runs its own service
-// object on a new index file; reports reach it through real save tasks drained by the
-// test, as the scanner's save thread drains them.
+// scan kept waiting while search results are pending and offered again. Each test runs its own
+// service object on a new index file; reports reach it through real save tasks drained by the test,
+// as the scanner's save thread drains them.
 #include "engine/service_host.h"
 
 namespace {
@@ -31,9 +31,6 @@ protected:
         for (const wchar_t* p : paths)
             map[p] = {1, CTime()};
         m_engine.RecordResults(map);
-    }
-    bool Idle() {
-        return WaitUntil([&] { return m_engine.IsBusy(FALSE) == 0; });
     }
     Clock::time_point m_opened;
 };
@@ -94,26 +91,6 @@ TEST_F(ServiceNotifier, NtfsReportIsLateAndFollowsAWalkReport) {
               std::chrono::milliseconds(CSearchEngine::kNtfsReportDelayMs - 5));
 }
 
-// What the host leaves in the results is offered again, at most every 200 ms (counted
-// in whole milliseconds of the tick count).
-TEST_F(ServiceNotifier, ResultsLeftByTheHostAreOfferedAgainAtMostEvery200Ms) {
-    m_host.onMessage = [](const HostMessage&, CSearchResultSet* set) {
-        if (set) set->erase(set->begin());  // one path taken per message
-    };
-    Record({L"C:\\1.jpg", L"C:\\2.jpg", L"C:\\3.jpg"});
-    ASSERT_TRUE(m_host.WaitFor(WM_PD_SEARCH_RESULTS, 3));
-    ASSERT_TRUE(Idle());
-    std::vector<HostMessage> msgs = m_host.Messages();
-    std::vector<std::pair<CSearchResultSet, bool>> offered;  // (paths, spaced enough)
-    for (size_t i = 0; i < msgs.size(); ++i)
-        offered.emplace_back(msgs[i].results, i == 0 || msgs[i].at - msgs[i - 1].at >=
-                                                            std::chrono::milliseconds(199));
-    EXPECT_EQ(offered, (std::vector<std::pair<CSearchResultSet, bool>>{
-                           {{L"C:\\1.jpg", L"C:\\2.jpg", L"C:\\3.jpg"}, true},
-                           {{L"C:\\2.jpg", L"C:\\3.jpg"}, true},
-                           {{L"C:\\3.jpg"}, true}}));
-}
-
 // Pending data whose window is gone is dropped (results too, so that a scan could go
 // on); with the windows back, only what is reported from then on arrives.
 TEST_F(ServiceNotifier, PendingDataOfAWindowThatIsGoneIsDropped) {
@@ -127,7 +104,7 @@ TEST_F(ServiceNotifier, PendingDataOfAWindowThatIsGoneIsDropped) {
     m_engine.RecordFolderStats(L"C:\\a\\", {{kMay2008, {1, 10}}});
     EXPECT_EQ(1, m_engine.IsBusy(FALSE));
     Release();
-    ASSERT_TRUE(Idle());
+    ASSERT_TRUE(WaitUntil([&] { return m_engine.IsBusy(FALSE) == 0; }));
 
     SetWindows(m_host.folder, m_host.stats, m_host.result);
     Report({{2, L"E:\\"}, {5, L""}});
@@ -155,8 +132,9 @@ TEST_F(ServiceNotifier, StopWorkAndShutdownDropWhatWasPending) {
     EXPECT_EQ(std::vector<UINT>{WM_PD_WALK_DONE}, m_host.Codes());
 }
 
-// A real scan stays paused (its status frozen) while search results wait for the host,
-// and runs to its end once the host has taken them all.
+// A real scan stays paused (its status frozen) while search results wait for the host;
+// what the host leaves is offered again at most every 200 ms (counted in whole
+// milliseconds of the tick count); once it has taken them all the scan runs to its end.
 TEST_F(ServiceNotifier, TheScanWaitsWhileSearchResultsArePending) {
     // Folders without pictures make the walk last long enough to be seen.
     for (int i = 0; i < 300; ++i)
@@ -164,11 +142,11 @@ TEST_F(ServiceNotifier, TheScanWaitsWhileSearchResultsArePending) {
     m_dir.WriteFile("Trip/t1.jpg", "no picture inside");
     std::atomic<bool> take{false};
     m_host.onMessage = [&](const HostMessage&, CSearchResultSet* set) {
-        if (set && take) set->clear();
+        if (set && take) set->erase(set->begin());  // one path taken per message
     };
     ASSERT_EQ(1, m_engine.StartBackSearch());
     EXPECT_EQ(0, m_engine.StartBackSearch() + m_engine.ContinueBackSearch());
-    Record({L"C:\\Trip\\t1.jpg"});
+    Record({L"C:\\1.jpg", L"C:\\2.jpg"});
     ASSERT_TRUE(m_host.WaitFor(WM_PD_SEARCH_RESULTS));
     ASSERT_EQ(1, m_engine.IsBusy(TRUE)) << "the run ended before the results were offered";
     auto status = [&] {
@@ -188,6 +166,17 @@ TEST_F(ServiceNotifier, TheScanWaitsWhileSearchResultsArePending) {
               std::pair(m_engine.IsBusy(FALSE), m_host.Codes().back()));
     ASSERT_TRUE(WaitUntil([&] { return m_engine.IsBusy(TRUE) == 0; }));
     EXPECT_EQ(0, m_engine.IsLastScanUnfinished());
+    // (paths, spaced from the offer before): both paths, and last the one the host left.
+    std::vector<std::pair<CSearchResultSet, bool>> offered, expected;
+    Clock::time_point last;
+    for (const HostMessage& m : m_host.Messages()) {
+        if (m.msg != WM_PD_SEARCH_RESULTS) continue;
+        offered.emplace_back(m.results, m.at - last >= std::chrono::milliseconds(199));
+        last = m.at;
+    }
+    expected.assign(offered.size() - 1, {{L"C:\\1.jpg", L"C:\\2.jpg"}, true});
+    expected.push_back({{L"C:\\2.jpg"}, true});
+    EXPECT_EQ(expected, offered);
 }
 
 }  // namespace

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <future>
-#include <mutex>
 
 #include "common/photo_index.h"
 #include "engine/db_search.h"
@@ -65,22 +64,17 @@ TEST(SearchStatements, TailsAreExact) {
 // Runs searches on the sample index and records what they hand over.
 class DbSearchTest : public ::testing::Test, public ISearchResultSink {
 protected:
+    // Called on the search thread; read once the search has finished.
     void RecordResults(const CSearchResultMap& results) override {
-        std::lock_guard<std::mutex> lock(m_mutex);
         deliveries.push_back(results);
-    }
-    std::set<CString> Found() {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        std::set<CString> out;
-        for (const auto& d : deliveries)
-            for (const auto& entry : d)
-                out.insert(entry.first);
-        return out;
+        for (const auto& entry : results)
+            found.insert(entry.first);
     }
     // Starts a search (paused) and runs it to its end.
     template <typename Request>
     void Run(const Request& request) {
         deliveries.clear();
+        found.clear();
         if constexpr (std::is_same_v<Request, _tagQuickSearch>)
             ASSERT_EQ(1, search.StartQuickSearch(request));
         else
@@ -96,8 +90,8 @@ protected:
 
     testutil::PhotoIndex index;
     CDbSearch search{&index.db, this};
-    std::mutex m_mutex;
     std::vector<CSearchResultMap> deliveries;
+    std::set<CString> found;
 };
 
 // A value holding a quote, and anything but one read-only statement, is refused: the
@@ -109,7 +103,7 @@ TEST_F(DbSearchTest, OnlyOneReadOnlyStatementRuns) {
                                            {34855, 3, L"0; select 1"}};
     for (const _tagSearchCondition& condition : refused) {
         Run(Field({condition}));
-        EXPECT_EQ(std::set<CString>{}, Found()) << search.GetSqlTail();
+        EXPECT_EQ(std::set<CString>{}, found) << search.GetSqlTail();
     }
     EXPECT_EQ(10, index.db.GetDbMng().QueryScalar("select count(*) from tb_file_info"));
 }
@@ -127,14 +121,13 @@ TEST_F(DbSearchTest, StartsPausedAndDeliversOnceAfterTheQuery) {
     ASSERT_TRUE(WaitUntil([&] { return search.IsFinish() != 0; }));
     index.db.GetDbMng().SetStatementObserver(nullptr);
     // Query, delivery, the empty step: three history writes around the one query.
-    const std::set<CString> found{L"C:\\Photos\\2020\\IMG_0001.JPG",
-                                  L"C:\\Photos\\2020\\IMG_0002.JPG"};
+    const std::set<CString> imgs{L"C:\\Photos\\2020\\IMG_0001.JPG",
+                                 L"C:\\Photos\\2020\\IMG_0002.JPG"};
     const std::string query =
         "select strFullPath || strFileName as strFullPathName, iFileSize, tFileModify from " +
         CDbSearch::BuildQuickSql(Quick(L"IMG", 1));
-    EXPECT_EQ(
-        std::tuple(size_t(1), found, 3, size_t(4), query),
-        std::tuple(deliveries.size(), Found(), HistoryCount(L"IMG"), seen.size(), seen.at(1)));
+    EXPECT_EQ(std::tuple(size_t(1), imgs, 3, size_t(4), query),
+              std::tuple(deliveries.size(), found, HistoryCount(L"IMG"), seen.size(), seen.at(1)));
     Run(Quick(L"nothing-like-this", 1));
     EXPECT_EQ(std::pair(1, true),
               std::pair(HistoryCount(L"nothing-like-this"), deliveries.empty()));
@@ -157,7 +150,7 @@ TEST_F(DbSearchTest, VerifyDropsLeadingStaleEntriesOnePerStep) {
                                     L"C:\\Photos\\O'Brien\\pic'1.jpg", L"C:\\Photos\\a.jpg",
                                     L"C:\\Photos\\b.jpg"},
                   5, stored),
-              std::tuple(Found(), HistoryCount(L"Photos"),
+              std::tuple(found, HistoryCount(L"Photos"),
                          deliveries[0].at(L"C:\\Photos\\O'Brien\\pic'1.jpg")));
 }
 
@@ -190,7 +183,7 @@ TEST_F(DbSearchTest, FoundPathsDecodeAsTheTextConversionDoes) {
             ("update tb_file_info set strFileName = '" + name + "' where iFileSize = 2000;")
                 .c_str());
         Run(Field({{-2, 4, L"2000"}}));
-        EXPECT_EQ(std::set<CString>{Utf8ToWide("C:\\Photos\\" + name)}, Found()) << name;
+        EXPECT_EQ(std::set<CString>{Utf8ToWide("C:\\Photos\\" + name)}, found) << name;
     }
 }
 

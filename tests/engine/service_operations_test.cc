@@ -1,6 +1,6 @@
 // The service operations on their own: an unopened database, folder normalisation, the
-// unfinished-run test, and every operation a host may call from inside a message handler (none may
-// wait for the notifier that sends).
+// unfinished-run test, and every operation a host may call from inside a message
+// handler (none may wait for the notifier that sends).
 #include <functional>
 
 #include "engine/service_host.h"
@@ -93,6 +93,7 @@ TEST_F(ServiceOperations, FolderArgumentsGetTheirBackslash) {
                                                         std::set<CString>{L"C:\\A\\Keep\\"}));
 }
 
+// A run is unfinished when its finish is older than its start, also when it has none.
 TEST_F(ServiceOperations, LastScanIsUnfinishedWhenItsFinishIsOlderThanItsStart) {
     EXPECT_EQ(0, m_engine.IsLastScanUnfinished());  // neither value stored
     const std::tuple<const wchar_t*, const wchar_t*, int> cases[] = {

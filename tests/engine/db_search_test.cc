@@ -20,12 +20,8 @@ _tagQuickSearch Quick(const CString& text, int scope, int verify = 0) {
     return testutil::QuickRequest(text, scope, verify);
 }
 
-_tagFieldSearch Field(std::list<_tagSearchCondition> conditions, std::set<CString> paths = {}) {
-    _tagFieldSearch f;
-    f.lstConditions = std::move(conditions);
-    f.setPathTexts = std::move(paths);
-    return f;
-}
+// A field search: {reserved, path texts, conditions}.
+using Field = _tagFieldSearch;
 
 TEST(SearchStatements, TailsAreExact) {
     const std::string y = "'2008-01-01 00:00:00'", z = "'2008-12-31 23:59:59'";
@@ -44,12 +40,12 @@ TEST(SearchStatements, TailsAreExact) {
              " OR (tFileCreate >=  " + y + " AND tFileCreate <  " + z + ") OR (tSnapTime >=  " + y +
              " AND tSnapTime <  " + z +
              ") OR iLatitude =  2008 OR iLongitute =  2008 OR iAltitute =  2008"},
-        {CDbSearch::BuildFieldSql(Field({{537, 4, L"beach"}})),
+        {CDbSearch::BuildFieldSql(Field{0, {}, {{537, 4, L"beach"}}}),
          kFrom + kIptc + " where strKeyWord =  'beach' "},
         // An unknown id drops its condition; an unknown operator keeps only the join.
-        {CDbSearch::BuildFieldSql(Field({{1, 4, L"x"}, {2, 9, L"1"}})), kFrom + kGps},
+        {CDbSearch::BuildFieldSql(Field{0, {}, {{1, 4, L"x"}, {2, 9, L"1"}}}), kFrom + kGps},
         {CDbSearch::BuildFieldSql(
-             Field({{-13, 6, L"2020"}, {37386, 2, L"50/1"}, {-12, 7, L"a'b"}}, {L"b", L"a"})),
+             Field{0, {L"b", L"a"}, {{-13, 6, L"2020"}, {37386, 2, L"50/1"}, {-12, 7, L"a'b"}}}),
          kFrom + kExif +
              " where ( strFullPath || strFileName like '%a%' OR  strFullPath || strFileName like "
              "'%b%') AND tSnapTime <  '2020'  AND iFocalLenL / iFocalLenR > 50/1 AND strFileName "
@@ -100,7 +96,7 @@ TEST_F(DbSearchTest, OnlyOneReadOnlyStatementRuns) {
                                            {34855, 3, L"0; delete from tb_file_info"},
                                            {34855, 3, L"0; select 1"}};
     for (const _tagSearchCondition& condition : refused) {
-        Run(Field({condition}));
+        Run(Field{0, {}, {condition}});
         EXPECT_EQ(std::set<CString>{}, found) << search.GetSqlTail();
     }
     EXPECT_EQ(10, index.db.GetDbMng().QueryScalar("select count(*) from tb_file_info"));
@@ -171,7 +167,7 @@ TEST_F(DbSearchTest, FoundPathsDecodeAsTheTextConversionDoes) {
         index.db.GetDbMng().Execute(
             ("update tb_file_info set strFileName = '" + name + "' where iFileSize = 2000;")
                 .c_str());
-        Run(Field({{-2, 4, L"2000"}}));
+        Run(Field{0, {}, {{-2, 4, L"2000"}}});
         EXPECT_EQ(std::set<CString>{Utf8ToWide("C:\\Photos\\" + name)}, found) << name;
     }
 }

@@ -101,9 +101,9 @@ class ServiceTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_EQ(1, m_engine.Initialize(DbPath(), L"", L"", 0));
+        m_opened = Clock::now();
         SetWindows(m_host.folder, m_host.stats, m_host.result);
     }
-    void TearDown() override { m_engine.Shutdown(); }
 
     CString DbPath() const { return Utf8ToWide(m_dir / "index.db"); }
     void SetWindows(HWND folder, HWND stats, HWND result) {
@@ -120,8 +120,24 @@ protected:
         queue.Drain(nullptr);
     }
 
+    // Holds the notifier parked while pending state is recorded; the first results
+    // message may go 200 ms after the index was opened.
+    void Hold() { ASSERT_EQ(1, m_engine.Pause(TRUE)); }
+    void Release() {
+        std::this_thread::sleep_until(m_opened + std::chrono::milliseconds(250));
+        ASSERT_EQ(1, m_engine.Resume());
+    }
+    // Search results delivered as the search worker delivers them.
+    void Record(std::initializer_list<const wchar_t*> paths) {
+        CSearchResultMap map;
+        for (const wchar_t* p : paths)
+            map[p] = {1, CTime()};
+        m_engine.RecordResults(map);
+    }
+
     TempDir m_dir;
     ScopedDriveTable m_drives{"C=" + m_dir.path()};
+    Clock::time_point m_opened;
     HostStandIn m_host;
     CSearchEngine m_engine;
 };

@@ -13,27 +13,7 @@ using testutil::WaitUntil;
 
 const CTime kMay2008(2008, 5, 1, 0, 0, 0);
 
-class ServiceNotifier : public testutil::ServiceTest {
-protected:
-    void SetUp() override {
-        ServiceTest::SetUp();
-        m_opened = Clock::now();
-    }
-    // Holds the notifier parked while pending state is recorded; the first results
-    // message may go 200 ms after the index was opened.
-    void Hold() { ASSERT_EQ(1, m_engine.Pause(TRUE)); }
-    void Release() {
-        std::this_thread::sleep_until(m_opened + std::chrono::milliseconds(250));
-        ASSERT_EQ(1, m_engine.Resume());
-    }
-    void Record(std::initializer_list<const wchar_t*> paths) {
-        CSearchResultMap map;
-        for (const wchar_t* p : paths)
-            map[p] = {1, CTime()};
-        m_engine.RecordResults(map);
-    }
-    Clock::time_point m_opened;
-};
+using ServiceNotifier = testutil::ServiceTest;
 
 // Results first; drives one per pass, smallest letter first; the walk report clears the
 // NTFS report that was pending with it; then folders, statistics (two reports for one

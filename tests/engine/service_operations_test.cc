@@ -129,7 +129,7 @@ TEST_F(ServiceOperations, HandlersMayCallTheOperations) {
         if (kind == 1) m_engine.StopWork(FALSE);
         done[kind] = 1;
     };
-    m_engine.RecordResults({{L"C:\\Pics\\a.jpg", {1, CTime()}}});
+    Record({L"C:\\Pics\\a.jpg"});
     ASSERT_TRUE(testutil::WaitUntil([&] { return done[0].load() == 1; }, 120));
     Report({{5, L""}});
     ASSERT_TRUE(testutil::WaitUntil([&] { return done[1].load() == 1; }, 120));

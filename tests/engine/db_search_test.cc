@@ -23,6 +23,9 @@ _tagQuickSearch Quick(const CString& text, int scope, int verify = 0) {
 // A field search: {reserved, path texts, conditions}.
 using Field = _tagFieldSearch;
 
+// The text after "from" for each quick-search scope and for field conditions, exactly
+// (double blanks included): wildcards converted, "_" escaped, quotes doubled in quick
+// texts, text values quoted, unknown fields and operators dropped.
 TEST(SearchStatements, TailsAreExact) {
     const std::string y = "'2008-01-01 00:00:00'", z = "'2008-12-31 23:59:59'";
     const std::pair<std::string, std::string> cases[] = {

@@ -1,3 +1,5 @@
+// The worker-pool base: clamped sizes and priorities, the work / idle / end cycle,
+// start, pause and resume, and cancel with its OnCancel.
 #include <gtest/gtest.h>
 
 #include <atomic>

@@ -1,8 +1,8 @@
 // The notifier and the host messages: what is sent, in which order, to which window,
 // with which parameters, what happens to pending data whose window is gone, and a real
-// scan kept waiting while search results are pending and offered again. Each test runs its own
-// service object on a new index file; reports reach it through real save tasks drained by the test,
-// as the scanner's save thread drains them.
+// scan kept waiting while search results are pending and offered again. Each test runs
+// its own service object on a new index file; reports reach it through real save tasks
+// drained by the test, as the scanner's save thread drains them.
 #include "engine/service_host.h"
 
 namespace {
@@ -110,9 +110,9 @@ TEST_F(ServiceNotifier, StopWorkAndShutdownDropWhatWasPending) {
     EXPECT_EQ(std::vector<UINT>{WM_PD_WALK_DONE}, m_host.Codes());
 }
 
-// A real scan stays paused while search results wait for the host;
-// what the host leaves is offered again at most every 200 ms (counted in whole
-// milliseconds of the tick count); once it has taken them all the scan runs to its end.
+// A real scan stays paused while search results wait for the host; what the host leaves
+// is offered again at most every 200 ms (counted in whole milliseconds of the tick
+// count); once it has taken them all the scan runs to its end.
 TEST_F(ServiceNotifier, TheScanWaitsWhileSearchResultsArePending) {
     // Folders without pictures make the walk last long enough to be seen.
     for (int i = 0; i < 300; ++i)

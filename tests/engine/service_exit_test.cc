@@ -35,6 +35,7 @@ TEST(ServiceExit, AnExitWithoutShutdownLeavesASoundIndexWithItsRunUnfinished) {
     // after a small run has already ended: the tree then grows and the host runs again.
     testutil::TempDir dir;
     std::string db = dir / "index.db", drives = "C=" + (dir / "tree");
+    std::string self = std::filesystem::read_symlink("/proc/self/exe");
     int files = 0, status = 0;
     for (int perFolder : {25, 100, 400}) {
         for (int f = 0; f < 40; ++f)
@@ -43,9 +44,8 @@ TEST(ServiceExit, AnExitWithoutShutdownLeavesASoundIndexWithItsRunUnfinished) {
                               "p");
         files = 40 * perFolder;
         std::filesystem::remove(db);
-        status = std::system(("PICDEX_EXIT_CHILD_DB=" + db + " PICDEX_EXIT_CHILD_DRIVES=" + drives +
-                              " " + std::filesystem::read_symlink("/proc/self/exe").string() +
-                              " --gtest_filter='ServiceExit.*' >/dev/null")
+        status = std::system(("PICDEX_EXIT_CHILD_DB='" + db + "' PICDEX_EXIT_CHILD_DRIVES='" +
+                              drives + "' '" + self + "' --gtest_filter='ServiceExit.*' >/dev/null")
                                  .c_str());
         ASSERT_TRUE(WIFEXITED(status)) << "the host process did not end normally";
         if (WEXITSTATUS(status) != 3) break;

@@ -1,7 +1,9 @@
 // The service operations on their own: an unopened database, folder normalisation, the
 // unfinished-run test, and every operation a host may call from inside a message
 // handler (none may wait for the notifier that sends).
+#include <cstring>
 #include <functional>
+#include <numeric>
 
 #include "engine/service_host.h"
 
@@ -58,6 +60,43 @@ std::vector<OpCase> AllOperations() {
             // A new run cannot store its start time; a continued one finds nothing to do.
             OP(Zero, StartBackSearch()), OP(One, ContinueBackSearch())};
 #undef OP
+}
+
+// The places of virtual functions in their table (the Itanium C++ ABI encodes a pointer
+// to a virtual member as 1 + its byte offset in the table).
+template <typename... F>
+std::vector<std::ptrdiff_t> Slots(F... f) {
+    std::vector<std::ptrdiff_t> slots(sizeof...(F));
+    size_t i = 0;
+    (std::memcpy(&slots[i++], &f, sizeof(std::ptrdiff_t)), ...);
+    for (std::ptrdiff_t& slot : slots)
+        slot = (slot - 1) / std::ptrdiff_t(sizeof(void*));
+    return slots;
+}
+
+// Hosts built against an earlier copy of the interface call the operations by their
+// place: the destructor's two entries first, then the 49 operations in their fixed order.
+TEST(ServiceInterface, OperationsKeepTheirPlaces) {
+    using I = ISearchBuss;
+    std::vector<std::ptrdiff_t> places(49);
+    std::iota(places.begin(), places.end(), 2);
+    EXPECT_EQ(
+        places,
+        Slots(&I::Shutdown, &I::SetHostFlag, &I::Initialize, &I::SetFolderNotifyWnd,
+              &I::SetStatsNotifyWnd, &I::SetResultNotifyWnd, &I::GetScanStatus, &I::SetBlackList,
+              &I::SetWhiteList, &I::GetBlackList, &I::GetWhiteList, &I::AddBlackFolder,
+              &I::AddWhiteFolder, &I::RemoveBlackFolder, &I::RemoveWhiteFolder, &I::StartBackSearch,
+              &I::ContinueBackSearch, &I::StartQuickSearch, &I::StartFieldSearch,
+              &I::IsLastScanUnfinished, &I::IsBusy, &I::StopWork, &I::GetScanningPath,
+              &I::GetSearchHistory, &I::GetFolderPicCount, &I::CountQuickSearch,
+              &I::ClearSearchHistory, &I::GetMonthPicCount, &I::GetYearPicCount,
+              &I::GetTreePicCount, &I::HasIndexedSubfolder, &I::GetFolders,
+              &I::GetMonthFoldersOfMonth, &I::GetMonthFolders, &I::GetMonthFoldersOfFolder,
+              &I::GetAllMonthFolders, &I::GetYearTotals, &I::GetMonthTotalsOfYear,
+              &I::GetFilesByMD5, &I::GetDuplicateFiles, &I::GetFolderFilesOfMonth,
+              &I::GetFilesBySnapTime, &I::GetFolderFiles, &I::GetFilesOfMonth, &I::InvalidateFile,
+              &I::RenameFile, &I::DeleteFile, &I::RenameFolder, &I::RemoveFolder));
+    EXPECT_EQ(static_cast<ISearchBuss*>(&CSearchEngine::Instance()), ISearchBuss::GetInstance());
 }
 
 // Before Initialize every operation answers or throws the database error; a started

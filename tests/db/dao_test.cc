@@ -107,27 +107,6 @@ TEST_F(DaoTest, RecordsRoundTrip) {
     RoundTrip(months, m);
 }
 
-// A record with id 0 is inserted and takes the new id; with an id it replaces that row.
-TEST_F(DaoTest, StatementTextsAndIdForms) {
-    _tagFileInfo f;
-    _tagTimePath m;
-    m.iPathID = 7;
-    dbtest::Strings seen = StatementsOf(db, [&] {
-        exif.Delete(12);
-        EXPECT_FALSE(files.Select(5, f));
-        ASSERT_TRUE(months.Insert(m));
-        EXPECT_GT(m.iTimePathID, 0);
-        m.iTimePathID = 9;
-        m.tPathPicTime = CTime(86400);
-        ASSERT_TRUE(months.Insert(m));
-    });
-    EXPECT_EQ((dbtest::Strings{"Delete from tb_exif_info where iExifID = 12 ;",
-                               "Select * from  tb_file_info where iFileID = 5 LIMIT 1;"}),
-              dbtest::Strings(seen.begin(), seen.begin() + 2));
-    EXPECT_EQ(0u, seen.at(3).find("Replace into tb_time_path_info(iTimePathID,"));
-    EXPECT_EQ(std::pair(9, 2), std::pair(m.iTimePathID, CountRows(db, "tb_time_path_info")));
-}
-
 // A new file row replaces the one with the same folder and name without regard to case;
 // without REPLACE the unique index refuses it.
 TEST_F(DaoTest, NewFileRowReplacesTheRowWithTheSameFolderAndName) {

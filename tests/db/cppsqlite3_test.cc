@@ -53,6 +53,8 @@ protected:
     CppSQLite3DB db;
 };
 
+// Changes are counted; columns are read by name, a NULL as the caller's default, a number
+// stored as text as its number.
 TEST_F(WrapperTest, StepsThroughRowsAndReadsByName) {
     EXPECT_EQ(std::pair(2, 0),
               (std::pair{db.Execute("update t set iOther = iOther + 1;"),

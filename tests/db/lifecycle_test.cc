@@ -113,6 +113,8 @@ TEST_F(LifecycleTest, LaterStartsUpgradeByTheStoredVersion) {
     EXPECT_EQ("3|19", Version(db.GetDbMng()));
 }
 
+// An empty path and a second start are refused; a file that cannot be made throws and
+// leaves the layer closed.
 TEST_F(LifecycleTest, InitializeRefusesAnOpenConnectionAndAnEmptyPath) {
     EXPECT_FALSE(db.Initialize(L""));
     EXPECT_THROW(db.Initialize(Utf8ToWide(file.Dir() / "missing/x.db")), CppSQLite3Exception);

@@ -18,31 +18,31 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// The facts-only form reads no byte; both forms keep a snapshot time already set, and
+// the full one gives the digest when asked. The statuses picdex info shows: missing,
+// unreadable, too large (over 100 MB; exactly 100 MB is read, and rejected), read.
 TEST(AnalyseFile, FormsAndTheStatusesPicdexInfoShows) {
-    // The facts-only form reads no byte and keeps a snapshot time already set; so does
-    // the full form, which also gives the digest when asked.
-    const CString path = Lib(FixtureDir() + "/rgb.jpg");
-    const Bytes bytes = ReadBytes(FixtureDir() + "/rgb.jpg");
-    _tagFileInfo info;
-    info.tSnapTime = CTime(1234);
-    ASSERT_EQ(1, CFileAnalyze::AnalyseFile(info, path, 0, 0));
-    EXPECT_EQ(0, info.iWidth);
-    EXPECT_LE(CTime::GetCurrentTime() - info.tFileSearch, 60);
-    ASSERT_EQ(1, CFileAnalyze::AnalyseFile(info, path, 1, 1));
-    EXPECT_EQ(64, info.iWidth);
-    EXPECT_EQ(1234, info.tSnapTime.GetTime());
-    EXPECT_EQ(CMD5Checksum::GetMD5(bytes.data(), UINT(bytes.size())), info.strMD5);
+    const std::string rgb = FixtureDir() + "/rgb.jpg";
+    const Bytes bytes = ReadBytes(rgb);
+    _tagFileInfo facts, full;
+    facts.tSnapTime = full.tSnapTime = CTime(1234);
+    ASSERT_EQ(1, CFileAnalyze::AnalyseFile(facts, Lib(rgb), 0, 0));
+    ASSERT_EQ(1, CFileAnalyze::AnalyseFile(full, Lib(rgb), 1, 1));
+    EXPECT_LE(CTime::GetCurrentTime() - facts.tFileSearch, 60);
+    EXPECT_EQ(std::tuple(0, 64, 1234, 1234, CMD5Checksum::GetMD5(bytes.data(), UINT(bytes.size()))),
+              std::tuple(facts.iWidth, full.iWidth, facts.tSnapTime.GetTime(),
+                         full.tSnapTime.GetTime(), full.strMD5));
     testutil::TempDir dir;
     fs::resize_file(dir.WriteFile("big.jpg", ""), 104857601);
-    fs::resize_file(dir.WriteFile("limit.jpg", ""), 104857600);  // read, and rejected
+    fs::resize_file(dir.WriteFile("limit.jpg", ""), 104857600);
     std::vector<picdex::FileField> fields;
     std::string got;
     for (const CString& path : {Lib(dir / "no.jpg"), Lib(dir.MakeDir("f")), Lib(dir / "big.jpg"),
                                 Lib(dir / "limit.jpg"), Lib(FixtureDir() + "/camera.jpg")})
         got += std::to_string(int(picdex::AnalysePictureFile(path, true, &fields)));
-    EXPECT_EQ("32100", got);        // missing, unreadable, too large, read, read
-    ASSERT_EQ(49u, fields.size());  // file, EXIF, IPTC and GPS fields, and the folder
-    EXPECT_EQ("strCity Marseille", fields[38].name + " " + fields[38].text);
+    // File, EXIF, IPTC and GPS fields, and the folder.
+    ASSERT_EQ(49u, fields.size());
+    EXPECT_EQ("32100 strCity Marseille", got + " " + fields[38].name + " " + fields[38].text);
 }
 
 // The analyser with its protected state reachable.
@@ -73,12 +73,22 @@ protected:
         fs::copy_file(FixtureDir() + "/" + fixture, photos / (folder + "/" + name));
         return L"D:\\" + Utf8ToWide(folder) + L"\\";
     }
-    int Rows(const std::string& where) { return dbtest::CountRows(Mng(), "tb_file_info", where); }
     // Waits for the queue to empty, then flushes as the scanner's closing states do.
     bool Analyse() {
         if (!testutil::WaitUntil([&] { return analyser.Idle(); })) return false;
         analyser.m_nScanState = 12;
         return testutil::WaitUntil([&] { return analyser.m_nScanState.load() == 10; });
+    }
+    // The stored files but the numbered ones: folder and name, facts, the EXIF, GPS and
+    // IPTC marks, and whether the size is over 100 MB.
+    std::vector<std::string> Files() {
+        return dbtest::Column(
+            Mng(),
+            "select strFullPath || strFileName || ' ' || iWidth || 'x' || iHeight "
+            "|| ' ' || iBPP || ' ' || iPageCount || ' ' || (iExifID > 0) || "
+            "(iGpsID > 0) || (iIptcID > 0) || (iFileSize > 100000000) from "
+            "tb_file_info join tb_path_info using (iPathID) where strFileName not "
+            "like '1%' order by 1");
     }
 
     testutil::TempDir photos;
@@ -86,11 +96,16 @@ protected:
     Analyser analyser;  // its threads stop before the database goes
 };
 
+// Files are stored with their facts and metadata (without a digest); one that cannot be
+// opened and one too large to read keep their facts; finished folders are reported. A
+// pause falls between two files. A file and a folder that vanish after being queued
+// lose their rows, and the folder is never reported.
 TEST_F(AnalyserTest, ThreadsStoreFilesReportFoldersAndForgetWhatVanished) {
     const CString a = Put("a", "x.jpg", "camera.jpg"), b = Put("b", "z.gif", "anim.gif");
     const CString c = Put("c", "w.jpg", "grey.jpg");
-    Put("a", "y.png", "rgb16.png"), Put("a", "gone.jpg", "rgb.jpg");
-    ASSERT_EQ(0, mkfifo((photos / "a/pipe.jpg").c_str(), 0644));  // cannot be opened
+    Put("a", "y.png", "rgb16.png");
+    Put("a", "gone.jpg", "rgb.jpg");
+    ASSERT_EQ(0, mkfifo((photos / "a/pipe.jpg").c_str(), 0644));
     fs::resize_file(photos.WriteFile("a/big.tif", ""), 104857601);
     analyser.Queue(a, {L"x.jpg", L"y.png", L"gone.jpg", L"pipe.jpg", L"big.tif"});
     analyser.Queue(b, {L"z.gif"});
@@ -101,7 +116,6 @@ TEST_F(AnalyserTest, ThreadsStoreFilesReportFoldersAndForgetWhatVanished) {
     }
     auto analysed = [&] { return analyser.m_saveQueue.GetQueued(kSaveFileDetails); };
     ASSERT_EQ(1, analyser.Start(CFileAnalyze::ThreadProc, &analyser, TRUE));
-    // A pause falls between two files.
     ASSERT_TRUE(testutil::WaitUntil([&] { return analysed() >= 1; }));
     analyser.Pause(TRUE);
     const LONG atPause = analysed();
@@ -109,33 +123,31 @@ TEST_F(AnalyserTest, ThreadsStoreFilesReportFoldersAndForgetWhatVanished) {
     EXPECT_FALSE(testutil::WaitUntil([&] { return analysed() != atPause; }, 0.2));
     analyser.Resume();
     ASSERT_TRUE(Analyse());
-    EXPECT_EQ(200, Rows("iWidth=7 and iBPP=24"));
-    EXPECT_EQ(207, Rows(""));
-    EXPECT_EQ(5, Rows("iPathID = (select iPathID from tb_path_info where strFullPath='D:\\a\\')"));
-    EXPECT_EQ(1,
-              Rows("strFileName='x.jpg' and iWidth=64 and iExifID>0 and iGpsID>0 and iIptcID>0"));
-    EXPECT_EQ(1, Rows("strFileName='y.png' and iBPP=48 and iExifID=-1 and strMD5='0'"));
-    EXPECT_EQ(1, Rows("strFileName='z.gif' and iPageCount=3"));
-    // A file that cannot be opened and one too large to read keep their facts.
-    EXPECT_EQ(2, Rows("strFileName in ('pipe.jpg', 'big.tif') and strMD5='0' and iPageCount=1"));
-    EXPECT_EQ(1, Rows("strFileName='big.tif' and iFileSize=104857601"));
+    std::vector<std::string> files = {
+        "D:\\a\\big.tif 0x0 0 1 0001",  "D:\\a\\gone.jpg 64x48 24 1 0000",
+        "D:\\a\\pipe.jpg 0x0 0 1 0000", "D:\\a\\x.jpg 64x48 24 1 1110",
+        "D:\\a\\y.png 22x10 48 1 0000", "D:\\b\\z.gif 20x10 4 3 0000",
+        "D:\\c\\w.jpg 40x30 8 1 0000"};
+    EXPECT_EQ(files, Files());
+    EXPECT_EQ(200, dbtest::CountRows(Mng(), "tb_file_info", "iWidth=7 and iBPP=24"));
     EXPECT_EQ(4u, sink.stats.size());
-    // A file and a folder that vanish after being queued lose their rows; the folder is
-    // never reported.
     fs::remove(photos / "a/gone.jpg");
     fs::remove_all(photos / "c");
     sink.stats.clear();
     analyser.Queue(a, {L"gone.jpg"});
     analyser.Queue(c, {L"w.jpg"});
     ASSERT_TRUE(Analyse());
-    EXPECT_EQ(0, Rows("strFileName in ('gone.jpg', 'w.jpg')"));
-    EXPECT_EQ(205, Rows(""));
-    EXPECT_EQ(1u, sink.stats.size());
-    EXPECT_EQ(1u, sink.stats.count(a));
+    files.erase(files.begin() + 6);
+    files.erase(files.begin() + 1);
+    EXPECT_EQ(files, Files());
+    EXPECT_EQ(std::pair(size_t(1), size_t(1)), std::pair(sink.stats.size(), sink.stats.count(a)));
     analyser.m_nScanState = 13;  // the last state: the flushing thread ends too
     EXPECT_TRUE(testutil::WaitUntil([&] { return analyser.IsFinish() == 1; }));
 }
 
+// Finished folders are reported lowest first, never one in work; an entry whose names
+// are all gone is erased without touching a file. Cancel drops the queued files; the
+// finished folders and the save queue stay.
 TEST_F(AnalyserTest, FinishedFolderInWorkIsNotReported) {
     analyser.m_setFinished = {L"D:\\a\\", L"D:\\b\\"};
     analyser.m_strCurFolder[1] = L"D:\\a\\";
@@ -144,20 +156,19 @@ TEST_F(AnalyserTest, FinishedFolderInWorkIsNotReported) {
     analyser.m_strCurFolder[1].clear();
     analyser.FinishFolders();
     EXPECT_EQ(std::set<CString>{L"D:\\b\\"}, analyser.m_setFinished);
-    // An empty queue, and an entry whose names are all gone (erased, no file touched).
-    EXPECT_EQ(0, analyser.AnalyseNext(0));
+    EXPECT_EQ(0, analyser.AnalyseNext(0));  // an empty queue
     analyser.m_mapPending[L"D:\\e\\"];
     EXPECT_EQ(1, analyser.AnalyseNext(0));
     EXPECT_TRUE(analyser.m_mapPending.empty());
-    EXPECT_EQ(1, analyser.m_saveQueue.GetCount());
-    // Cancel drops the queued files; the finished folders and the save queue stay.
     analyser.Queue(L"D:\\q\\", {L"1.jpg"});
     analyser.Cancel(TRUE);
     EXPECT_TRUE(analyser.m_mapPending.empty());
-    EXPECT_EQ(1u, analyser.m_setFinished.size());
-    EXPECT_EQ(1, analyser.m_saveQueue.GetCount());
+    EXPECT_EQ(std::pair(size_t(1), 1),
+              std::pair(analyser.m_setFinished.size(), analyser.m_saveQueue.GetCount()));
 }
 
+// Records are written in batches of 100, or when the oldest is 3 seconds old, or at once
+// in a closing state, which then advances.
 TEST_F(AnalyserTest, RecordsAreWrittenInBatches) {
     auto fill = [&](int n) {
         for (int i = 0; i < n; ++i)
@@ -172,16 +183,17 @@ TEST_F(AnalyserTest, RecordsAreWrittenInBatches) {
     fill(1);
     const DWORD first = analyser.m_saveQueue.GetFirstTick();
     ASSERT_TRUE(testutil::WaitUntil([&] { return GetTickCount() - first > 3000; }, 10));
-    EXPECT_EQ(1, analyser.FlushOrAdvance());  // the oldest is 3 seconds old
+    EXPECT_EQ(1, analyser.FlushOrAdvance());
     EXPECT_EQ(0, analyser.m_saveQueue.GetPending());
     for (auto [state, after] : {std::pair(3, 4), {6, 7}, {9, 7}, {12, 10}, {13, 13}, {5, 5}}) {
         analyser.m_nScanState = state;
         fill(1);
-        EXPECT_EQ(1, analyser.FlushOrAdvance()) << state;  // at once in a closing state
-        EXPECT_EQ(state == 5, analyser.m_saveQueue.GetPending()) << state;
+        const int flushed = analyser.FlushOrAdvance(), pending = analyser.m_saveQueue.GetPending();
         analyser.m_saveQueue.Drain(nullptr);
-        EXPECT_EQ(0, analyser.FlushOrAdvance());
-        EXPECT_EQ(after, analyser.m_nScanState.load());
+        const int idle = analyser.FlushOrAdvance();
+        EXPECT_EQ(std::tuple(1, state == 5, 0, after),
+                  std::tuple(flushed, pending, idle, analyser.m_nScanState.load()))
+            << state;
     }
 }
 

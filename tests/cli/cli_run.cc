@@ -24,67 +24,43 @@ std::string ReadAll(const std::string& path) {
     return ss.str();
 }
 
-std::string TempFile(const std::string& dir, const char* stem) {
-    std::string tmpl = dir + "/" + stem + "-XXXXXX";
-    int fd = mkstemp(tmpl.data());
-    if (fd >= 0) close(fd);
-    return tmpl;
-}
+}  // namespace
 
-pid_t Spawn(const std::vector<std::string>& args, const std::map<std::string, std::string>& env,
-            const std::string& outFile, const std::string& errFile) {
-    std::vector<std::string> argStore = {PICDEX_CLI};
-    argStore.insert(argStore.end(), args.begin(), args.end());
-    std::vector<std::string> envStore;
-    for (const auto& [k, v] : env)
-        envStore.push_back(k + "=" + v);
-    std::vector<char*> argv, envp;
-    for (std::string& s : argStore)
-        argv.push_back(s.data());
-    argv.push_back(nullptr);
-    for (std::string& s : envStore)
-        envp.push_back(s.data());
-    envp.push_back(nullptr);
-    pid_t pid = fork();
-    if (pid == 0) {
+Process Start(const std::vector<std::string>& args, const std::string& home) {
+    static int serial = 0;
+    std::string stem = home + "/.run-" + std::to_string(++serial);
+    Process p{-1, stem + ".out", stem + ".err"};
+    // The arguments and the environment are made before the fork.
+    std::vector<std::string> store = {PICDEX_CLI};
+    store.insert(store.end(), args.begin(), args.end());
+    const size_t argc = store.size();
+    for (char** e = environ; *e; ++e) {
+        std::string name = std::string(*e).substr(0, std::string(*e).find('='));
+        if (name != "NO_COLOR" && name != "PICDEX_DRIVES" && name != "COLUMNS" &&
+            name != "PICDEX_REGISTRY" && name != "XDG_DATA_HOME" && name != "PICDEX_DB")
+            store.push_back(*e);
+    }
+    store.push_back("XDG_DATA_HOME=" + home + "/data");
+    store.push_back("PICDEX_DB=" + home + "/index.db");
+    std::vector<char*> ptrs;
+    for (std::string& s : store)
+        ptrs.push_back(s.data());
+    ptrs.insert(ptrs.begin() + argc, nullptr);  // the arguments end here, the environment follows
+    ptrs.push_back(nullptr);
+    p.pid = fork();
+    if (p.pid == 0) {
         int in = open("/dev/null", O_RDONLY);
-        int out = open(outFile.c_str(), O_WRONLY | O_TRUNC);
-        int err = open(errFile.c_str(), O_WRONLY | O_TRUNC);
+        int out = open(p.outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        int err = open(p.errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         if (in < 0 || out < 0 || err < 0) _exit(127);
         dup2(in, 0);
         dup2(out, 1);
         dup2(err, 2);
         // Its own process group, so that a test can signal it like a terminal would.
         setpgid(0, 0);
-        execve(argv[0], argv.data(), envp.data());
+        execve(ptrs[0], ptrs.data(), ptrs.data() + argc + 1);
         _exit(127);
     }
-    return pid;
-}
-
-}  // namespace
-
-std::map<std::string, std::string> BaseEnv(const std::string& home) {
-    std::map<std::string, std::string> env;
-    for (char** e = environ; *e; ++e) {
-        std::string kv = *e;
-        size_t eq = kv.find('=');
-        if (eq == std::string::npos) continue;
-        env[kv.substr(0, eq)] = kv.substr(eq + 1);
-    }
-    for (const char* name : {"NO_COLOR", "PICDEX_DRIVES", "COLUMNS", "PICDEX_REGISTRY"})
-        env.erase(name);
-    env["XDG_DATA_HOME"] = home + "/data";
-    env["PICDEX_DB"] = home + "/index.db";
-    return env;
-}
-
-Process Start(const std::vector<std::string>& args, const std::map<std::string, std::string>& env,
-              const std::string& logDir) {
-    Process p;
-    p.outFile = TempFile(logDir, "out");
-    p.errFile = TempFile(logDir, "err");
-    p.pid = Spawn(args, env, p.outFile, p.errFile);
     return p;
 }
 
@@ -104,12 +80,6 @@ Result Process::Wait(int timeoutSeconds) {
     return r;
 }
 
-Result Run(const std::vector<std::string>& args, const std::map<std::string, std::string>& env,
-           int timeoutSeconds) {
-    const char* tmp = std::getenv("TMPDIR");
-    return Start(args, env, tmp && *tmp ? tmp : "/tmp").Wait(timeoutSeconds);
-}
-
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
     std::stringstream ss(text);
@@ -119,65 +89,12 @@ std::vector<std::string> Lines(const std::string& text) {
     return lines;
 }
 
-namespace {
-
-// A JSON string at s[*i] (on its opening quote), unescaped.
-bool JsonText(const std::string& s, size_t* i, std::string* out) {
-    if (s[*i] != '"') return false;
-    out->clear();
-    for (++*i; *i < s.size(); ++*i) {
-        char c = s[*i];
-        if (c == '"') {
-            ++*i;
-            return true;
-        }
-        if (c != '\\') {
-            *out += c;
-            continue;
-        }
-        if (++*i >= s.size()) return false;
-        char e = s[*i];  // (the program writes \u only for control characters)
-        *out += e == 'n' ? '\n' : e == 't' ? '\t' : e == 'r' ? '\r' : e;
-    }
-    return false;
-}
-
-}  // namespace
-
-bool ParseJsonObject(const std::string& line, std::map<std::string, std::string>* out) {
-    out->clear();
-    size_t i = 0;
-    if (line.empty() || line[0] != '{') return false;
-    ++i;
-    if (i < line.size() && line[i] == '}') return i + 1 == line.size();
-    while (i < line.size()) {
-        std::string key, value;
-        if (!JsonText(line, &i, &key) || i >= line.size() || line[i++] != ':') return false;
-        if (i >= line.size()) return false;
-        if (line[i] == '"') {
-            if (!JsonText(line, &i, &value)) return false;
-        } else if (line[i] == '[') {
-            ++i;
-            while (i < line.size() && line[i] != ']') {
-                std::string item;
-                if (!JsonText(line, &i, &item)) return false;
-                value += (value.empty() ? "" : "\n") + item;
-                if (i < line.size() && line[i] == ',') ++i;
-            }
-            if (i >= line.size()) return false;
-            ++i;
-        } else {
-            size_t end = line.find_first_of(",}", i);
-            if (end == std::string::npos) return false;
-            value = line.substr(i, end - i);
-            i = end;
-        }
-        (*out)[key] = value;
-        if (i >= line.size()) return false;
-        if (line[i] == '}') return i + 1 == line.size();
-        if (line[i++] != ',') return false;
-    }
-    return false;
+std::string Member(const std::string& line, const std::string& name) {
+    size_t at = line.find("\"" + name + "\":");
+    if (at == std::string::npos) return "";
+    at += name.size() + 3;
+    if (line[at] == '"') return line.substr(at + 1, line.find('"', at + 1) - at - 1);
+    return line.substr(at, line.find_first_of(",}", at) - at);
 }
 
 std::vector<std::string> QueryIndex(const std::string& dbPath, const std::string& sql) {

@@ -5,9 +5,10 @@
 
 #include <sys/types.h>
 
-#include <map>
 #include <string>
 #include <vector>
+
+#include "common/temp_dir.h"
 
 namespace clitest {
 
@@ -17,35 +18,35 @@ struct Result {
     std::string err;  // standard error
 };
 
-// The environment every run gets: XDG_DATA_HOME and PICDEX_DB pointing into `home`,
-// NO_COLOR unset, PICDEX_DRIVES unset (C: = /).
-std::map<std::string, std::string> BaseEnv(const std::string& home);
-
-// Runs `picdex args...` to its end (killed after `timeoutSeconds`).
-Result Run(const std::vector<std::string>& args, const std::map<std::string, std::string>& env,
-           int timeoutSeconds = 300);
-
-// A running `picdex args...` whose output goes to files in `logDir`.
+// A running `picdex args...` in an environment of the test's own: its index and data
+// folder in `home` (never the user's), NO_COLOR, PICDEX_DRIVES, COLUMNS and
+// PICDEX_REGISTRY unset (C: = /), its output going to files in `home`.
 struct Process {
     pid_t pid = -1;
     std::string outFile, errFile;
     // Waits for the end (SIGKILL after the time limit); the result with both outputs.
     Result Wait(int timeoutSeconds = 300);
 };
-Process Start(const std::vector<std::string>& args, const std::map<std::string, std::string>& env,
-              const std::string& logDir);
+Process Start(const std::vector<std::string>& args, const std::string& home);
 
-// Waits up to `seconds` for `condition`, checking every 20 ms.
+// Waits up to `seconds` for `condition`, checking every 20 ms (a condition may start a
+// process).
 template <typename F>
-bool WaitFor(F condition, double seconds);
+bool WaitFor(F condition, double seconds) {
+    return testutil::WaitUntil(
+        [&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            return condition();
+        },
+        seconds);
+}
 
 // The lines of a text, without their line feeds.
 std::vector<std::string> Lines(const std::string& text);
 
-// A flat JSON object: member name -> value as text (strings unquoted and unescaped,
-// arrays of strings joined by '\n', other values as written). False when `line` is not
-// one JSON object.
-bool ParseJsonObject(const std::string& line, std::map<std::string, std::string>* out);
+// The value of member `name` of a one-line JSON object as written (a string without its
+// quotes, escapes left as they are); "" when the line has no such member.
+std::string Member(const std::string& line, const std::string& name);
 
 // Rows of a query on an index file, each row's columns joined by '|'.
 std::vector<std::string> QueryIndex(const std::string& dbPath, const std::string& sql);
@@ -54,16 +55,3 @@ std::vector<std::string> QueryIndex(const std::string& dbPath, const std::string
 std::string ShellOutput(const std::string& command);
 
 }  // namespace clitest
-
-#include <chrono>
-#include <thread>
-
-template <typename F>
-bool clitest::WaitFor(F condition, double seconds) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (std::chrono::steady_clock::now() < end) {
-        if (condition()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return condition();
-}

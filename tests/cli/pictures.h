@@ -1,6 +1,6 @@
 // Real picture files for the host program's tests and benchmark: JPEG files written by
 // the system's JPEG library, carrying an EXIF block (camera, capture times, exposure,
-// GPS position) and an IPTC block (keywords, title, city, country), as a camera and a
+// GPS position) and an IPTC block (keywords and a city), as a camera and a
 // photo manager would leave them.
 #pragma once
 
@@ -16,19 +16,12 @@ struct Shot {
     std::string model = "EOS 5D";
     std::string taken = "2019:05:01 10:20:30";  // EXIF form; "" = no capture time
     int iso = 400;
-    int exposureNum = 1, exposureDen = 250;
-    int fNumberNum = 28, fNumberDen = 10;
-    int focalNum = 50, focalDen = 1;
-    // GPS position in whole degrees, minutes and seconds; no GPS block when !gps.
+    int exposureDen = 250;  // exposure 1/exposureDen s (at f/2.8 and 50 mm)
+    // A GPS position of latDeg 51' 30" N, 2 17' 40" E; no GPS block when !gps.
     bool gps = false;
-    int latDeg = 48, latMin = 51, latSec = 30;
-    char latRef = 'N';
-    int lonDeg = 2, lonMin = 17, lonSec = 40;
-    char lonRef = 'E';
+    int latDeg = 48;
     std::string keywords;  // "" = no IPTC block
-    std::string title;
     std::string city;
-    std::string country;
 };
 
 // The bytes of a JPEG file for `shot`.

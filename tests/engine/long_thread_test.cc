@@ -1,3 +1,5 @@
+// The worker-pool base: clamped sizes and priorities, the work / idle / end cycle,
+// start, pause and resume, and cancel with its OnCancel.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -37,6 +39,7 @@ public:
     bool CallsPass(int n) {
         return WaitUntil([&] { return calls.load() > n; });
     }
+    // The exit code of the first thread: the last result of its function.
     DWORD ExitCode() {
         DWORD code = 12345;
         GetExitCodeThread(m_hThreads[0], &code);
@@ -46,6 +49,8 @@ public:
         CLongThread::m_nThreadCount;
 };
 
+// The thread count is clamped to 1..16 and the priority to -15..15, also when it is
+// changed on running threads.
 TEST(LongThread, ClampsCountAndPriority) {
     const int rows[][4] = {{0, 99, 1, 15}, {-5, -99, 1, -15}, {16, 3, 16, 3}, {40, 0, 16, 0}};
     for (auto [threads, priority, count, clamped] : rows) {
@@ -61,7 +66,8 @@ TEST(LongThread, ClampsCountAndPriority) {
 
 // Result 1: work was found; 0: none (the thread goes idle; the pool ends when every
 // thread is idle); anything else: call again at once (a 300 ms rest would make the 1000
-// calls below take minutes). Ending without work is not a cancel; the pool starts again.
+// calls below take minutes). Ending without work is not a cancel. (A pool that ended by
+// itself starting again is what every second search on one search worker does.)
 TEST(LongThread, WorksUntilEveryThreadIsIdle) {
     for (int threads : {1, 4}) {
         Pool p(threads, 0);
@@ -72,15 +78,10 @@ TEST(LongThread, WorksUntilEveryThreadIsIdle) {
         };
         p.Start(TRUE);
         ASSERT_TRUE(p.Finished());
-        EXPECT_EQ(indexes.load(), (1u << threads) - 1);
-        EXPECT_GE(p.calls.load(), 3000);
-        EXPECT_EQ(std::tuple(p.GetActiveThreadCount(), p.cancels.load(), p.ExitCode()),
-                  std::tuple(0, 0, 0u));
-        EXPECT_EQ(p.Pause(FALSE) + p.Resume(), 0);  // nothing runs
-        int before = p.calls;
-        p.Start(TRUE);
-        ASSERT_TRUE(p.Finished());
-        EXPECT_GE(p.calls.load(), before + threads);
+        // Every index called; nothing active, cancelled or left to pause or resume.
+        EXPECT_EQ(std::tuple((1u << threads) - 1, true, 0, 0, 0u, 0),
+                  std::tuple(indexes.load(), p.calls >= 3000, p.GetActiveThreadCount(),
+                             p.cancels.load(), p.ExitCode(), p.Pause(FALSE) + p.Resume()));
     }
 }
 
@@ -105,19 +106,19 @@ TEST(LongThread, IdleThreadsWakeOnlyForNewWork) {
 TEST(LongThread, StartPauseAndResumeRules) {
     Pool p(2, 0);
     p.body = [&](unsigned int) { return Sleep(2), DWORD(1); };
-    EXPECT_EQ(p.Start(FALSE), 1);
-    EXPECT_EQ(p.IsPause() + p.IsUserPause(), 2);
-    EXPECT_EQ(p.CLongThread::Start(&Pool::Call, nullptr, TRUE), 0);
-    EXPECT_EQ(p.CLongThread::Start(&Pool::Other, &p, TRUE), 0);
-    EXPECT_EQ(p.calls.load(), 0);
+    // Started paused: pause flags set, other starts refused, nothing called.
+    EXPECT_EQ((std::vector<int>{p.Start(FALSE), p.IsPause(), p.IsUserPause(),
+                                p.CLongThread::Start(&Pool::Call, nullptr, TRUE),
+                                p.CLongThread::Start(&Pool::Other, &p, TRUE), p.calls.load()}),
+              (std::vector<int>{1, 1, 1, 0, 0, 0}));
     EXPECT_EQ(p.Start(TRUE), 1);
     ASSERT_TRUE(p.CallsPass(10));
-    EXPECT_EQ(p.Start(TRUE) + p.Resume() + p.IsPause(), 0);  // running and not paused
-    EXPECT_EQ(p.Pause(TRUE), 1);
-    EXPECT_EQ(WaitForMultipleObjects(2, p.m_hPaused, TRUE, 0), WAIT_OBJECT_0);  // both parked
+    // Running and not paused; a waiting pause parks both threads; a second one does nothing.
+    EXPECT_EQ((std::vector<int>{p.Start(TRUE), p.Resume(), p.IsPause(), p.Pause(TRUE),
+                                int(WaitForMultipleObjects(2, p.m_hPaused, TRUE, 0))}),
+              (std::vector<int>{0, 0, 0, 1, int(WAIT_OBJECT_0)}));
     int frozen = p.calls.load();
-    EXPECT_EQ(p.Pause(TRUE), 0);  // already paused
-    EXPECT_EQ(p.calls.load(), frozen);
+    EXPECT_EQ(std::pair(p.Pause(TRUE), p.calls.load()), std::pair(0, frozen));
     EXPECT_EQ(p.Resume(), 1);
     ASSERT_TRUE(p.CallsPass(frozen));
 }
@@ -143,16 +144,15 @@ TEST(LongThread, CancelRunsOnCancelOnceOnTheWorker) {
     release.SetEvent();
     ASSERT_TRUE(p.Finished());
     EXPECT_EQ(std::tuple(p.ExitCode(), p.cancels.load(), p.cancelThread.load()),
-              std::tuple(1u, 1, worker.load()));  // the last result
+              std::tuple(1u, 1, worker.load()));
 
     p.body = [](unsigned int) { return DWORD(1); };
-    p.Start(TRUE);
-    EXPECT_EQ(p.IsUserCancel(), 0);
-    EXPECT_EQ(p.Pause(TRUE), 1);
+    EXPECT_EQ((std::vector<int>{p.Start(TRUE), p.IsUserCancel(), p.Pause(TRUE)}),
+              (std::vector<int>{1, 0, 1}));
     p.Cancel(TRUE);
-    EXPECT_EQ(p.cancels.load(), 2);
-    EXPECT_EQ(p.m_hThreads[0], nullptr);
-    EXPECT_EQ(std::tuple(p.IsFinish(), p.IsUserCancel(), p.IsUserPause()), std::tuple(1, 1, 0));
+    EXPECT_EQ(std::tuple(p.cancels.load(), p.m_hThreads[0], p.IsFinish(), p.IsUserCancel(),
+                         p.IsUserPause()),
+              std::tuple(2, HANDLE(nullptr), 1, 1, 0));
 }
 
 }  // namespace

@@ -22,16 +22,18 @@
 
 namespace testutil {
 
+using Clock = std::chrono::steady_clock;
+
 struct HostMessage {
     HWND hWnd;
     UINT msg;
     WPARAM wParam;
     LPARAM lParam;
-    std::chrono::steady_clock::time_point at;
+    Clock::time_point at;
     std::thread::id thread;
-    CSearchResultSet results;
-    CFolderSavedList folders;
-    CFolderStatsMap stats;
+    CSearchResultSet results{};
+    CFolderSavedList folders{};
+    CFolderStatsMap stats{};
 };
 
 class HostStandIn {
@@ -59,10 +61,6 @@ public:
             codes.push_back(m.msg);
         return codes;
     }
-    void Clear() {
-        std::lock_guard<std::mutex> g(m_lock);
-        m_messages.clear();
-    }
     // Waits until at least `n` messages `msg` arrived; false after two minutes.
     bool WaitFor(UINT msg, size_t n = 1) {
         return WaitUntil(
@@ -76,15 +74,7 @@ public:
 private:
     HWND Make() {
         return CreateHostWindow([this](HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-            HostMessage m{hWnd,
-                          msg,
-                          wParam,
-                          lParam,
-                          std::chrono::steady_clock::now(),
-                          std::this_thread::get_id(),
-                          {},
-                          {},
-                          {}};
+            HostMessage m{hWnd, msg, wParam, lParam, Clock::now(), std::this_thread::get_id()};
             CSearchResultSet* set = nullptr;
             if (msg == WM_PD_SEARCH_RESULTS) m.results = *(set = (CSearchResultSet*)wParam);
             if (msg == WM_PD_FOLDERS_SAVED) m.folders = *(CFolderSavedList*)wParam;
@@ -111,9 +101,9 @@ class ServiceTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_EQ(1, m_engine.Initialize(DbPath(), L"", L"", 0));
+        m_opened = Clock::now();
         SetWindows(m_host.folder, m_host.stats, m_host.result);
     }
-    void TearDown() override { m_engine.Shutdown(); }
 
     CString DbPath() const { return Utf8ToWide(m_dir / "index.db"); }
     void SetWindows(HWND folder, HWND stats, HWND result) {
@@ -130,8 +120,24 @@ protected:
         queue.Drain(nullptr);
     }
 
+    // Holds the notifier parked while pending state is recorded; the first results
+    // message may go 200 ms after the index was opened.
+    void Hold() { ASSERT_EQ(1, m_engine.Pause(TRUE)); }
+    void Release() {
+        std::this_thread::sleep_until(m_opened + std::chrono::milliseconds(250));
+        ASSERT_EQ(1, m_engine.Resume());
+    }
+    // Search results delivered as the search worker delivers them.
+    void Record(std::initializer_list<const wchar_t*> paths) {
+        CSearchResultMap map;
+        for (const wchar_t* p : paths)
+            map[p] = {1, CTime()};
+        m_engine.RecordResults(map);
+    }
+
     TempDir m_dir;
     ScopedDriveTable m_drives{"C=" + m_dir.path()};
+    Clock::time_point m_opened;
     HostStandIn m_host;
     CSearchEngine m_engine;
 };

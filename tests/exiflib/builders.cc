@@ -12,10 +12,6 @@ void PutBE16(Bytes& out, unsigned v) {
     out.push_back(std::uint8_t(v >> 8));
     out.push_back(std::uint8_t(v));
 }
-void PutBE32(Bytes& out, std::uint32_t v) {
-    PutBE16(out, v >> 16);
-    PutBE16(out, v & 0xFFFF);
-}
 
 JpegBuilder& JpegBuilder::Segment(std::uint8_t marker, const Bytes& body) {
     Append(m_data, {0xFF, marker});
@@ -57,29 +53,12 @@ TiffBuilder& TiffBuilder::Typed(int ifd, std::uint16_t tag, std::uint16_t type, 
     return *this;
 }
 
-TiffBuilder& TiffBuilder::Ascii(int ifd, std::uint16_t tag, const std::string& text) {
-    return Typed(ifd, tag, 2, std::uint32_t(text.size() + 1), Str(text + '\0'));
-}
-
 TiffBuilder& TiffBuilder::Numbers(int ifd, std::uint16_t tag, std::uint16_t type, int size,
                                   std::uint32_t count, const std::vector<std::int64_t>& v) {
     Bytes b;
     for (auto x : v)
         Put(b, std::uint32_t(x), size);
     return Typed(ifd, tag, type, count, b);
-}
-
-TiffBuilder& TiffBuilder::Shorts(int ifd, std::uint16_t tag, const std::vector<std::uint16_t>& v) {
-    return Numbers(ifd, tag, 3, 2, std::uint32_t(v.size()), {v.begin(), v.end()});
-}
-
-TiffBuilder& TiffBuilder::Longs(int ifd, std::uint16_t tag, const std::vector<std::uint32_t>& v) {
-    return Numbers(ifd, tag, 4, 4, std::uint32_t(v.size()), {v.begin(), v.end()});
-}
-
-TiffBuilder& TiffBuilder::Rationals(int ifd, std::uint16_t tag, const std::vector<std::int64_t>& nd,
-                                    std::uint16_t type) {
-    return Numbers(ifd, tag, type, 4, std::uint32_t(nd.size() / 2), nd);
 }
 
 TiffBuilder& TiffBuilder::Pointer(int ifd, std::uint16_t tag, int sub) {
@@ -140,7 +119,8 @@ Bytes ResourceBlock(std::uint16_t id, const Bytes& data, const std::string& name
     out.push_back(std::uint8_t(name.size()));
     Append(out, Str(name));
     if ((name.size() + 1) & 1) out.push_back(0);
-    PutBE32(out, std::uint32_t(data.size()));
+    PutBE16(out, unsigned(data.size() >> 16));
+    PutBE16(out, unsigned(data.size() & 0xFFFF));
     Append(out, data);
     if (data.size() & 1) out.push_back(0);
     return out;

@@ -14,7 +14,6 @@ using Bytes = std::vector<std::uint8_t>;
 Bytes Str(const std::string& s);  // the characters, no terminator
 void Append(Bytes& out, const Bytes& more);
 void PutBE16(Bytes& out, unsigned v);
-void PutBE32(Bytes& out, std::uint32_t v);
 
 // SOI, then segments, then (Finish) a scan header, a few scan bytes and EOI. App writes
 // an application segment whose body is the identifier followed by `body`.
@@ -42,12 +41,20 @@ public:
     explicit TiffBuilder(bool bigEndian) : big(bigEndian), m_dirs(1) {}
     int Add();  // a new, empty directory
 
-    TiffBuilder& Ascii(int ifd, std::uint16_t tag, const std::string& text);  // NUL added
-    TiffBuilder& Shorts(int ifd, std::uint16_t tag, const std::vector<std::uint16_t>& v);
-    TiffBuilder& Longs(int ifd, std::uint16_t tag, const std::vector<std::uint32_t>& v);
+    TiffBuilder& Ascii(int ifd, std::uint16_t tag, const std::string& text) {  // NUL added
+        return Typed(ifd, tag, 2, std::uint32_t(text.size() + 1), Str(text + '\0'));
+    }
+    TiffBuilder& Shorts(int ifd, std::uint16_t tag, const std::vector<std::uint16_t>& v) {
+        return Numbers(ifd, tag, 3, 2, std::uint32_t(v.size()), {v.begin(), v.end()});
+    }
+    TiffBuilder& Longs(int ifd, std::uint16_t tag, const std::vector<std::uint32_t>& v) {
+        return Numbers(ifd, tag, 4, 4, std::uint32_t(v.size()), {v.begin(), v.end()});
+    }
     // (numerator, denominator) pairs, RATIONAL (type 5) or SRATIONAL (type 10).
     TiffBuilder& Rationals(int ifd, std::uint16_t tag, const std::vector<std::int64_t>& nd,
-                           std::uint16_t type = 5);
+                           std::uint16_t type = 5) {
+        return Numbers(ifd, tag, type, 4, std::uint32_t(nd.size() / 2), nd);
+    }
     TiffBuilder& Typed(int ifd, std::uint16_t tag, std::uint16_t type, std::uint32_t count,
                        const Bytes& value);
     TiffBuilder& Pointer(int ifd, std::uint16_t tag, int sub);  // LONG offset of `sub`

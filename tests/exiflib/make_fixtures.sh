@@ -5,7 +5,6 @@
 set -eu
 make_jpeg=$1 exiftool=$2 out=$3
 mkdir -p "$out" && cd "$out"
-
 "$make_jpeg" plain.jpg 64 48
 "$make_jpeg" small.jpg 16 12
 

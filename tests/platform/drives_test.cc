@@ -49,6 +49,7 @@ TEST_F(DriveTable, TranslatesPathsBothWaysNeverAboveADrive) {
         {L"D:\\", "/srv/photos"},
         {L"D:\\a\\..\\..\\..\\b", "/srv/photos/b"},
         {L"D:\\.\\a\\.", "/srv/photos/a"},
+        {L"D:\\ü 照片;a,b\\\U0001F600", "/srv/photos/ü 照片;a,b/\U0001F600"},
         {L"E:\\x", "-"},  // not mapped
         {L"\\\\server\\share", "-"},
         {L"photos\\a.jpg", "-"},
@@ -63,6 +64,7 @@ TEST_F(DriveTable, TranslatesPathsBothWaysNeverAboveADrive) {
         {"/srv/photos", L"D:\\"},
         {"/srv/photos2/x/", L"C:\\srv\\photos2\\x"},
         {"/srv//./photos/../photos/y", L"D:\\y"},
+        {"/srv/photos/ü 照片;a,b/\U0001F600", L"D:\\ü 照片;a,b\\\U0001F600"},
         {"/srv/a\\b", L"-"},
         {"/srv/bad\xFF", L"-"},
         {"relative/path", L"-"},
@@ -74,18 +76,6 @@ TEST_F(DriveTable, TranslatesPathsBothWaysNeverAboveADrive) {
     table_.Set("D=/srv/photos");
     CString lib;
     EXPECT_FALSE(plat::ToLibraryPath("/etc", lib));  // on no drive
-}
-
-TEST_F(DriveTable, RoundTripsEveryExpressibleName) {
-    testutil::TempDir dir;
-    table_.Set("C=/;E=" + dir.path());
-    for (const wchar_t* name : {L"with space", L"ünïcödé", L"照片", L"a;b,c", L"\U0001F600"}) {
-        const CString lib = CString(L"E:\\sub\\") + name;
-        std::string host;
-        CString back;
-        ASSERT_TRUE(plat::ToHostPath(lib, host) && plat::ToLibraryPath(host, back));
-        EXPECT_EQ(back, lib);
-    }
 }
 
 // (The scanner's scope tests list drives by type and file system.)
@@ -110,11 +100,12 @@ TEST_F(DriveTable, EnvironmentTableIsValidatedNotGuessed) {
           {"", "C=/", ""}}) {  // the default
         testutil::ScopedEnv set("PICDEX_DRIVES", env);
         plat::ResetDriveTable();
+        // The table, the error, and the error said on standard error too.
         testing::internal::CaptureStderr();
-        EXPECT_EQ(picdex::GetDriveTable(), table) << env;
-        EXPECT_EQ(picdex::GetDriveTableError(), error);
-        EXPECT_EQ(testing::internal::GetCapturedStderr().find("D=photos") != std::string::npos,
-                  *error != 0);  // said once on standard error too
+        std::string got = picdex::GetDriveTable() + "|" + picdex::GetDriveTableError();
+        EXPECT_EQ(got + "|" + testing::internal::GetCapturedStderr(),
+                  std::string(table) + "|" + error + "|" +
+                      (*error ? "picdex: " + std::string(error) + "\n" : ""));
     }
 }
 

@@ -126,8 +126,8 @@ TEST_F(MountListing, ListingsFollowTheTableAsItChangesOnManyThreads) {
     const std::set<std::string> withMounts = ListNames(L"E:\\");
     plat::mounts::UseSources(dir_ / "plain", sys_.root());
     const std::set<std::string> without = ListNames(L"E:\\");
-    EXPECT_EQ(without.count("stick"), 1u);
-    EXPECT_EQ(withMounts.count("stick"), 0u);
+    EXPECT_EQ(std::pair(withMounts.count("stick"), without.count("stick")),
+              (std::pair<size_t, size_t>(0, 1)));
     std::atomic<int> odd{0}, done{0};
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t)

@@ -57,31 +57,28 @@ struct BlockDevice {
 
 class FakeSysfs {
 public:
-    explicit FakeSysfs(const TempDir& dir) : m_root(dir / "sys") {}
-    const std::string& root() const { return m_root; }
+    explicit FakeSysfs(const TempDir& dir) : m_dir(dir) {}
+    std::string root() const { return m_dir / "sys"; }
 
     void Add(const BlockDevice& d) {
-        namespace fs = std::filesystem;
-        std::string disk = m_root + "/devices/" + d.busPath + "/" + d.disk;
+        std::string disk = std::string("sys/devices/") + d.busPath + "/" + d.disk;
         std::string dev = *d.partition ? disk + "/" + d.partition : disk;
-        fs::create_directories(dev);
-        if (*d.partition) std::ofstream(dev + "/partition") << "1\n";
-        std::ofstream(disk + "/removable") << d.removable << "\n";
-        if (*d.cardType) {
-            fs::create_directories(disk + "/device");
-            std::ofstream(disk + "/device/type") << d.cardType << "\n";
-        }
-        if (*d.slaves) fs::create_directories(disk + "/slaves/" + d.slaves);
-        fs::create_directories(m_root + "/dev/block");
-        fs::create_directories(m_root + "/class/block");
+        m_dir.MakeDir(dev);
+        if (*d.partition) m_dir.WriteFile(dev + "/partition", "1\n");
+        m_dir.WriteFile(disk + "/removable", std::string(d.removable) + "\n");
+        if (*d.cardType) m_dir.WriteFile(disk + "/device/type", std::string(d.cardType) + "\n");
+        if (*d.slaves) m_dir.MakeDir(disk + "/slaves/" + d.slaves);
+        m_dir.MakeDir("sys/dev/block");
+        m_dir.MakeDir("sys/class/block");
         std::error_code ec;
-        fs::create_directory_symlink(dev, m_root + "/dev/block/" + d.majorMinor, ec);
         std::string name = *d.partition ? d.partition : d.disk;
-        fs::create_directory_symlink(dev, m_root + "/class/block/" + name, ec);
+        std::filesystem::create_directory_symlink(m_dir / dev,
+                                                  root() + "/dev/block/" + d.majorMinor, ec);
+        std::filesystem::create_directory_symlink(m_dir / dev, root() + "/class/block/" + name, ec);
     }
 
 private:
-    std::string m_root;
+    const TempDir& m_dir;
 };
 
 }  // namespace testutil

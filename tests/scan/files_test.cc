@@ -19,7 +19,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using Set = std::set<CString>;
-using Details = std::set<_tagSimpleFileInfo>;
 
 // A stop signal clear for its first `clear` polls and set from then on (no thread races).
 struct StopAfter : plat::kernel::Object {
@@ -40,11 +39,10 @@ protected:
             m_dir.MakeDir(d);
     }
     std::string Host(const std::string& rel) const { return m_dir / rel; }
-    void WriteRegistry(const std::string& folder) {
+    // The host's install folder in the registry and its settings file there.
+    void WriteHost(const std::string& folder, const std::string& rel, const std::string& current,
+                   const std::string& last = "") {
         m_dir.WriteFile("registry.txt", "HKLM\\SOFTWARE\\TarvoNote\\Directory=" + folder + "\n");
-    }
-    void WriteSettings(const std::string& rel, const std::string& current,
-                       const std::string& last = "") {
         m_dir.WriteFile(rel, "[RezUrurIvadUderiZare]\r\nCurrentTempFilePath=" + current +
                                  "\r\nLastTempFilePath=" + last + "\r\n");
     }
@@ -71,21 +69,23 @@ protected:
     testutil::ScopedEnv m_registry{"PICDEX_REGISTRY", Host("registry.txt")};
 };
 
+// Folders with or without their backslash; only a volume named NTFS in any case is NTFS.
 TEST_F(FilesTest, DirectoriesAndVolumes) {
     m_dir.WriteFile("c/sub/a.jpg", "x");
-    // Path, IsDirectory, IsInNTFS ("ntfs" on L is not "NTFS").
+    // Path, IsDirectory, IsInNTFS.
     const std::tuple<const wchar_t*, int, int> cases[] = {
-        {L"C:\\sub", 1, 0},   {L"C:\\sub\\", 1, 0}, {L"C:\\sub\\a.jpg", 0, 0},
-        {L"M:\\", 0, 0},      {L"n:", 1, 1},        {L"N:\\photos\\a.jpg", 0, 1},
-        {L"L:\\a.jpg", 0, 0}, {L"N", 0, 0}};
+        {L"C:\\sub", 1, 0}, {L"C:\\sub\\a.jpg", 0, 0}, {L"M:\\", 0, 0},
+        {L"n:", 1, 1},      {L"L:\\a.jpg", 0, 0},      {L"N", 0, 0}};
     for (auto [path, folder, ntfs] : cases)
         EXPECT_EQ(std::pair(folder, ntfs),
                   std::pair(CCommonFunc::IsDirectory(path), CCommonFunc::IsInNTFS(path)))
             << path;
 }
 
+// Folders are made level by level; a file that exists is kept as it is, and a file in
+// the way of a folder fails.
 TEST_F(FilesTest, CreatePathAndFile) {
-    m_dir.WriteFile("c/file", "kept");  // kept as it is, and a level that blocks folders
+    m_dir.WriteFile("c/file", "kept");
     EXPECT_EQ(std::tuple(1, 1, 1, 0, 0, 0),
               (std::tuple{CCommonFunc::CreatePathR(L"C:\\a\\b\\c\\"),
                           CCommonFunc::CreateFileIfNotExist(L"C:\\data\\db\\index.db"),
@@ -98,117 +98,115 @@ TEST_F(FilesTest, CreatePathAndFile) {
                          fs::file_size(m_c + "/file")));
 }
 
-// Pictures by name, sub-folders by full path; the sets are not cleared first. The stop
-// signal is polled before each entry ("." and ".." first): stopped before entry k, the
-// call returns 0 keeping what the entries before k gave.
+// Pictures by name or with size and last-write time, sub-folders by full path, added to
+// what the sets hold; a folder that is missing gives 0. The stop signal is polled before
+// each entry ("." and ".." first): stopped before entry k, the call returns 0 keeping
+// what the entries before k gave.
 TEST_F(FilesTest, ListingNamesDetailsSubFoldersAndTheStop) {
     for (const char* name : {"B.PNG", "notes.txt", "c.jpeg", "sub/x"})
         m_dir.WriteFile(std::string("c/tree/") + name, "");
-    std::string a = m_dir.WriteFile("c/tree/a.jpg", "aaaa");
-    fs::last_write_time(a, fs::file_time_type::clock::from_sys(
-                               std::chrono::sys_seconds(std::chrono::seconds(1199183415))));
+    m_dir.WriteFile("c/tree/a.jpg", "aaaa");
+    for (const char* file : {"c/tree/a.jpg", "c/tree/B.PNG"})
+        fs::last_write_time(Host(file),
+                            fs::file_time_type::clock::from_sys(
+                                std::chrono::sys_seconds(std::chrono::seconds(1199183415))));
     m_dir.MakeDir("c/tree/sub2.jpg");  // a folder is never a picture
-    const Set pics{L"a.jpg", L"B.PNG", L"kept.jpg"};
-    const Set subFolders{L"C:\\tree\\sub", L"C:\\tree\\sub2.jpg", L"C:\\kept"};
-    Set names{L"kept.jpg"}, folders{L"C:\\kept"};
-    ASSERT_EQ(1, CCommonFunc::EnumFolderChild(L"C:\\tree\\", names, folders));
-    EXPECT_EQ(std::pair(pics, subFolders), std::pair(names, folders));
-    Details details;
-    folders = {L"C:\\kept"};
-    ASSERT_EQ(1, CCommonFunc::EnumFolderChild(L"C:\\tree\\", details, folders, nullptr));
-    auto found = details.find({L"a.jpg", 0, CTime()});
-    ASSERT_NE(details.end(), found);
-    EXPECT_EQ(std::tuple(size_t(2), ULONGLONG(4), CTime(1199183415), subFolders),
-              std::tuple(details.size(), found->iFileSize, found->tFileModify, folders));
-    EXPECT_EQ(0, CCommonFunc::EnumFolderChild(L"C:\\nothing\\", details, folders, nullptr));
-    EXPECT_EQ(std::pair(size_t(2), subFolders), std::pair(details.size(), folders));  // unchanged
+    Set names{L"kept.jpg"}, folders{L"C:\\kept"}, details;
+    std::set<_tagSimpleFileInfo> found{{L"kept.jpg", 1, CTime()}};
+    EXPECT_EQ(1, CCommonFunc::EnumFolderChild(L"C:\\tree\\", names, folders));
+    EXPECT_EQ(1, CCommonFunc::EnumFolderChild(L"C:\\tree\\", found, folders, nullptr));
+    EXPECT_EQ(0, CCommonFunc::EnumFolderChild(L"C:\\nothing\\", found, folders, nullptr));
+    for (const _tagSimpleFileInfo& f : found)
+        details.insert(f.strFileName + L" " + std::to_wstring(f.iFileSize) + L" " +
+                       std::to_wstring(f.tFileModify.GetTime()));
+    EXPECT_EQ(std::tuple(names, folders, details),
+              std::tuple(Set{L"a.jpg", L"B.PNG", L"kept.jpg"},
+                         Set{L"C:\\tree\\sub", L"C:\\tree\\sub2.jpg", L"C:\\kept"},
+                         Set{L"a.jpg 4 1199183415", L"B.PNG 0 1199183415", L"kept.jpg 1 0"}));
 
     constexpr int kEntries = 8;  // ".", "..", six entries
     for (int clear = 0; clear <= kEntries; ++clear) {
         auto stop = std::make_shared<StopAfter>(clear);
         HANDLE handle = plat::kernel::Insert(stop);
-        int result =
-            CCommonFunc::EnumFolderChild(L"C:\\tree\\", details = {}, folders = {}, handle);
+        int result = CCommonFunc::EnumFolderChild(L"C:\\tree\\", found = {}, folders = {}, handle);
         CloseHandle(handle);
         EXPECT_EQ(std::tuple(clear == kEntries, std::min(clear + 1, kEntries)),
                   std::tuple(result == 1, stop->polls));
-        EXPECT_LE(details.size() + folders.size(), size_t(std::max(clear - 2, 0)));
+        EXPECT_LE(found.size() + folders.size(), size_t(std::max(clear - 2, 0)));
     }
 }
 
+// Digests of memory; of files of bytes 0, 1, 2 ... around the padding boundaries and the
+// 1024-byte reads (digests from md5sum); of 513 MiB, more than 2^32 bits (the bit count
+// carries into its high word). Files that cannot be digested leave the text as it was.
 TEST_F(FilesTest, Digests) {
-    EXPECT_EQ(
-        std::pair(CString(L"F96B697D7CB7938D525A2F31AAF161D0"), CString()),
-        std::pair(CCommonFunc::GetMD5("message digest", 14), CCommonFunc::GetMD5(nullptr, 10)));
-    // Files that cannot be digested leave the text untouched.
+    std::vector<CString> got = {CCommonFunc::GetMD5("message digest", 14),
+                                CCommonFunc::GetMD5(nullptr, 10)};
     CString digest = L"unchanged";
     m_dir.MakeDir("c/folder.jpg");
-    EXPECT_EQ(std::tuple(0, 0, CString(L"unchanged")),
-              (std::tuple{CCommonFunc::GetMD5(CString(L"C:\\missing.jpg"), digest),
-                          CCommonFunc::GetMD5(CString(L"C:\\folder.jpg"), digest), digest}));
-    // Files of bytes 0, 1, 2 ... around the padding boundaries and the 1024-byte reads,
-    // and of several MiB (digests from md5sum).
-    const std::pair<size_t, const wchar_t*> files[] = {
-        {0, L"D41D8CD98F00B204E9800998ECF8427E"},
-        {55, L"6912EE65FFF2D9F9CE2508CDDF8BCDA0"},
-        {56, L"51FDD1ACDA72405DFDFA03FCB85896D7"},
-        {64, L"B2D3F56BC197FD985D5965079B5E7148"},
-        {1025, L"AE41AE4B0742B8739031F6F94CB84827"},
-        {6291579, L"BE5D68B3D6BD0DA6AC7A520D9582B8B3"}};
-    for (auto [length, expected] : files) {
+    for (const wchar_t* file : {L"C:\\missing.jpg", L"C:\\folder.jpg"})
+        got.push_back(std::to_wstring(CCommonFunc::GetMD5(CString(file), digest)) + digest);
+    for (size_t length : {0, 55, 56, 64, 1025}) {
         std::string bytes(length, '\0');
         std::iota(bytes.begin(), bytes.end(), '\0');
         m_dir.WriteFile("c/f.jpg", bytes);
-        EXPECT_EQ(std::pair(1, CString(expected)),
-                  (std::pair{CCommonFunc::GetMD5(CString(L"C:\\f.jpg"), digest), digest}));
+        got.push_back(std::to_wstring(CCommonFunc::GetMD5(CString(L"C:\\f.jpg"), digest)) + digest);
     }
-    // 513 MiB of zeros, more than 2^32 bits: the bit count carries into its high word.
     std::vector<BYTE> zeros(1 << 20, 0);
     CMD5Checksum md5;
     for (int i = 0; i < 513; ++i)
         md5.Update(zeros.data(), UINT(zeros.size()));
-    EXPECT_EQ(CString(L"F3A8799D64129A6FD8A5AA56F199AC54"), md5.Final());
+    got.push_back(md5.Final());
+    EXPECT_EQ(got, (std::vector<CString>{
+                       L"F96B697D7CB7938D525A2F31AAF161D0", L"", L"0unchanged", L"0unchanged",
+                       L"1D41D8CD98F00B204E9800998ECF8427E", L"16912EE65FFF2D9F9CE2508CDDF8BCDA0",
+                       L"151FDD1ACDA72405DFDFA03FCB85896D7", L"1B2D3F56BC197FD985D5965079B5E7148",
+                       L"1AE41AE4B0742B8739031F6F94CB84827", L"F3A8799D64129A6FD8A5AA56F199AC54"}));
 }
 
+// Fixed drives by file system (NTFS in any case); each fixed drive's System Volume
+// Information, added to the list; the documents folder and, when the Windows folder is
+// mapped, its Web folder.
 TEST_F(FilesTest, DrivesFixedBlackListAndWhiteList) {
-    Set ntfs, other, none, fixed{L"C:\\kept\\"};
+    Set ntfs, other, none, fixed{L"C:\\kept\\"}, white, whiteWithWindows;
     CCommonFunc::GetAllDrivers(ntfs, 7, 1, 0);
     CCommonFunc::GetAllDrivers(other, 7, 0, 1);
     CCommonFunc::GetAllDrivers(none, 7, 0, 0);
-    EXPECT_EQ(std::tuple(Set{L"L:\\", L"N:\\"}, Set{L"C:\\", L"D:\\"}, Set{}),
-              std::tuple(ntfs, other, none));
     CCommonFunc::GetFixedBlackList(fixed);
-    EXPECT_EQ(
-        (Set{L"C:\\kept\\", L"C:\\System Volume Information\\", L"D:\\System Volume Information\\",
-             L"L:\\System Volume Information\\", L"N:\\System Volume Information\\"}),
-        fixed);
-    Set white, whiteWithWindows;
     CCommonFunc::GetDefaultWhiteList(white);  // the Windows folder (/usr) is unmapped
     testutil::ScopedDriveTable withRoot("C=" + m_c + ";W=/");
     CCommonFunc::GetDefaultWhiteList(whiteWithWindows);
-    EXPECT_EQ(std::pair(Set{L"C:\\Users\\me\\Documents\\"},
-                        Set{L"W:\\usr\\Web\\", L"C:\\Users\\me\\Documents\\"}),
-              std::pair(white, whiteWithWindows));
+    EXPECT_EQ(
+        std::vector({ntfs, other, none, fixed, white, whiteWithWindows}),
+        std::vector<Set>(
+            {{L"L:\\", L"N:\\"},
+             {L"C:\\", L"D:\\"},
+             {},
+             {L"C:\\kept\\", L"C:\\System Volume Information\\", L"D:\\System Volume Information\\",
+              L"L:\\System Volume Information\\", L"N:\\System Volume Information\\"},
+             {L"C:\\Users\\me\\Documents\\"},
+             {L"W:\\usr\\Web\\", L"C:\\Users\\me\\Documents\\"}}));
 }
 
+// The host's temporary folders join the default black list: folders named in its
+// settings file (found through the registry), when they exist; of neighbours that
+// differ only in case the earlier goes; a temporary folder of 260 characters does not.
 TEST_F(FilesTest, BlackListWithTheHostsTemporaryFolders) {
-    EXPECT_EQ(Set{}, BlackListExtras());  // no registry file
-    WriteRegistry("C:\\Host");            // a backslash is added
-    WriteSettings("c/Host/SystemFilePath.ini", "C:\\Host\\Cache");
+    EXPECT_EQ(Set{}, BlackListExtras());                                    // no registry file
+    WriteHost("C:\\Host", "c/Host/SystemFilePath.ini", "C:\\Host\\Cache");  // a backslash added
     EXPECT_EQ(Set{L"C:\\Host\\Cache\\"}, BlackListExtras());
     EXPECT_TRUE(fs::is_directory(Host("c/AppData")));  // made on the way
     // A drive's root is folder enough: "C:" becomes "C:\".
-    WriteSettings("c/SystemFilePath.ini", "C:\\HOST\\TEMP\\");
-    WriteRegistry("C:");
+    WriteHost("C:", "c/SystemFilePath.ini", "C:\\HOST\\TEMP\\");
     EXPECT_EQ(Set{L"C:\\HOST\\TEMP\\"}, BlackListExtras());
-    // Of neighbours that differ only in case the earlier goes: C:\WINDOWS\ (the temporary
-    // folder) before C:\Windows\ (the drive's), unless C:\WX\ sorts between.
+    // C:\WINDOWS\ (the temporary folder) goes before C:\Windows\ (the drive's), unless
+    // C:\WX\ sorts between.
     m_dir.MakeDir("c/WINDOWS");
     testutil::ScopedEnv temp("TMPDIR", Host("c/WINDOWS"));
     EXPECT_EQ(Set{L"C:\\HOST\\TEMP\\"}, BlackListExtras({L"C:\\Temp\\"}));
-    WriteSettings("c/SystemFilePath.ini", "", "C:\\WX");
+    WriteHost("C:", "c/SystemFilePath.ini", "", "C:\\WX");
     EXPECT_EQ((Set{L"C:\\WINDOWS\\", L"C:\\WX\\"}), BlackListExtras({L"C:\\Temp\\"}));
-    // A temporary folder of 260 characters (C:\, 128 and 127 characters, \) is left out.
+    // C:\, 128 and 127 characters, \.
     std::string deep = "c/" + std::string(128, 'a') + "/" + std::string(127, 'b');
     testutil::ScopedEnv tooLong("TMPDIR", m_dir.MakeDir(deep));
     EXPECT_EQ(Set{L"C:\\WX\\"}, BlackListExtras({L"C:\\Temp\\"}));

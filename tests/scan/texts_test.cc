@@ -33,18 +33,17 @@ TEST(PathTextTest, FolderParentTitleAndExtension) {
     for (CString* p : {&path, &path, &empty})
         CCommonFunc::CheckFolderName(*p);
     EXPECT_EQ(std::pair(CString(L"C:\\Photos\\"), CString()), std::pair(path, empty));
-    // Path, parent, title.
-    const wchar_t* const cases[][3] = {{L"C:\\a\\b\\\\", L"C:\\a\\", L"b"},
-                                       {L"C:\\a\\b.jpg", L"C:\\a\\", L"b.jpg"},
-                                       {L"C:\\", L"", L"C:"},
-                                       {L"\\a\\", L"", L"\\a"}};
-    for (auto [p, parent, title] : cases)
-        EXPECT_EQ(std::pair(CString(parent), CString(title)),
-                  std::pair(CCommonFunc::GetParentFolder(p), CCommonFunc::GetTitle(p)))
+    // Path, parent, title, extension (after the last dot when something comes before it).
+    const wchar_t* const cases[][4] = {{L"C:\\a\\b\\\\", L"C:\\a\\", L"b", L""},
+                                       {L"C:\\a\\b.c.JPG", L"C:\\a\\", L"b.c.JPG", L"JPG"},
+                                       {L"C:\\", L"", L"C:", L""},
+                                       {L"\\a\\", L"", L"\\a", L""},
+                                       {L".profile", L"", L".profile", L""}};
+    for (auto [p, parent, title, ext] : cases)
+        EXPECT_EQ(std::tuple(CString(parent), CString(title), CString(ext)),
+                  std::tuple(CCommonFunc::GetParentFolder(p), CCommonFunc::GetTitle(p),
+                             CCommonFunc::GetFileExt(p)))
             << p;
-    EXPECT_EQ(CString(L"JPG"), CCommonFunc::GetFileExt(L"C:\\a\\b.c.JPG"));
-    for (const wchar_t* name : {L".profile", L"README"})
-        EXPECT_EQ(CString(), CCommonFunc::GetFileExt(name)) << name;
 }
 
 // Plain digits are numbers. A fraction's numerator starts at the first digit, blank or

@@ -96,6 +96,16 @@ std::string Rows(CDBMng& db, const std::string& sql) {
     return out;
 }
 
+Strings Column(CDBMng& db, const std::string& sql) {
+    Strings out;
+    CSingleLock lock(&db.GetLock(), TRUE);
+    for (CppSQLite3Query q = db.Query(sql.c_str()); !q.IsEnd(); q.Next()) {
+        const char* text = q.ColumnText(0);
+        out.push_back(text ? text : "NULL");
+    }
+    return out;
+}
+
 int CountRows(CDBMng& db, const std::string& table, const std::string& where) {
     std::string sql = "select count(*) from " + table;
     if (!where.empty()) sql += " where " + where;

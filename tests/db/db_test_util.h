@@ -117,8 +117,9 @@ protected:
 
 void OpenWithSchema(CDBMng& db, const std::string& path);  // every table of the schema
 // Every row of a query as "column|column|..." (SQL NULL as "NULL"), the rows separated
-// by blanks; and count(*) of a table with a where clause.
+// by blanks; the first column of every row; and count(*) of a table with a where clause.
 std::string Rows(CDBMng& db, const std::string& sql);
+Strings Column(CDBMng& db, const std::string& sql);
 int CountRows(CDBMng& db, const std::string& table, const std::string& where = "");
 
 }  // namespace dbtest

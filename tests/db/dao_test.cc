@@ -15,9 +15,9 @@
 
 namespace {
 
-using dbtest::Column;
 using dbtest::CountRows;
-using dbtest::Scalar;
+using dbtest::Rows;
+using dbtest::StatementsOf;
 
 class DaoTest : public ::testing::Test {
 protected:
@@ -52,8 +52,15 @@ protected:
 
 _tagFileInfo SampleFile(int pathID, const CString& name) {
     _tagFileInfo f;
-    f.iPathID = pathID, f.strFileName = name, f.strExt = L"jpg";
-    f.iHeight = 480, f.iWidth = 640, f.iBPP = 24, f.iPageCount = 2, f.iIptcID = 3, f.iExifID = 0;
+    f.iPathID = pathID;
+    f.strFileName = name;
+    f.strExt = L"jpg";
+    f.iHeight = 480;
+    f.iWidth = 640;
+    f.iBPP = 24;
+    f.iPageCount = 2;
+    f.iIptcID = 3;
+    f.iExifID = 0;
     f.iFileSize = 5000000123LL;
     f.tSnapTime = CTime(2008, 3, 30, 3, 30, 0);
     f.tFileCreate = CTime(2007, 12, 31, 23, 59, 59);
@@ -69,7 +76,7 @@ TEST_F(DaoTest, RecordsRoundTrip) {
     dbtest::ScopedTimeZone tz("America/Los_Angeles");
     _tagFileInfo in = SampleFile(7, L"照片 'O''Brien'.JPG");
     RoundTrip(files, in);
-    EXPECT_EQ("2007-12-31 23:59:59", Scalar(db, "select tFileCreate from tb_file_info"));
+    EXPECT_EQ("2007-12-31 23:59:59", Rows(db, "select tFileCreate from tb_file_info"));
     _tagExifInfo e;
     int* numbers[] = {&e.iExposureTimeL, &e.iExposureTimeR, &e.iApertureL, &e.iApertureR,
                       &e.iISO,           &e.iFocalLenL,     &e.iFocalLenR, &e.iExposureCompL,
@@ -77,7 +84,8 @@ TEST_F(DaoTest, RecordsRoundTrip) {
     for (int i = 0; i < 11; ++i)
         *numbers[i] = i - 3;
     e.tDititalTime = CTime(2011, 11, 11, 11, 11, 11);
-    e.strManufacturer = L"Maker's", e.strModel = L"Modèl 照";
+    e.strManufacturer = L"Maker's";
+    e.strModel = L"Modèl 照";
     RoundTrip(exif, e);
     _tagIptcInfo i;
     CString* texts[] = {&i.strMemoInfo, &i.strKeyWord, &i.strTitle,     &i.strClass, &i.strLocation,
@@ -85,34 +93,18 @@ TEST_F(DaoTest, RecordsRoundTrip) {
     for (int k = 0; k < 9; ++k)
         *texts[k] = L"t'" + std::to_wstring(k);
     RoundTrip(iptc, i);
-    EXPECT_EQ("t'5", Scalar(db, "select strCity from tb_iptc_info"));
-    _tagGpsInfo g;
-    g.iLatitude = -33, g.iLongitute = 151, g.iAltitute = 12, g.iGpsSpeed = 4;
-    g.tGpsTime = CTime(2015, 1, 1, 0, 0, 0);
-    RoundTrip(gps, g);
-    _tagTimePath m;
-    m.iPathID = 7, m.tPathPicTime = CTime(2010, 1, 1, 0, 0, 0), m.iPicCountT = 3;
-    m.iPicSizeT = 5000000000LL;
-    RoundTrip(months, m);
-}
-
-// A record with id 0 is inserted and takes the new id; with an id it replaces that row.
-TEST_F(DaoTest, StatementTextsAndIdForms) {
-    dbtest::StatementLog log(db);
-    exif.Delete(12);
-    _tagFileInfo f;
-    EXPECT_FALSE(files.Select(5, f));
+    EXPECT_EQ("t'5", Rows(db, "select strCity from tb_iptc_info"));
+    RoundTrip(gps, {.iLatitude = -33,
+                    .iLongitute = 151,
+                    .iAltitute = 12,
+                    .iGpsSpeed = 4,
+                    .tGpsTime = CTime(2015, 1, 1, 0, 0, 0)});
     _tagTimePath m;
     m.iPathID = 7;
-    ASSERT_TRUE(months.Insert(m));
-    EXPECT_GT(m.iTimePathID, 0);
-    m.iTimePathID = 9, m.tPathPicTime = CTime(86400), m.iPicCountT = 4;
-    ASSERT_TRUE(months.Insert(m));
-    EXPECT_EQ((std::vector<std::string>{"Delete from tb_exif_info where iExifID = 12 ;",
-                                        "Select * from  tb_file_info where iFileID = 5 LIMIT 1;"}),
-              std::vector<std::string>(log.Seen().begin(), log.Seen().begin() + 2));
-    EXPECT_EQ(0u, log.Seen().at(3).find("Replace into tb_time_path_info(iTimePathID,"));
-    EXPECT_EQ(std::pair(9, 2), std::pair(m.iTimePathID, CountRows(db, "tb_time_path_info")));
+    m.tPathPicTime = CTime(2010, 1, 1, 0, 0, 0);
+    m.iPicCountT = 3;
+    m.iPicSizeT = 5000000000LL;
+    RoundTrip(months, m);
 }
 
 // A new file row replaces the one with the same folder and name without regard to case;
@@ -139,7 +131,9 @@ TEST_F(DaoTest, RowReadersUseTheNullValuesAndRefuseRowsWithoutIds) {
         "values (6, 0, '2008-01-01 00:00:00');");
     _tagFileInfo f = SampleFile(99, L"x"), expected;
     ASSERT_TRUE(files.Select(21, f));
-    expected.iFileID = 21, expected.iPathID = 2, expected.strFileName = L"bare.jpg";
+    expected.iFileID = 21;
+    expected.iPathID = 2;
+    expected.strFileName = L"bare.jpg";
     EXPECT_EQ(BuildInsert(expected), BuildInsert(f));
     _tagPathInfo p;
     _tagTimePath m;
@@ -197,15 +191,14 @@ TEST_F(DaoTest, PathCacheHoldsTheHundredPathsWrittenLast) {
     CScopedTransaction txn(&db);
     for (int i = 0; i < 100; ++i)
         ASSERT_GT(paths.GetPathID(root(i), true), 0);
-    dbtest::StatementLog log(db);
-    paths.GetPathID(root(0), false);
-    EXPECT_TRUE(log.Seen().empty());
+    // Statements run by a lookup of root(i).
+    auto lookups = [&](int i) {
+        return StatementsOf(db, [&] { paths.GetPathID(root(i), false); }).size();
+    };
+    EXPECT_EQ(0u, lookups(0));
     paths.GetPathID(root(100), true);  // the 101st write evicts the first
-    log.Clear();
-    paths.GetPathID(root(1), false);
-    EXPECT_EQ(std::pair(size_t(100), size_t(0)), std::pair(paths.CacheSize(), log.Seen().size()));
-    paths.GetPathID(root(0), false);  // read from the table again
-    EXPECT_EQ(1u, log.Seen().size());
+    EXPECT_EQ(std::pair(size_t(100), size_t(0)), std::pair(paths.CacheSize(), lookups(1)));
+    EXPECT_EQ(1u, lookups(0));  // read from the table again
 }
 
 // Months are counted from their first local second (clocks went forward on 30 March
@@ -223,20 +216,17 @@ TEST_F(DaoTest, MonthsAreCountedFromTheirFirstLocalSecond) {
     for (auto [count, size, snap] : adds)
         EXPECT_TRUE(months.AddPicture(3, count, size, snap));
     const std::string rows =
-        "select tPathPicTime || '|' || iPicCountT || '|' || iPicSizeT from tb_time_path_info "
-        "order by 1";
-    EXPECT_EQ((std::vector<std::string>{"2008-03-01 00:00:00|2|130", "2008-04-01 00:00:00|1|7"}),
-              Column(db, rows));
+        "select tPathPicTime, iPicCountT, iPicSizeT from tb_time_path_info order by 1";
+    EXPECT_EQ("2008-03-01 00:00:00|2|130 2008-04-01 00:00:00|1|7", Rows(db, rows));
     CTimePathDao other;
     other.SetDbMng(&db);
     EXPECT_FALSE(other.Exists(3, CTime(2008, 5, 1, 0, 0, 0)));
-    dbtest::StatementLog log(db);
-    EXPECT_TRUE(other.AddPicture(3, 1, 1, CTime(2008, 3, 15, 0, 0, 0)));
+    auto add = [&] { EXPECT_TRUE(other.AddPicture(3, 1, 1, CTime(2008, 3, 15, 0, 0, 0))); };
     EXPECT_EQ(
         "Select iTimePathID from tb_time_path_info where iPathID = 3 AND tPathPicTime = "
         "'2008-03-01 00:00:00' LIMIT 1; ",
-        log.Seen().at(0));
-    EXPECT_EQ("2008-03-01 00:00:00|3|131", Column(db, rows).front());
+        StatementsOf(db, add).at(0));
+    EXPECT_EQ("2008-03-01 00:00:00|3|131 2008-04-01 00:00:00|1|7", Rows(db, rows));
 }
 
 // Times in local time (a time without a calendar form as the zeros and -1s), texts as
@@ -251,15 +241,19 @@ TEST(SqlLiteralTest, LiteralsAndRecordStatements) {
                    "C:\\a''b\\", "-7", "5000000000"),
         std::tuple(SqlText(L"O'Brien.jpg"), SqlText(L"''"), SqlText(L"照片"), SqlLike(L"50%_x'"),
                    SqlEscape(L"C:\\a'b\\"), SqlInt(-7), SqlInt64(5000000000LL)));
-    _tagGpsInfo gps;
-    gps.iLatitude = 31, gps.iLongitute = 121, gps.iAltitute = 5;
     EXPECT_EQ(
         "Insert into tb_gps_info(iLatitude, iLongitute, iAltitute, iGpsSpeed, "
         "tGpsTime)values(31,121,5,0,'1970-01-01 08:00:00');",
-        BuildInsert(gps));
+        BuildInsert(
+            _tagGpsInfo{.iLatitude = 31, .iLongitute = 121, .iAltitute = 5, .tGpsTime = CTime(0)}));
     _tagFileInfo f;
-    f.iPathID = 3, f.strFileName = L"O'Brien.jpg", f.iFileSize = 1234, f.tSnapTime = CTime(86400);
-    f.iExifID = 5, f.iBPP = 24, f.iFileID = 44;
+    f.iFileID = 44;
+    f.iPathID = 3;
+    f.iBPP = 24;
+    f.iExifID = 5;
+    f.iFileSize = 1234;
+    f.tSnapTime = CTime(86400);
+    f.strFileName = L"O'Brien.jpg";
     EXPECT_EQ(
         "Replace into tb_file_info(iFileID, iPathID, strFileName, strExt, iFileSize, tSnapTime, "
         "tFileCreate, tFileModify, tFileSearch, strMD5, iIptcID, iExifID, iGpsID, iHeight, "

@@ -28,6 +28,14 @@ void BusyReader::Release() {
     m_db = nullptr;
 }
 
+Strings StatementsOf(CDBMng& db, const std::function<void()>& call) {
+    Strings seen;
+    db.SetStatementObserver([&](const char* sql) { seen.push_back(sql); });
+    call();
+    db.SetStatementObserver(nullptr);
+    return seen;
+}
+
 void RecordingSink::OnFolderStats(const CString& folder, const CMonthChangeMap& changes) {
     for (const auto& [month, change] : changes) {
         stats[folder][month].first += change.first;
@@ -74,19 +82,28 @@ void OpenWithSchema(CDBMng& db, const std::string& path) {
         db.Execute(sql);
 }
 
-std::vector<std::string> Column(CDBMng& db, const std::string& sql) {
-    std::vector<std::string> out;
+std::string Rows(CDBMng& db, const std::string& sql) {
+    std::string out;
+    CSingleLock lock(&db.GetLock(), TRUE);
+    int row = 0;
+    for (CppSQLite3Query q = db.Query(sql.c_str()); !q.IsEnd(); q.Next(), ++row) {
+        for (int i = 0; i < q.ColumnCount(); ++i) {
+            const char* text = q.ColumnText(i);
+            out += i ? "|" : row ? " " : "";
+            out += text ? text : "NULL";
+        }
+    }
+    return out;
+}
+
+Strings Column(CDBMng& db, const std::string& sql) {
+    Strings out;
     CSingleLock lock(&db.GetLock(), TRUE);
     for (CppSQLite3Query q = db.Query(sql.c_str()); !q.IsEnd(); q.Next()) {
         const char* text = q.ColumnText(0);
         out.push_back(text ? text : "NULL");
     }
     return out;
-}
-
-std::string Scalar(CDBMng& db, const std::string& sql) {
-    std::vector<std::string> col = Column(db, sql);
-    return col.empty() ? "<none>" : col.front();
 }
 
 int CountRows(CDBMng& db, const std::string& table, const std::string& where) {

@@ -1,11 +1,12 @@
 // Helpers of the database tests: database files, time zones, a connection that keeps
-// commits busy, a statement log, a recording report sink, readers of stored rows.
+// commits busy, the statements a call runs, a recording report sink, readers of rows.
 #pragma once
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
 #include <ctime>
+#include <functional>
 #include <map>
 #include <string>
 #include <utility>
@@ -19,6 +20,8 @@
 #include "db/text_codec.h"
 
 namespace dbtest {
+
+using Strings = std::vector<std::string>;
 
 // A temporary folder holding one database file path (made by whoever opens it).
 struct TempDb {
@@ -65,20 +68,8 @@ private:
     sqlite3_stmt* m_stmt = nullptr;
 };
 
-// Records every statement a manager runs.
-class StatementLog {
-public:
-    explicit StatementLog(CDBMng& db) : m_db(db) {
-        m_db.SetStatementObserver([this](const char* sql) { m_seen.push_back(sql); });
-    }
-    ~StatementLog() { m_db.SetStatementObserver(nullptr); }
-    const std::vector<std::string>& Seen() const { return m_seen; }
-    void Clear() { m_seen.clear(); }
-
-private:
-    CDBMng& m_db;
-    std::vector<std::string> m_seen;
-};
+// The statements `call` runs on the manager, in order.
+Strings StatementsOf(CDBMng& db, const std::function<void()>& call);
 
 // What the database layer reported (read it after the drain); the kind-4 and kind-5
 // actions run the operations the service and the scanner run.
@@ -125,10 +116,10 @@ protected:
 };
 
 void OpenWithSchema(CDBMng& db, const std::string& path);  // every table of the schema
-// The first column of every row as text ("NULL" for SQL NULL), of the first row
-// ("<none>" without one), and count(*) of a table with a where clause.
-std::vector<std::string> Column(CDBMng& db, const std::string& sql);
-std::string Scalar(CDBMng& db, const std::string& sql);
+// Every row of a query as "column|column|..." (SQL NULL as "NULL"), the rows separated
+// by blanks; the first column of every row; and count(*) of a table with a where clause.
+std::string Rows(CDBMng& db, const std::string& sql);
+Strings Column(CDBMng& db, const std::string& sql);
 int CountRows(CDBMng& db, const std::string& table, const std::string& where = "");
 
 }  // namespace dbtest

@@ -18,9 +18,11 @@ int CountIndexes(CDBMng& db, const std::string& prefix) {
     return CountRows(db, "sqlite_master", "type = 'index' and name like '" + prefix + "%'");
 }
 
+// "version|ind_ indexes" of the database.
 std::string Version(CDBMng& db) {
-    return dbtest::Scalar(db,
-                          "select strCfgValue from tb_config_info where strCfgKey = 'DbVersion'");
+    return dbtest::Rows(db,
+                        "select strCfgValue from tb_config_info where strCfgKey = 'DbVersion'") +
+           "|" + std::to_string(CountIndexes(db, "ind_"));
 }
 
 // The position of the first statement that contains `part` (the count when none does).
@@ -41,9 +43,7 @@ protected:
             EXPECT_TRUE(first.Initialize(Path()));
             change(first);
         }
-        dbtest::StatementLog log(db.GetDbMng());
-        EXPECT_TRUE(db.Initialize(Path()));
-        return log.Seen();
+        return dbtest::StatementsOf(db.GetDbMng(), [&] { EXPECT_TRUE(db.Initialize(Path())); });
     }
 
     dbtest::ScopedMachine machine;
@@ -54,14 +54,13 @@ protected:
 // The steps in order, each version stored after its step: the creation list, "1", the
 // filters and history loaded, the default filters in a transaction, "2", the indexes, "3".
 TEST_F(LifecycleTest, NewFileGetsTheWholeSchemaAndVersion3) {
-    dbtest::StatementLog log(db.GetDbMng());
-    ASSERT_TRUE(db.Initialize(Path()));
-    const std::vector<std::string> seen = log.Seen();
+    const dbtest::Strings seen =
+        dbtest::StatementsOf(db.GetDbMng(), [&] { ASSERT_TRUE(db.Initialize(Path())); });
     CDBMng& m = db.GetDbMng();
-    EXPECT_EQ(std::tuple(11, 22, 19, 1, std::string("3"), false),
+    EXPECT_EQ(std::tuple(11, 22, 1, std::string("3|19"), false),
               std::tuple(CountRows(m, "sqlite_master", "type = 'table' and name like 'tb%'"),
-                         CountIndexes(m, "idx_"), CountIndexes(m, "ind_"),
-                         CountIndexes(m, "idx_config_key"), Version(m), m.IsInTransaction()));
+                         CountIndexes(m, "idx_"), CountIndexes(m, "idx_config_key"), Version(m),
+                         m.IsInTransaction()));
     EXPECT_EQ(3u + 33u, Position(seen, "'DbVersion','1'"));
     EXPECT_LT(Position(seen, "SELECT * from tb_search_history;"),
               Position(seen, "begin  transaction;"));
@@ -81,22 +80,26 @@ TEST_F(LifecycleTest, LaterStartsUpgradeByTheStoredVersion) {
               SecondStart([](CDbFacade&) {}));
     auto setVersion = [](const wchar_t* version) {
         return [=](CDbFacade& first) {
-            for (const std::string& name : dbtest::Column(
-                     first.GetDbMng(), "select name from sqlite_master where name like 'ind_%'"))
-                first.GetDbMng().Execute(("drop index " + name + ";").c_str());
+            first.GetDbMng().Execute(
+                dbtest::Rows(first.GetDbMng(),
+                             "select 'drop index ' || name || ';' from sqlite_master where name "
+                             "like 'ind_%'")
+                    .c_str());
             first.SetIncludedFilters({});
             first.SetConfig(L"DbVersion", version);
         };
     };
-    EXPECT_EQ(5u + 19u + 1u, SecondStart(setVersion(L"2")).size());
-    EXPECT_EQ(std::pair(19, std::string("3")),
-              std::pair(CountIndexes(db.GetDbMng(), "ind_"), Version(db.GetDbMng())));
-    EXPECT_EQ(5u, SecondStart(setVersion(L"7")).size());
-    EXPECT_EQ("7", Version(db.GetDbMng()));
+    // Statements of the second start, and the version and index count after it.
+    auto startAt = [&](const wchar_t* version) {
+        size_t statements = SecondStart(setVersion(version)).size();
+        return std::to_string(statements) + " " + Version(db.GetDbMng());
+    };
+    EXPECT_EQ("25 3|19", startAt(L"2"));  // five, the nineteen indexes and the version
+    EXPECT_EQ("5 7|0", startAt(L"7"));
     EXPECT_EQ(3u + 33u, Position(SecondStart(setVersion(L"abc")), "'DbVersion','1'"));
     std::set<CString> included;
     db.GetIncludedFilters(included);
-    EXPECT_EQ(std::pair(std::string("3"), false),
+    EXPECT_EQ(std::pair(std::string("3|19"), false),
               std::pair(Version(db.GetDbMng()), included.empty()));
     // A version-3 step that fails (a table named like one of its indexes) keeps "2", so
     // the next start tries again.
@@ -105,12 +108,13 @@ TEST_F(LifecycleTest, LaterStartsUpgradeByTheStoredVersion) {
         first.GetDbMng().Execute("create table ind_path_info_id (x);");
         first.SetConfig(L"DbVersion", L"2");
     });
-    EXPECT_EQ("2", Version(db.GetDbMng()));
+    EXPECT_EQ("2|18", Version(db.GetDbMng()));
     SecondStart([](CDbFacade& first) { first.GetDbMng().Execute("drop table ind_path_info_id;"); });
-    EXPECT_EQ(std::pair(19, std::string("3")),
-              std::pair(CountIndexes(db.GetDbMng(), "ind_"), Version(db.GetDbMng())));
+    EXPECT_EQ("3|19", Version(db.GetDbMng()));
 }
 
+// An empty path and a second start are refused; a file that cannot be made throws and
+// leaves the layer closed.
 TEST_F(LifecycleTest, InitializeRefusesAnOpenConnectionAndAnEmptyPath) {
     EXPECT_FALSE(db.Initialize(L""));
     EXPECT_THROW(db.Initialize(Utf8ToWide(file.Dir() / "missing/x.db")), CppSQLite3Exception);

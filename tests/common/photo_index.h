@@ -24,6 +24,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,23 +37,46 @@
 
 namespace testutil {
 
+// One picture of the tree; a block it has none of stays empty, and a picture without a
+// digest was listed but never analysed.
 struct SamplePicture {
-    CString folder;
-    CString name;
+    CString folder, name;
     LONGLONG size = 0;
     CTime snap;
     CString md5;
-    bool analysed = true;
-    bool exif = false;
-    CString maker, model;
-    int iso = 0, focalL = 0, focalR = 1, exposureL = 0, exposureR = 1;
-    bool iptc = false;
-    CString keyword, title, city, country;
-    bool gps = false;
-    int latitude = 0, longitude = 0, altitude = 0;
+    std::optional<_tagExifInfo> exif = std::nullopt;
+    std::optional<_tagIptcInfo> iptc = std::nullopt;
+    std::optional<_tagGpsInfo> gps = std::nullopt;
 
     CString FullPath() const { return folder + name; }
 };
+
+inline _tagExifInfo Exif(const wchar_t* maker, const wchar_t* model, int iso, int focal) {
+    _tagExifInfo e;
+    e.strManufacturer = maker;
+    e.strModel = model;
+    e.iISO = iso;
+    e.iFocalLenL = focal;
+    return e;
+}
+
+inline _tagIptcInfo Iptc(const wchar_t* keyword, const wchar_t* title, const wchar_t* city,
+                         const wchar_t* country) {
+    _tagIptcInfo i;
+    i.strKeyWord = keyword;
+    i.strTitle = title;
+    i.strCity = city;
+    i.strCountry = country;
+    return i;
+}
+
+inline _tagGpsInfo Gps(int latitude, int longitude, int altitude) {
+    _tagGpsInfo g;
+    g.iLatitude = latitude;
+    g.iLongitute = longitude;
+    g.iAltitute = altitude;
+    return g;
+}
 
 inline _tagQuickSearch QuickRequest(const CString& text, int scope, int verify = 0) {
     _tagQuickSearch q;
@@ -68,55 +92,29 @@ inline CTime SampleModifyTime() {
 }
 
 inline std::vector<SamplePicture> SamplePictures() {
-    const CString kDup = L"D1D1D1D1D1D1D1D1D1D1D1D1D1D1D1D1";
-    std::vector<SamplePicture> all;
-    auto add = [&](const wchar_t* folder, const wchar_t* name, LONGLONG size, CTime snap,
-                   CString md5) -> SamplePicture& {
-        SamplePicture p;
-        p.folder = folder;
-        p.name = name;
-        p.size = size;
-        p.snap = snap;
-        p.md5 = std::move(md5);
-        all.push_back(p);
-        return all.back();
+    const CString dup = L"D1D1D1D1D1D1D1D1D1D1D1D1D1D1D1D1", none;
+    auto digest = [](char c) { return CString(1, c) + CString(31, L'0'); };
+    auto at = [](int year, int month, int day) { return CTime(year, month, day, 12, 0, 0); };
+    _tagExifInfo canon5d = Exif(L"Canon", L"EOS 5D", 400, 50);
+    canon5d.iExposureTimeL = 1;
+    canon5d.iExposureTimeR = 100;
+    return {
+        {L"C:\\New\\", L"n1.jpg", 100, CTime(), none},
+        {L"C:\\New\\", L"n2.jpg", 200, CTime(), none},
+        {L"C:\\Other\\", L"undated.png", 800, CTime(), L"0"},
+        {L"C:\\Photos\\", L"a.jpg", 1000, at(2019, 7, 14), dup, canon5d,
+         Iptc(L"Beach", L"Holiday at sea", L"Nice", L"France"), Gps(43, 7, 2008)},
+        {L"C:\\Photos\\", L"b.jpg", 2000, at(2020, 1, 5), digest('B'),
+         Exif(L"NIKON", L"D700", 100, 24)},
+        {L"C:\\Photos\\2020\\", L"IMG_0001.JPG", 3000, at(2020, 2, 14), digest('C'),
+         Exif(L"Canon", L"EOS R", 1600, 85), Iptc(L"beach", L"", L"Paris", L"France")},
+        {L"C:\\Photos\\2020\\", L"IMG_0002.JPG", 4000, at(2020, 2, 20), digest('D'), std::nullopt,
+         std::nullopt, Gps(31, 121, 5)},
+        {L"C:\\Photos\\2020\\", L"x_y.jpg", 5000, at(2020, 3, 1), digest('E')},
+        {L"C:\\Photos\\O'Brien\\", L"pic'1.jpg", 6000, at(2018, 12, 24), digest('F'), std::nullopt,
+         Iptc(L"", L"Xmas", L"", L"")},
+        {L"C:\\Photos2\\", L"c.jpg", 7000, at(2020, 2, 2), dup},
     };
-    add(L"C:\\New\\", L"n1.jpg", 100, CTime(), L"").analysed = false;
-    add(L"C:\\New\\", L"n2.jpg", 200, CTime(), L"").analysed = false;
-    add(L"C:\\Other\\", L"undated.png", 800, CTime(), L"0");
-    {
-        SamplePicture& p = add(L"C:\\Photos\\", L"a.jpg", 1000, CTime(2019, 7, 14, 12, 0, 0), kDup);
-        p.exif = true, p.maker = L"Canon", p.model = L"EOS 5D", p.iso = 400;
-        p.focalL = 50, p.exposureL = 1, p.exposureR = 100;
-        p.iptc = true, p.keyword = L"Beach", p.title = L"Holiday at sea", p.city = L"Nice";
-        p.country = L"France";
-        p.gps = true, p.latitude = 43, p.longitude = 7, p.altitude = 2008;
-    }
-    {
-        SamplePicture& p = add(L"C:\\Photos\\", L"b.jpg", 2000, CTime(2020, 1, 5, 12, 0, 0),
-                               L"B0000000000000000000000000000000");
-        p.exif = true, p.maker = L"NIKON", p.model = L"D700", p.iso = 100, p.focalL = 24;
-    }
-    {
-        SamplePicture& p = add(L"C:\\Photos\\2020\\", L"IMG_0001.JPG", 3000,
-                               CTime(2020, 2, 14, 12, 0, 0), L"C0000000000000000000000000000000");
-        p.exif = true, p.maker = L"Canon", p.model = L"EOS R", p.iso = 1600, p.focalL = 85;
-        p.iptc = true, p.keyword = L"beach", p.city = L"Paris", p.country = L"France";
-    }
-    {
-        SamplePicture& p = add(L"C:\\Photos\\2020\\", L"IMG_0002.JPG", 4000,
-                               CTime(2020, 2, 20, 12, 0, 0), L"D0000000000000000000000000000000");
-        p.gps = true, p.latitude = 31, p.longitude = 121, p.altitude = 5;
-    }
-    add(L"C:\\Photos\\2020\\", L"x_y.jpg", 5000, CTime(2020, 3, 1, 12, 0, 0),
-        L"E0000000000000000000000000000000");
-    {
-        SamplePicture& p = add(L"C:\\Photos\\O'Brien\\", L"pic'1.jpg", 6000,
-                               CTime(2018, 12, 24, 12, 0, 0), L"F0000000000000000000000000000000");
-        p.iptc = true, p.title = L"Xmas";
-    }
-    add(L"C:\\Photos2\\", L"c.jpg", 7000, CTime(2020, 2, 2, 12, 0, 0), kDup);
-    return all;
 }
 
 // The sample tree on disk and in a database file, the database opened.
@@ -177,7 +175,7 @@ private:
         EXPECT_EQ(static_cast<int>(folders.size()) + 1, queue.Drain(nullptr));
 
         for (const SamplePicture& p : pictures) {
-            if (!p.analysed) continue;
+            if (p.md5.empty()) continue;
             auto* task = new CSaveFileDetail(&db);
             _tagFileDetail& d = task->m_detail;
             d.strFolder = p.folder;
@@ -194,29 +192,13 @@ private:
             f.iWidth = 640;
             f.iHeight = 480;
             f.iBPP = 24;
-            if (p.exif) {
-                f.iExifID = 0;
-                d.exifInfo.strManufacturer = p.maker;
-                d.exifInfo.strModel = p.model;
-                d.exifInfo.iISO = p.iso;
-                d.exifInfo.iFocalLenL = p.focalL;
-                d.exifInfo.iFocalLenR = p.focalR;
-                d.exifInfo.iExposureTimeL = p.exposureL;
-                d.exifInfo.iExposureTimeR = p.exposureR;
-            }
-            if (p.iptc) {
-                f.iIptcID = 0;
-                d.iptcInfo.strKeyWord = p.keyword;
-                d.iptcInfo.strTitle = p.title;
-                d.iptcInfo.strCity = p.city;
-                d.iptcInfo.strCountry = p.country;
-            }
-            if (p.gps) {
-                f.iGpsID = 0;
-                d.gpsInfo.iLatitude = p.latitude;
-                d.gpsInfo.iLongitute = p.longitude;
-                d.gpsInfo.iAltitute = p.altitude;
-            }
+            // A block's id of 0 in the file record asks for a new row, -1 for none.
+            d.exifInfo = p.exif.value_or(_tagExifInfo());
+            d.iptcInfo = p.iptc.value_or(_tagIptcInfo());
+            d.gpsInfo = p.gps.value_or(_tagGpsInfo());
+            f.iExifID = p.exif ? 0 : -1;
+            f.iIptcID = p.iptc ? 0 : -1;
+            f.iGpsID = p.gps ? 0 : -1;
             queue.Enqueue(task);
         }
         for (const auto& [folder, files] : folders)

@@ -86,22 +86,6 @@ TEST_F(MaintenanceTest, TheFolderToAnalyse) {
     EXPECT_FALSE(db.GetFolderToAnalyse(folder, names));
 }
 
-// Without a run start nothing is deleted and everything counts; with one, files the run
-// did not see go, from one folder or from all.
-TEST_F(MaintenanceTest, RefreshDropsUnseenFilesAndRecounts) {
-    AddFile(L"D:\\f\\", L"seen.jpg", 100, kSnap);
-    AddFile(L"D:\\f\\", L"gone.jpg", 50, kSnap, L"0", kBefore);
-    int removed = -1;
-    EXPECT_TRUE(db.RefreshFolder(PathID(L"D:\\f\\"), removed));
-    EXPECT_EQ(std::pair(-1, std::string("D:\\|0|0 D:\\f\\|2|150")), std::pair(removed, Counts()));
-    StartRun();
-    EXPECT_TRUE(db.RefreshFolder(PathID(L"D:\\f\\"), removed));
-    EXPECT_EQ(std::pair(1, std::string("D:\\|0|0 D:\\f\\|1|100")), std::pair(removed, Counts()));
-    AddFile(L"D:\\g\\", L"gone.jpg", 50, kSnap, L"0", kBefore);
-    EXPECT_TRUE(db.RefreshAll());
-    EXPECT_EQ("D:\\|0|NULL D:\\f\\|1|100 D:\\g\\|0|NULL", Counts());
-}
-
 // Months count the analysed, dated files the run saw; a month row no file supports any
 // more goes.
 TEST_F(MaintenanceTest, RebuildMonthsFromTheFilesOfTheRun) {
@@ -227,29 +211,6 @@ TEST_F(MaintenanceTest, MoveFolderRenamesReparentsAndRewritesPaths) {
     EXPECT_FALSE(db.ReplacePathPrefix(L"", L"X:\\"));
     EXPECT_TRUE(db.ReplacePathPrefix(L"C:\\照片\\", L"D:\\照片\\"));
     EXPECT_EQ(1, CountRows(Mng(), "tb_path_info", "strFullPath = 'D:\\照片\\2008\\'"));
-}
-
-// Keys from the first not ordered before the prefix, while they start with it in any
-// letter case (Sun and SUNSET sort before "su"); read back on load, cleared with the map.
-TEST_F(MaintenanceTest, SearchHistory) {
-    for (const wchar_t* key : {L"Sun", L"su", L"summer", L"SUNSET", L"sun's", L"tree", L"summer"})
-        EXPECT_TRUE(db.AddSearch(key));
-    auto history = [&](const wchar_t* prefix, int limit) {
-        std::map<CString, int> out;
-        EXPECT_EQ(limit > 0, db.GetSearchHistory(prefix, out, limit));
-        return out;
-    };
-    EXPECT_EQ((std::map<CString, int>{{L"su", 1}, {L"summer", 2}}), history(L"su", 2));
-    EXPECT_EQ((std::map<CString, int>{
-                  {L"SUNSET", 1}, {L"Sun", 1}, {L"su", 1}, {L"summer", 2}, {L"sun's", 1}}),
-              history(L"SU", 10));
-    EXPECT_TRUE(history(L"su", 0).empty());
-    Execute("delete from tb_search_history where strKey = 'tree';");
-    db.LoadSearchHistory();
-    EXPECT_EQ(5u, history(L"", 100).size());
-    EXPECT_TRUE(db.ClearSearchHistory());
-    EXPECT_EQ(std::pair(0, true),
-              std::pair(CountRows(Mng(), "tb_search_history"), history(L"", 100).empty()));
 }
 
 }  // namespace

@@ -86,6 +86,22 @@ TEST_F(MaintenanceTest, TheFolderToAnalyse) {
     EXPECT_FALSE(db.GetFolderToAnalyse(folder, names));
 }
 
+// Without a run start nothing is deleted and everything counts; with one, files the run
+// did not see go, from one folder or from all.
+TEST_F(MaintenanceTest, RefreshDropsUnseenFilesAndRecounts) {
+    AddFile(L"D:\\f\\", L"seen.jpg", 100, kSnap);
+    AddFile(L"D:\\f\\", L"gone.jpg", 50, kSnap, L"0", kBefore);
+    int removed = -1;
+    EXPECT_TRUE(db.RefreshFolder(PathID(L"D:\\f\\"), removed));
+    EXPECT_EQ(std::pair(-1, std::string("D:\\|0|0 D:\\f\\|2|150")), std::pair(removed, Counts()));
+    StartRun();
+    EXPECT_TRUE(db.RefreshFolder(PathID(L"D:\\f\\"), removed));
+    EXPECT_EQ(std::pair(1, std::string("D:\\|0|0 D:\\f\\|1|100")), std::pair(removed, Counts()));
+    AddFile(L"D:\\g\\", L"gone.jpg", 50, kSnap, L"0", kBefore);
+    EXPECT_TRUE(db.RefreshAll());
+    EXPECT_EQ("D:\\|0|NULL D:\\f\\|1|100 D:\\g\\|0|NULL", Counts());
+}
+
 // Months count the analysed, dated files the run saw; a month row no file supports any
 // more goes.
 TEST_F(MaintenanceTest, RebuildMonthsFromTheFilesOfTheRun) {
@@ -211,6 +227,18 @@ TEST_F(MaintenanceTest, MoveFolderRenamesReparentsAndRewritesPaths) {
     EXPECT_FALSE(db.ReplacePathPrefix(L"", L"X:\\"));
     EXPECT_TRUE(db.ReplacePathPrefix(L"C:\\照片\\", L"D:\\照片\\"));
     EXPECT_EQ(1, CountRows(Mng(), "tb_path_info", "strFullPath = 'D:\\照片\\2008\\'"));
+}
+
+// Keys from the first not ordered before the prefix, while they start with it in any
+// letter case (Sun and SUNSET sort before "su"). The limit, the loading and the clearing
+// are checked by the host program's tests.
+TEST_F(MaintenanceTest, SearchHistoryMatchesThePrefixInAnyLetterCase) {
+    for (const wchar_t* key : {L"Sun", L"su", L"summer", L"SUNSET", L"tree", L"summer"})
+        EXPECT_TRUE(db.AddSearch(key));
+    std::map<CString, int> found;
+    EXPECT_TRUE(db.GetSearchHistory(L"SU", found, 10));
+    EXPECT_EQ((std::map<CString, int>{{L"SUNSET", 1}, {L"Sun", 1}, {L"su", 1}, {L"summer", 2}}),
+              found);
 }
 
 }  // namespace

@@ -1,22 +1,20 @@
 // The save queue on real files: counters, drains and their transactions, what each task
-// writes and reports, failing drains, month changes, and use from several threads.
+// writes and reports, failing drains, month changes. (Its use from several threads at
+// once is checked, also under the thread sanitizer, by the analyser's and the service's
+// tests, which drive it from their own threads as a scan does.)
 #include <gtest/gtest.h>
-
-#include <atomic>
-#include <thread>
 
 #include "db/save_queue.h"
 #include "db_test_util.h"
 
 namespace {
 
-using dbtest::CountRows;
 using dbtest::Rows;
 
-std::set<_tagSimpleFileInfo> Files(std::vector<const wchar_t*> names, ULONGLONG size = 1000) {
+std::set<_tagSimpleFileInfo> Files(std::vector<const wchar_t*> names) {
     std::set<_tagSimpleFileInfo> out;
     for (const wchar_t* name : names)
-        out.insert({name, size, CTime(2015, 5, 5, 5, 5, 5)});
+        out.insert({name, 1000, CTime(2015, 5, 5, 5, 5, 5)});
     return out;
 }
 
@@ -189,63 +187,6 @@ TEST_F(SaveQueueTest, AFinishedFolderReportsItsMonthChanges) {
                          size_t(0), 0, "2018-06-01 00:00:00|2|3000"),
               std::tuple(sink.stats[L"D:\\tree\\"], sink.events, db.BaselineCount(),
                          queue.GetPending(), Rows(Mng(), months)));
-}
-
-// The layer used from several threads at once, as a scan uses it (also under the thread
-// sanitizer): two producers queue folder lists and file details, creating folder rows as
-// they go, one thread drains, and the host's thread reads and writes meanwhile. Every
-// task is written once; every folder gets its five files and reports their five months.
-TEST_F(SaveQueueTest, WritersDrainWhileAnotherThreadLooksUpAndWrites) {
-    const wchar_t* names[] = {L"0.jpg", L"1.jpg", L"2.jpg", L"3.jpg", L"4.jpg"};
-    auto folderOf = [](int producer, int i) {
-        return L"E:\\p" + std::to_wstring(producer) + L"\\f" + std::to_wstring(i) + L"\\";
-    };
-    StartRun(L"2000-01-01 00:00:00");
-    std::atomic<int> producing{2}, drained{0};
-    std::vector<std::thread> threads;
-    for (int p = 0; p < 2; ++p) {
-        threads.emplace_back([&, p] {
-            for (int i = 0; i < 30; ++i) {
-                queue.QueueFolderFiles(folderOf(p, i), Files({names, names + 5}, 100), 1);
-                for (int k = 0; k < 5; ++k) {
-                    db.RegisterFolder(folderOf(p, i));
-                    QueueDetail(folderOf(p, i), names[k], 100, CTime(2012, 1 + k, 3, 0, 0, 0),
-                                false);
-                }
-                queue.QueueFinishReport(1, folderOf(p, i));
-            }
-            producing.fetch_sub(1);
-        });
-    }
-    threads.emplace_back([&] {  // the writer: a last drain once the producers are done
-        for (bool last = false; !last;) {
-            last = producing.load() == 0;
-            drained.fetch_add(queue.Drain(nullptr));
-        }
-    });
-    for (int n = 0; producing.load() > 0 || n < 50; ++n) {  // the host
-        db.SetConfig(L"HostKey" + std::to_wstring(n % 150), std::to_wstring(n));
-        db.GetPathDao().GetPathID(folderOf(n % 2, n % 30), false);
-        db.AddSearch(L"query" + std::to_wstring(n % 7));
-        if (n % 10 == 0) db.AddExcludedFilter(L"F:\\x" + std::to_wstring(n) + L"\\");
-    }
-    for (auto& t : threads)
-        t.join();
-    // Month entries and pictures reported over all folders: five months of each.
-    std::pair<size_t, int> reported;
-    for (const auto& [folder, months] : sink.stats)
-        for (const auto& [month, change] : months)
-            reported = {reported.first + 1, reported.second + change.first};
-    const std::string counts =
-        "select count(*), sum(iPicCount), sum(iPicSize) from tb_path_info where strFullPath "
-        "like 'E:\\p_\\f%'";
-    EXPECT_EQ(
-        std::tuple(60 * 7, 0, false, size_t(60), size_t(60), size_t(0), 1, "60|300|30000", 300, 300,
-                   std::pair(size_t(300), 300)),
-        std::tuple(drained.load(), queue.GetPending(), Mng().IsInTransaction(), sink.saved.size(),
-                   sink.stats.size(), db.BaselineCount(), db.GetFilterType(L"F:\\x0\\deep\\"),
-                   Rows(Mng(), counts), CountRows(Mng(), "tb_file_info", "strMD5 = '0'"),
-                   CountRows(Mng(), "tb_time_path_info"), reported));
 }
 
 }  // namespace

@@ -1,12 +1,12 @@
 #!/bin/sh
-# The metadata reader's real files (and the fuzz target's seeds): small JPEG files written
-# by the JPEG library, tagged by exiftool in either byte order.
-# Usage: make_fixtures.sh <make_jpeg tool> <exiftool> <output folder>
+# The metadata reader's real files (and the fuzz target's seeds): small grey JPEG files
+# written by ImageMagick, tagged by exiftool in either byte order.
+# Usage: make_fixtures.sh <ImageMagick's convert> <exiftool> <output folder>
 set -eu
-make_jpeg=$1 exiftool=$2 out=$3
+convert=$1 exiftool=$2 out=$3
 mkdir -p "$out" && cd "$out"
-"$make_jpeg" plain.jpg 64 48
-"$make_jpeg" small.jpg 16 12
+"$convert" -size 64x48 gradient: -type Grayscale plain.jpg
+"$convert" -size 16x12 gradient: -type Grayscale small.jpg
 
 tag() {
     file=$1

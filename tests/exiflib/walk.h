@@ -10,9 +10,7 @@
 
 namespace exiftest {
 
-// Without `withByteOrder` the byte order of TIFF segments is left out, so a file and its
-// mirror in the other byte order describe the same.
-std::string Describe(const ExifLib::CAppSegMgr& mgr, bool withByteOrder = true);
+std::string Describe(const ExifLib::CAppSegMgr& mgr);
 // The kinds of the kept segments in order, each followed by a blank: "jfif ", "jfxx ",
 // "exif ", "iptc ", "maker " or "raw ".
 std::string Kinds(const ExifLib::CAppSegMgr& mgr);

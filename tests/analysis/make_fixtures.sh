@@ -2,7 +2,8 @@
 # Makes the real-file fixtures of the analysis tests: small pictures of every format the
 # decoder knows, one ImageMagick command each (the facts each must carry are in the
 # tests' table); copies tagged by exiftool with camera, GPS and IPTC values in either
-# byte order, each with what exiftool reads back from it (<name>.txt, its -args -n output).
+# byte order (one with a thumbnail), each with what exiftool reads back from it
+# (<name>.txt, its -args -n output). The metadata reader's tests read the JPEG files too.
 # Usage: make_fixtures.sh <ImageMagick's convert> <exiftool> <output folder>
 set -eu
 convert=$1 exiftool=$2 out=$3
@@ -40,7 +41,7 @@ tag() {
         -ExposureTime=1/125 -FNumber=5.6 -ISO=400 -ExposureCompensation=-2/3 -FocalLength=50 \
         -MaxApertureValue=2.8 -DateTimeOriginal="2008:05:01 10:20:30" \
         -CreateDate="2009:06:02 11:21:31" -GPSLatitude="48 30 36" -GPSLongitude="2 20 51" \
-        "$@" "$file"
+        -ExifImageWidth=640 -SubjectLocation="10 20" -UserComment="hey there" "$@" "$file"
     "$exiftool" -args -n -sep "|" -Make -Model -ExposureTime -FNumber -ISO \
         -ExposureCompensation -FocalLength -MaxApertureValue -CreateDate -GPS:GPSLatitude \
         -GPS:GPSLatitudeRef -GPS:GPSLongitude -GPS:GPSLongitudeRef -GPS:GPSAltitude \
@@ -55,6 +56,6 @@ tag camera.jpg -ExifByteOrder=II -GPSLatitudeRef=N -GPSLongitudeRef=E -GPSAltitu
     -IPTC:Category=TRV -IPTC:Sub-location=Vieux-Port -IPTC:CopyrightNotice="(c) Picdex" \
     -IPTC:Writer-Editor=Ann
 tag camera_be.jpg -ExifByteOrder=MM -GPSLatitudeRef=S -GPSLongitudeRef=W -GPSAltitude=12 \
-    -GPSAltitudeRef=1 -GPSTimeStamp="10:20:30"
+    -GPSAltitudeRef=1 -GPSTimeStamp="10:20:30" "-ThumbnailImage<=grey.jpg"
 tag pages.tif -GPSLatitudeRef=N -GPSLongitudeRef=W -GPSAltitude=7 -GPSAltitudeRef=0
 touch stamp

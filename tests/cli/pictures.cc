@@ -61,17 +61,12 @@ Bytes Pixels(const Shot& shot) {
     cinfo.in_color_space = JCS_RGB;
     jpeg_set_defaults(&cinfo);
     cinfo.write_JFIF_header = FALSE;  // the EXIF segment comes first, as cameras write it
-    jpeg_set_quality(&cinfo, 85, TRUE);
     jpeg_start_compress(&cinfo, TRUE);
     std::vector<JSAMPLE> row(size_t(shot.width) * 3);
     const unsigned seed = unsigned(shot.seed) * 2654435761u;
-    while (cinfo.next_scanline < cinfo.image_height) {
-        for (int x = 0; x < shot.width; ++x) {
-            row[size_t(x) * 3] = JSAMPLE((x * 255 / shot.width + seed) & 0xFF);
-            row[size_t(x) * 3 + 1] = JSAMPLE((cinfo.next_scanline * 7 + (seed >> 8)) & 0xFF);
-            row[size_t(x) * 3 + 2] = JSAMPLE((seed >> 16) & 0xFF);
-        }
-        JSAMPROW rows[1] = {row.data()};
+    for (JSAMPROW rows[1] = {row.data()}; cinfo.next_scanline < cinfo.image_height;) {
+        for (size_t i = 0; i < row.size(); ++i)
+            row[i] = JSAMPLE(i * 5 + cinfo.next_scanline * 7 + (seed >> (i % 3 * 8)));
         jpeg_write_scanlines(&cinfo, rows, 1);
     }
     jpeg_finish_compress(&cinfo);

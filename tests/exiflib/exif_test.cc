@@ -61,8 +61,9 @@ TEST(Exif, EntriesOfTheWrongTypeOrCountAndRepeatedTagsAreLeftOut) {
         CIFD* ifd0 = ParseIfd0(mgr, t.Build());
         ASSERT_NE(ifd0, nullptr);
         // Orientation takes any type, read as SHORT; GPS keeps nothing, so has no pointer.
-        CIFD* exifDir = Sub(ifd0, 0x8769);
-        ASSERT_NE(exifDir, nullptr);
+        auto* pointer = dynamic_cast<CIFDIFDEntry*>(ifd0->GetEntry(0x8769));
+        ASSERT_NE(pointer, nullptr);
+        CIFD* exifDir = pointer->GetIFD();
         EXPECT_EQ(std::tuple("{46X,69X,72X,73X,74X,00X}", big ? "0" : "3", big ? "513" : "258",
                              kTypeShort, 4, "1/30", 3, kTypeShort, kTypeLong, "480"),
                   std::tuple(Text(ifd0, 0x010F), Text(ifd0, 0x0112), Text(ifd0, 0x0128),

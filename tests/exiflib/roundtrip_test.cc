@@ -1,7 +1,7 @@
 // What a parse keeps, written back, reads back the same: every kind of segment, real files
-// (libjpeg's, tagged by exiftool in either byte order: make_fixtures.sh) and the inputs
-// kept from fuzzing (regress/). The real files' values as the index stores them, in
-// either byte order, are checked against exiftool by the analysis tests.
+// (the analysis tests' pictures: ImageMagick's, tagged by exiftool in either byte order,
+// one with a thumbnail) and the inputs kept from fuzzing (regress/). Their values as the
+// index stores them are checked against exiftool by the analysis tests.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -59,6 +59,9 @@ TEST(RoundTrip, EverySegmentKeptWrittenBackParsesToTheSameContent) {
         EXPECT_EQ(std::pair(big, 2),
                   std::pair(qv->IsBigEndian(), qv->GetQVIFD0()->GetEntryCount()));
         EXPECT_EQ(0u, Describe(mgr).find("comment a comment\n"));
+        // The thumbnail is read whole, from where IFD1 says.
+        EXPECT_NE(Describe(mgr).find(" thumbnail " + std::string(103, '\xFF') + "\n"),
+                  std::string::npos);
         std::string report;
         bool complete = false;
         EXPECT_TRUE(ParseWalkRewrite(data.data(), data.size(), &report, &complete)) << report;

@@ -70,11 +70,6 @@ std::string Kinds(const CAppSegMgr& mgr) {
     return out;
 }
 
-CIFD* Sub(const CIFD* ifd, WORD tag) {
-    auto* e = dynamic_cast<CIFDIFDEntry*>(ifd ? ifd->GetEntry(tag) : nullptr);
-    return e ? e->GetIFD() : nullptr;
-}
-
 std::string Text(const CIFD* ifd, WORD tag) {
     std::string s = "(none)";
     if (IIFDEntry* e = ifd ? ifd->GetEntry(tag) : nullptr) e->ToString(s);

@@ -5,8 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "builders.h"
@@ -15,15 +13,6 @@
 
 using namespace ExifLib;
 using namespace exiftest;
-
-namespace {
-
-Bytes ReadFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-}  // namespace
 
 // Application segments are kept in order, only the first comment; a frame header is
 // skipped by its component table (1 component), not by its length field (2); tables,
@@ -75,7 +64,7 @@ TEST(RoundTrip, FuzzInputsAndRealFilesParseWalkAndRewrite) {
     for (const char* dir : {EXIFLIB_REGRESS_DIR, EXIFLIB_FIXTURES}) {
         for (const auto& entry : std::filesystem::directory_iterator(dir)) {
             if (entry.path().extension() != ".jpg") continue;
-            Bytes data = ReadFile(entry.path());
+            Bytes data = ReadBytes(entry.path());
             std::string report;
             EXPECT_TRUE(ParseWalkRewrite(data.data(), data.size(), &report)) << entry << report;
             ++files;

@@ -10,29 +10,27 @@ convert=$1 exiftool=$2 out=$3
 rm -rf "$out"
 mkdir -p "$out"
 cd "$out"
-im() { "$convert" "$@"; }
-im -size 64x48 gradient:red-blue -type TrueColor rgb.jpg
-im -size 40x30 gradient: -type Grayscale grey.jpg
-im -size 32x24 gradient:red-blue -colorspace CMYK cmyk.jpg
+"$convert" -size 64x48 gradient:red-blue -type TrueColor rgb.jpg
+"$convert" -size 40x30 gradient: -type Grayscale grey.jpg
+"$convert" -size 32x24 gradient:red-blue -colorspace CMYK cmyk.jpg
 # PNG files without dates or other text chunks: the same bytes at every build.
-im -size 17x5 pattern:checkerboard -strip -define png:color-type=0 -define png:bit-depth=1 grey1.png
-im -size 20x8 gradient: -alpha set -strip -define png:color-type=4 -define png:bit-depth=8 greyalpha8.png
-im -size 22x10 gradient:red-blue -strip -define png:color-type=2 -define png:bit-depth=16 rgb16.png
-im -size 25x13 pattern:checkerboard -strip -define png:color-type=3 -define png:bit-depth=2 palette2.png
-im -size 24x24 gradient:red-blue -strip PNG32:rgba8.png
+"$convert" -size 17x5 pattern:checkerboard -strip -define png:color-type=0 -define png:bit-depth=1 grey1.png
+"$convert" -size 20x8 gradient: -alpha set -strip -define png:color-type=4 -define png:bit-depth=8 greyalpha8.png
+"$convert" -size 22x10 gradient:red-blue -strip -define png:color-type=2 -define png:bit-depth=16 rgb16.png
+"$convert" -size 25x13 pattern:checkerboard -strip -define png:color-type=3 -define png:bit-depth=2 palette2.png
+"$convert" -size 24x24 gradient:red-blue -strip PNG32:rgba8.png
 # Three frames over one global table of 16 colours.
-im -size 20x10 gradient: -colors 16 -duplicate 2 anim.gif
-im -size 7x5 gradient:red-blue -type TrueColor BMP3:rgb24.bmp
+"$convert" -size 20x10 gradient: -colors 16 -duplicate 2 anim.gif
+"$convert" -size 7x5 gradient:red-blue -type TrueColor BMP3:rgb24.bmp
 # A 32-bit bitmap whose height is then written as -6: its rows run top down.
-im -size 4x6 xc:red -alpha set -define bmp3:alpha=true BMP3:topdown32.bmp
+"$convert" -size 4x6 xc:red -alpha set -define bmp3:alpha=true BMP3:topdown32.bmp
 printf '\372\377\377\377' | dd of=topdown32.bmp bs=1 seek=22 conv=notrunc status=none
 # Icons: two bitmap images (their heights count the mask rows); and a third, 256 pixels
 # wide, stored as a PNG file.
-im -size 16x16 xc:red -size 32x32 xc:none two.ico
-im -size 16x16 xc:red -size 32x32 xc:none -size 256x256 xc:blue -define png:color-type=6 three.ico
-im -size 30x20 gradient:red-blue -size 15x10 gradient: -size 8x8 xc:white -depth 8 -type TrueColor pages.tif
-cp rgb.jpg camera.jpg
-cp rgb.jpg camera_be.jpg
+"$convert" -size 16x16 xc:red -size 32x32 xc:none two.ico
+"$convert" -size 16x16 xc:red -size 32x32 xc:none -size 256x256 xc:blue -define png:color-type=6 three.ico
+"$convert" -size 30x20 gradient:red-blue -size 15x10 gradient: -size 8x8 xc:white -depth 8 -type TrueColor pages.tif
+for copy in camera.jpg camera_be.jpg; do cp rgb.jpg $copy; done
 
 tag() {
     file=$1

@@ -167,11 +167,9 @@ TEST(Iptc, DatasetsOfTheIptcResource) {
     for (const Bytes& more : {lying, Dataset(2, 90, "Oslo"), Dataset(2, 101, "Norway")})
         Append(iim, more);
     EXPECT_EQ("segment 237 length 67 2:5=title 2:90=Oslo", ParseIptc(ResourceBlock(0x0404, iim)));
-}
 
-// A segment without a readable IPTC resource is kept, empty: a damaged block list, a
-// bad signature, blocks cut short, no block 0x0404.
-TEST(Iptc, WithoutAReadableResourceTheSegmentIsEmpty) {
+    // A segment without a readable IPTC resource is kept, empty: a damaged block list, a
+    // bad signature, blocks cut short, no block 0x0404.
     Bytes found = ResourceBlock(0x0404, Dataset(2, 25, "kw"));
     Bytes damaged = ResourceBlock(0x03ED, Bytes(8, 1));
     damaged[11] = 0x7F;  // data size far beyond the body

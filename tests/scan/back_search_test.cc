@@ -184,24 +184,28 @@ TEST_F(BackSearchTest, FullRunFillsTheIndexAndWritesInOrder) {
 // walked, the reports in order, the folders indexed. A continued run names an NTFS
 // drive's folders with the letter of the drive's task row.
 TEST_F(BackSearchTest, FiltersAndFailures) {
+    // Walked drive C, NTFS drive N (or one whose device is missing), removable drive R.
+    const std::string kC = "C=%/c;", kN = "N=%/n,fs=NTFS,device=%/n.img;",
+                      kMissing = "N=%/n,fs=NTFS,device=%/missing.img;",
+                      kR = "R=%/c,type=removable;";
     struct Case {
         std::string name, drives, filters;  // filters: "-" excluded, "+" included
         std::string tasks;    // the stored lists a continued run starts from (none: a new run)
         std::string events;   // the reports but the months
         std::string folders;  // the folders with files in the index
     } cases[] = {
-        {"excluded roots with an included folder inside", "CN",
+        {"excluded roots with an included folder inside", kC + kN,
          "-C:/,+C:/group00/album001/,-N:/,+N:/group00/album000/", "",
          "drive N,saved C:/group00/album001/ 3,walk,run",
          "C:/group00/album001/,N:/group00/album000/"},
-        {"excluded roots", "CN", "-C:/,-N:/", "", "walk,run", ""},
-        {"included folders on an NTFS and a removable drive", "NR",
+        {"excluded roots", kC + kN, "-C:/,-N:/", "", "walk,run", ""},
+        {"included folders on an NTFS and a removable drive", kN + kR,
          "+N:/group00/,+R:/group00/album001/", "", "drive N,saved R:/group00/album001/ 3,walk,run",
          "N:/group00/album000/,N:/group00/album001/,R:/group00/album001/"},
-        {"a device that cannot be opened", "CM", "", "",
+        {"a device that cannot be opened", kC + kMissing, "", "",
          "drive N,saved C:/group00/album000/ 3,saved C:/group00/album001/ 3,walk,run",
          "C:/group00/album000/,C:/group00/album001/"},
-        {"continued: a drive that is not NTFS, a folder that is gone", "CN", "",
+        {"continued: a drive that is not NTFS, a folder that is gone", kC + kN, "",
          "insert into tb_ntfs_path_task values ('c:/'), ('n:/'); insert into tb_path_task "
          "values ('C:/gone/'), ('C:/group00/album001/')",
          "drive n,saved C:/group00/album001/ 3,walk,run",
@@ -209,13 +213,7 @@ TEST_F(BackSearchTest, FiltersAndFailures) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        std::string table;
-        for (char d : c.drives)
-            table += d == 'C'   ? "C=%/c;"
-                     : d == 'N' ? "N=%/n,fs=NTFS,device=%/n.img;"
-                     : d == 'M' ? "N=%/n,fs=NTFS,device=%/missing.img;"
-                                : "R=%/c,type=removable;";
-        UseDrives(table);
+        UseDrives(c.drives);
         std::string db = Root(c.name + ".db");
         ScanHarness h(db);
         for (const std::string& f : Split(c.filters))

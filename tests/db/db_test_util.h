@@ -17,6 +17,7 @@
 #include "db/db_facade.h"
 #include "db/db_mng.h"
 #include "db/report_sink.h"
+#include "db/schema.h"
 #include "db/text_codec.h"
 
 namespace dbtest {
@@ -59,9 +60,22 @@ private:
 // of `busy` (on the same file) fail with SQLITE_BUSY meanwhile, after 50 ms.
 class BusyReader {
 public:
-    BusyReader(CDBMng& busy, const std::string& path);
+    BusyReader(CDBMng& busy, const std::string& path) {
+        sqlite3_busy_timeout(busy.Handle(), 50);
+        sqlite3_open(path.c_str(), &m_db);
+        // A read in progress inside a transaction keeps the shared lock.
+        sqlite3_exec(m_db, "begin;", nullptr, nullptr, nullptr);
+        sqlite3_prepare_v2(m_db, "select * from sqlite_master;", -1, &m_stmt, nullptr);
+        EXPECT_EQ(SQLITE_ROW, sqlite3_step(m_stmt));
+    }
     ~BusyReader() { Release(); }
-    void Release();
+    void Release() {
+        if (!m_db) return;
+        sqlite3_finalize(m_stmt);
+        sqlite3_exec(m_db, "commit;", nullptr, nullptr, nullptr);
+        sqlite3_close(m_db);
+        m_db = nullptr;
+    }
 
 private:
     sqlite3* m_db = nullptr;
@@ -69,7 +83,13 @@ private:
 };
 
 // The statements `call` runs on the manager, in order.
-Strings StatementsOf(CDBMng& db, const std::function<void()>& call);
+inline Strings StatementsOf(CDBMng& db, const std::function<void()>& call) {
+    Strings seen;
+    db.SetStatementObserver([&](const char* sql) { seen.push_back(sql); });
+    call();
+    db.SetStatementObserver(nullptr);
+    return seen;
+}
 
 // What the database layer reported (read it after the drain); the kind-4 and kind-5
 // actions run the operations the service and the scanner run.
@@ -79,13 +99,26 @@ public:
     void OnFolderSaved(const CString& folder, int newFiles) override {
         saved.emplace_back(folder, newFiles);
     }
-    void OnFolderStats(const CString& folder, const CMonthChangeMap& changes) override;
+    void OnFolderStats(const CString& folder, const CMonthChangeMap& changes) override {
+        for (const auto& [month, change] : changes) {
+            stats[folder][month].first += change.first;
+            stats[folder][month].second += change.second;
+        }
+    }
     void OnDriveDone(wchar_t letter) override {
         events.push_back("drive " + WideToUtf8(CString(1, letter)));
     }
     void OnNtfsPhaseDone() override { events.push_back("ntfs"); }
-    void OnFolderWalkDone() override;
-    void RunScanFinishAction() override;
+    void OnFolderWalkDone() override {
+        m_db.CleanupStale();
+        m_db.RefreshAll();
+        m_db.PruneEmptyFolders();
+        events.push_back("walk");
+    }
+    void RunScanFinishAction() override {
+        m_db.RebuildAllMonths();
+        events.push_back("finish");
+    }
     void OnRunDone() override { events.push_back("run"); }
 
     std::vector<std::pair<CString, int>> saved;
@@ -99,7 +132,10 @@ private:
 // A database layer object on a fresh file (drive C: only) reporting to a recording sink.
 class FacadeTest : public ::testing::Test {
 protected:
-    void SetUp() override;
+    void SetUp() override {
+        ASSERT_TRUE(db.Initialize(Utf8ToWide(file.Path())));
+        db.SetReportSink(&sink);
+    }
     CDBMng& Mng() { return db.GetDbMng(); }
     int PathID(const CString& folder) { return db.GetPathDao().GetPathID(folder, true); }
     void StartRun(const wchar_t* when = L"2020-06-01 12:00:00") {  // a scan run's start
@@ -107,7 +143,18 @@ protected:
     }
     // Stores a file row in `folder` (created as needed); returns its id.
     int AddFile(const CString& folder, const CString& name, LONGLONG size, CTime snap,
-                const CString& md5 = L"0", CTime search = CTime::GetCurrentTime());
+                const CString& md5 = L"0", CTime search = CTime::GetCurrentTime()) {
+        _tagFileInfo f;
+        f.iPathID = PathID(folder);
+        f.strFileName = name;
+        f.iFileSize = size;
+        f.tSnapTime = snap;
+        f.tFileModify = snap;
+        f.tFileSearch = search;
+        f.strMD5 = md5;
+        EXPECT_TRUE(db.GetFileDao().Insert(f));
+        return f.iFileID;
+    }
 
     ScopedMachine machine;
     TempDb file;
@@ -115,11 +162,47 @@ protected:
     RecordingSink sink{db};
 };
 
-void OpenWithSchema(CDBMng& db, const std::string& path);  // every table of the schema
+// Every table of the schema.
+inline void OpenWithSchema(CDBMng& db, const std::string& path) {
+    ASSERT_EQ(0, db.Open(path.c_str()));
+    // One transaction: the file is synced once rather than after every statement.
+    CScopedTransaction txn(&db);
+    for (const char* sql : schema::kCreateAll)
+        db.Execute(sql);
+}
+
 // Every row of a query as "column|column|..." (SQL NULL as "NULL"), the rows separated
-// by blanks; the first column of every row; and count(*) of a table with a where clause.
-std::string Rows(CDBMng& db, const std::string& sql);
-Strings Column(CDBMng& db, const std::string& sql);
-int CountRows(CDBMng& db, const std::string& table, const std::string& where = "");
+// by blanks.
+inline std::string Rows(CDBMng& db, const std::string& sql) {
+    std::string out;
+    CSingleLock lock(&db.GetLock(), TRUE);
+    int row = 0;
+    for (CppSQLite3Query q = db.Query(sql.c_str()); !q.IsEnd(); q.Next(), ++row) {
+        for (int i = 0; i < q.ColumnCount(); ++i) {
+            const char* text = q.ColumnText(i);
+            out += i ? "|" : row ? " " : "";
+            out += text ? text : "NULL";
+        }
+    }
+    return out;
+}
+
+// The first column of every row.
+inline Strings Column(CDBMng& db, const std::string& sql) {
+    Strings out;
+    CSingleLock lock(&db.GetLock(), TRUE);
+    for (CppSQLite3Query q = db.Query(sql.c_str()); !q.IsEnd(); q.Next()) {
+        const char* text = q.ColumnText(0);
+        out.push_back(text ? text : "NULL");
+    }
+    return out;
+}
+
+// count(*) of a table with a where clause.
+inline int CountRows(CDBMng& db, const std::string& table, const std::string& where = "") {
+    std::string sql = "select count(*) from " + table;
+    if (!where.empty()) sql += " where " + where;
+    return db.QueryScalar(sql.c_str());
+}
 
 }  // namespace dbtest

@@ -1,22 +1,20 @@
 // The save queue on real files: counters, drains and their transactions, what each task
-// writes and reports, failing drains, month changes, and use from several threads.
+// writes and reports, failing drains, month changes. (Its use from several threads at
+// once is checked, also under the thread sanitizer, by the analyser's and the service's
+// tests, which drive it from their own threads as a scan does.)
 #include <gtest/gtest.h>
-
-#include <atomic>
-#include <thread>
 
 #include "db/save_queue.h"
 #include "db_test_util.h"
 
 namespace {
 
-using dbtest::CountRows;
 using dbtest::Rows;
 
-std::set<_tagSimpleFileInfo> Files(std::vector<const wchar_t*> names, ULONGLONG size = 1000) {
+std::set<_tagSimpleFileInfo> Files(std::vector<const wchar_t*> names) {
     std::set<_tagSimpleFileInfo> out;
     for (const wchar_t* name : names)
-        out.insert({name, size, CTime(2015, 5, 5, 5, 5, 5)});
+        out.insert({name, 1000, CTime(2015, 5, 5, 5, 5, 5)});
     return out;
 }
 
@@ -40,10 +38,6 @@ protected:
             task->m_detail.exifInfo.strModel = L"M";
         }
         queue.Enqueue(task);
-    }
-    std::string FileRow(const std::string& name, const std::string& columns) {
-        return Rows(Mng(),
-                    "select " + columns + " from tb_file_info where strFileName = '" + name + "'");
     }
     // Whether the transaction is open after a drain, and what the drain took.
     std::pair<bool, int> DrainOnce() {
@@ -72,13 +66,12 @@ TEST_F(SaveQueueTest, DrainsSettleTheCountersAndTheFirstTick) {
 // saved alike) and write their rows, a drive as its lower-case root; kind 7 counts and
 // does nothing. Reset zeroes the counters and the baselines.
 TEST_F(SaveQueueTest, TaskListConfigurationAndReportTasksCountAndWrite) {
-    auto counters = [&] {
-        std::string queued, saved;
-        for (int i = 0; i < kSaveCounterCount; ++i) {
-            queued += std::to_string(queue.GetQueued(i)) + " ";
-            saved += " " + std::to_string(queue.GetSaved(i));
-        }
-        return queued + "/" + saved;
+    auto counters = [&] {  // "queued/saved " of each kind
+        std::string out;
+        for (int i = 0; i < kSaveCounterCount; ++i)
+            out +=
+                std::to_string(queue.GetQueued(i)) + "/" + std::to_string(queue.GetSaved(i)) + " ";
+        return out;
     };
     queue.QueueAddFatFolders({L"D:\\a\\", L"D:\\b\\", L"D:\\c\\"});
     queue.QueueDelFatFolder(L"D:\\b\\");
@@ -92,39 +85,15 @@ TEST_F(SaveQueueTest, TaskListConfigurationAndReportTasksCountAndWrite) {
     std::set<CString> paths, drives;  // read back as the scan does
     EXPECT_TRUE(db.GetPathTasks(paths) && db.GetNtfsPathTasks(drives));
     const std::string ntfs = "select strCfgValue from tb_config_info where strCfgKey like '%Ntfs'";
-    EXPECT_EQ(std::tuple("10 5 2 2 1 3 1 0 0 0 / 10 5 2 2 1 3 1 0 0 0",
+    EXPECT_EQ(std::tuple("10/10 5/5 2/2 2/2 1/1 3/3 1/1 0/0 0/0 0/0 ",
                          std::set<CString>{L"D:\\a\\", L"D:\\c\\"}, std::set<CString>{L"d:\\"}, "1",
                          std::vector<std::string>{"drive C"}),
               std::tuple(counters(), paths, drives, Rows(Mng(), ntfs), sink.events));
     db.RegisterFolder(L"D:\\a\\");
     queue.QueueDelFatFolder(L"D:\\a\\");
     queue.Reset();
-    EXPECT_EQ(std::tuple("0 0 0 0 0 0 0 0 0 0 / 0 0 0 0 0 0 0 0 0 0", 0, 0u, size_t(0)),
+    EXPECT_EQ(std::tuple("0/0 0/0 0/0 0/0 0/0 0/0 0/0 0/0 0/0 0/0 ", 0, 0u, size_t(0)),
               std::tuple(counters(), queue.GetCount(), queue.GetFirstTick(), db.BaselineCount()));
-}
-
-// A listed file that is new gets a row without a digest; one whose size changed loses
-// its digest and is seen now; one no longer listed goes with the refresh. Reported: the
-// new files less the removed.
-TEST_F(SaveQueueTest, FolderFileListsMarkNewAndChangedFiles) {
-    StartRun(L"2000-01-01 00:00:00");
-    queue.QueueFolderFiles(L"D:\\f\\", Files({L"same.jpg", L"grown.jpg", L"gone.jpg"}), 1);
-    queue.Drain(nullptr);
-    EXPECT_EQ(std::pair(3, std::string("jpg|")),
-              std::pair(queue.GetSaved(kSaveListedFiles), FileRow("same.jpg", "strExt, strMD5")));
-    // As after the analysis.
-    Mng().Execute(
-        "update tb_file_info set strMD5 = 'ABC', iFileSize = 1000, tFileModify = '2015-05-05 "
-        "05:05:05', "
-        "tFileSearch = '2001-01-01 00:00:00';");
-    StartRun(L"2010-01-01 00:00:00");
-    auto files = Files({L"same.jpg", L"new.jpg"});
-    files.insert(*Files({L"grown.jpg"}, 2000).begin());
-    queue.QueueFolderFiles(L"D:\\f\\", files, 1);
-    queue.Drain(nullptr);
-    const std::string rows = "select strFileName, strMD5, tFileSearch > '2010' from tb_file_info";
-    EXPECT_EQ("grown.jpg||1 new.jpg||1 same.jpg|ABC|1", Rows(Mng(), rows + " order by 1"));
-    EXPECT_EQ((std::vector<std::pair<CString, int>>{{L"D:\\f\\", 3}, {L"D:\\f\\", 0}}), sink.saved);
 }
 
 // A first save adds the size, not the count (months wait for the rebuild); saved again,
@@ -137,7 +106,7 @@ TEST_F(SaveQueueTest, FileDetailsWriteMetadataAndCounts) {
     // "exif rows | file's exif, gps, size | folder's count, size | month's count, size"
     auto state = [&] {
         return Rows(Mng(), "select group_concat(iExifID) from tb_exif_info") + " | " +
-               FileRow("a.jpg", "iExifID, iGpsID, iFileSize") + " | " +
+               Rows(Mng(), "select iExifID, iGpsID, iFileSize from tb_file_info") + " | " +
                Rows(Mng(), "select iPicCount, iPicSize from tb_path_info where strPathName = 'p'") +
                " | " + Rows(Mng(), "select iPicCountT, iPicSizeT from tb_time_path_info");
     };
@@ -218,65 +187,6 @@ TEST_F(SaveQueueTest, AFinishedFolderReportsItsMonthChanges) {
                          size_t(0), 0, "2018-06-01 00:00:00|2|3000"),
               std::tuple(sink.stats[L"D:\\tree\\"], sink.events, db.BaselineCount(),
                          queue.GetPending(), Rows(Mng(), months)));
-}
-
-// The layer used from several threads at once, as a scan uses it (also under the thread
-// sanitizer): two producers queue folder lists and file details, creating folder rows as
-// they go, one thread drains, and the host's thread reads and writes meanwhile. Every
-// task is written once; every folder gets its five files and reports their five months.
-TEST_F(SaveQueueTest, WritersDrainWhileAnotherThreadLooksUpAndWrites) {
-    const wchar_t* names[] = {L"0.jpg", L"1.jpg", L"2.jpg", L"3.jpg", L"4.jpg"};
-    auto folderOf = [](int producer, int i) {
-        return L"E:\\p" + std::to_wstring(producer) + L"\\f" + std::to_wstring(i) + L"\\";
-    };
-    StartRun(L"2000-01-01 00:00:00");
-    std::atomic<int> producing{2}, drained{0};
-    std::vector<std::thread> threads;
-    for (int p = 0; p < 2; ++p) {
-        threads.emplace_back([&, p] {
-            for (int i = 0; i < 30; ++i) {
-                queue.QueueFolderFiles(folderOf(p, i), Files({names, names + 5}, 100), 1);
-                for (int k = 0; k < 5; ++k) {
-                    db.RegisterFolder(folderOf(p, i));
-                    QueueDetail(folderOf(p, i), names[k], 100, CTime(2012, 1 + k, 3, 0, 0, 0),
-                                false);
-                }
-                queue.QueueFinishReport(1, folderOf(p, i));
-            }
-            producing.fetch_sub(1);
-        });
-    }
-    threads.emplace_back([&] {  // the writer: a last drain once the producers are done
-        for (bool last = false; !last;) {
-            last = producing.load() == 0;
-            drained.fetch_add(queue.Drain(nullptr));
-        }
-    });
-    for (int n = 0; producing.load() > 0 || n < 50; ++n) {  // the host
-        db.SetConfig(L"HostKey" + std::to_wstring(n % 150), std::to_wstring(n));
-        db.GetPathDao().GetPathID(folderOf(n % 2, n % 30), false);
-        db.AddSearch(L"query" + std::to_wstring(n % 7));
-        if (n % 10 == 0) db.AddExcludedFilter(L"F:\\x" + std::to_wstring(n) + L"\\");
-    }
-    for (auto& t : threads)
-        t.join();
-    std::set<std::pair<size_t, int>> reports;  // months and pictures added, per folder
-    for (const auto& [folder, months] : sink.stats) {
-        int added = 0;
-        for (const auto& [month, change] : months)
-            added += change.first;
-        reports.insert({months.size(), added});
-    }
-    const std::string counts =
-        "select count(*), sum(iPicCount), sum(iPicSize) from tb_path_info where strFullPath "
-        "like 'E:\\p_\\f%'";
-    EXPECT_EQ(
-        std::tuple(60 * 7, 0, false, size_t(60), size_t(60), size_t(0), 1, "60|300|30000", 300, 300,
-                   std::set<std::pair<size_t, int>>{{5, 5}}),
-        std::tuple(drained.load(), queue.GetPending(), Mng().IsInTransaction(), sink.saved.size(),
-                   sink.stats.size(), db.BaselineCount(), db.GetFilterType(L"F:\\x0\\deep\\"),
-                   Rows(Mng(), counts), CountRows(Mng(), "tb_file_info", "strMD5 = '0'"),
-                   CountRows(Mng(), "tb_time_path_info"), reports));
 }
 
 }  // namespace

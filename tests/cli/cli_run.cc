@@ -89,14 +89,6 @@ std::vector<std::string> Lines(const std::string& text) {
     return lines;
 }
 
-std::string Member(const std::string& line, const std::string& name) {
-    size_t at = line.find("\"" + name + "\":");
-    if (at == std::string::npos) return "";
-    at += name.size() + 3;
-    if (line[at] == '"') return line.substr(at + 1, line.find('"', at + 1) - at - 1);
-    return line.substr(at, line.find_first_of(",}", at) - at);
-}
-
 std::vector<std::string> QueryIndex(const std::string& dbPath, const std::string& sql) {
     // Through the sqlite3 shell, read-only, waiting for a writer's lock like the program.
     auto quoted = [](const std::string& text) {

@@ -25,8 +25,9 @@ TEST_F(CliTest, IndexFindsNewChangedAndRemovedPicturesOneRunAtATime) {
     ASSERT_EQ(flock(lock, LOCK_EX | LOCK_NB), 0);
     Result second = Picdex({"index", "--json"});
     close(lock);
-    EXPECT_EQ(second.status, 1);
-    EXPECT_NE(second.err.find("already going on"), std::string::npos) << second.err;
+    EXPECT_EQ(std::to_string(second.status) + " " + second.err,
+              "1 picdex: an index run is already going on for '" + Db() +
+                  "'; searches and statistics work meanwhile\n");
     Put("pics/2019/june/b1.jpg", {.seed = 9, .iso = 3200});
     std::filesystem::remove(pics + "/2019/may/a2.jpg");
     Put("pics/2021/d1.jpg", pictures::Shot());
@@ -227,9 +228,9 @@ TEST_F(CliTest, DupesGroupIdenticalFilesAndKeepTheirDigests) {
                                                    cli::JsonString(copy) + "]}\n");
     Result plain = Picdex({"dupes"});
     std::string human = cli::HumanBytes(size);
-    EXPECT_EQ(plain.out,
-              "2 files of " + human + ", " + human + " wasted\n" + c1 + "\n" + copy + "\n\n");
-    EXPECT_EQ(plain.err, "picdex: 1 groups, 2 files, " + human + " wasted\n");
+    EXPECT_EQ(plain.out + plain.err, "2 files of " + human + ", " + human + " wasted\n" + c1 +
+                                         "\n" + copy + "\n\npicdex: 1 groups, 2 files, " + human +
+                                         " wasted\n");
     // The digests stay in the index; the other files keep the no-digest marker, which
     // groups nothing although every one of them carries it.
     EXPECT_EQ(QueryIndex(Db(),
@@ -376,7 +377,6 @@ TEST_F(CliTest, BadInputGetsAMessageAndAnExitStatusNeverACrash) {
         {{"search", "--path", "o'clock"}, 2, "single quote"},
         {{"search", "--where", "make~o'neil"}, 2, "single quote"},
         {{"search", "--where", "colour=red"}, 2, "not a field"},
-        {{"search", "--where", "original>=2019"}, 2, "not a field"},
         {{"search", "--where", "iso>=4e2"}, 2, "not a whole number"},
         {{"search", "--where", "iso>=99999999999999999999"}, 2, "not a whole number"},
         {{"search", "--where", "size>2T"}, 2, "not a size"},

@@ -6,7 +6,7 @@ PICDEX_PACKAGES=(
   cmake ninja-build g++ pkg-config
   libsqlite3-dev sqlite3 libjpeg62-turbo-dev libpng-dev libgif-dev libtiff-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  libexiv2-dev libimage-exiftool-perl
+  libexiv2-dev libimage-exiftool-perl imagemagick
   clang libclang-rt-14-dev
   ntfs-3g wimtools
   e2fsprogs tmux hyperfine

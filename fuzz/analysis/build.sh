@@ -1,8 +1,8 @@
 #!/bin/sh
 # Builds the image and metadata step's fuzz target with clang (libFuzzer, address and
 # undefined-behaviour sanitizers) outside the normal build, and makes its seed corpus:
-# the analysis tests' pictures (every format, written by the format libraries, some
-# tagged by exiftool) and the hand-made files in tests/analysis/regress.
+# the analysis tests' pictures (every format, written by ImageMagick, some tagged by
+# exiftool) and the hand-made files in tests/analysis/regress.
 # Usage: fuzz/analysis/build.sh [output folder, default fuzz-out/analysis]
 set -eu
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -27,8 +27,7 @@ $cxx $flags -fsanitize=fuzzer -o "$out/fuzz_analysis" "$root/fuzz/analysis/fuzz_
     "$out"/obj/*.o -lsqlite3 -ljpeg -lpng -lgif -ltiff -lpthread -ldl
 
 # Seeds: the test pictures, made as the tests make them.
-$cxx -std=c++20 -O1 -o "$out/make_images" "$root/tests/analysis/make_images.cc" -ljpeg -lpng -lgif -ltiff
-"$root/tests/analysis/make_fixtures.sh" "$out/make_images" "${EXIFTOOL:-exiftool}" "$out/fixtures"
+"$root/tests/analysis/make_fixtures.sh" "${CONVERT:-convert}" "${EXIFTOOL:-exiftool}" "$out/fixtures"
 mkdir -p "$out/seeds" "$out/corpus" "$out/artifacts"
 find "$out/fixtures" -type f ! -name '*.txt' ! -name stamp -exec cp {} "$out/seeds/" \;
 cp "$root"/tests/analysis/regress/* "$out/seeds/" 2>/dev/null || true

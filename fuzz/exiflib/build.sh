@@ -1,8 +1,9 @@
 #!/bin/sh
 # Builds the metadata reader's fuzz target with clang (libFuzzer, address and
 # undefined-behaviour sanitizers) outside the normal build, and makes its seed corpus:
-# the JPEG fixtures of the tests (libjpeg output tagged by exiftool) and the small
-# hand-made files in fuzz/exiflib/seeds (maker segment, IPTC blocks, JFIF, comment).
+# the JPEG pictures of the analysis tests (ImageMagick's output, some tagged by exiftool)
+# and the small hand-made files in fuzz/exiflib/seeds (maker segment, IPTC blocks, JFIF,
+# comment).
 # Usage: fuzz/exiflib/build.sh [output folder, default fuzz-out/exiflib]
 set -eu
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -16,8 +17,7 @@ $cxx $flags -o "$out/fuzz_exiflib" "$root/fuzz/exiflib/fuzz_parse.cc" \
     "$root"/exiflib/*.cc "$root/tests/exiflib/walk.cc" "$root/tests/exiflib/builders.cc" \
     "$root/platform/msgbox.cc" "$root/platform/codepage.cc"
 
-$cxx -O1 -o "$out/make_jpeg" "$root/tests/exiflib/make_jpeg.cc" -ljpeg
-"$root/tests/exiflib/make_fixtures.sh" "$out/make_jpeg" "${EXIFTOOL:-exiftool}" "$out/fixtures"
+"$root/tests/analysis/make_fixtures.sh" "${CONVERT:-convert}" "${EXIFTOOL:-exiftool}" "$out/fixtures"
 mkdir -p "$out/seeds" "$out/corpus" "$out/artifacts"
 cp "$out"/fixtures/*.jpg "$root"/fuzz/exiflib/seeds/*.jpg "$out/seeds/"
 echo "built $out/fuzz_exiflib"

@@ -221,11 +221,12 @@ TEST(Decoder, RejectedAndHostileData) {
 // Each fixture picture's facts, as the maker wrote them (an icon: its largest image, and
 // the number of its images; a TIFF file: its pages, bits summed over samples).
 const std::pair<const char*, const char*> kFixtureFacts[] = {
-    {"anim.gif", "20x10 4 3"},       {"camera.jpg", "64x48 24 1"}, {"camera_be.jpg", "64x48 24 1"},
-    {"cmyk.jpg", "32x24 32 1"},      {"grey.jpg", "40x30 8 1"},    {"grey1.png", "17x5 1 1"},
-    {"greyalpha8.png", "20x8 16 1"}, {"pages.tif", "30x20 24 3"},  {"palette2.png", "25x13 2 1"},
-    {"rgb.jpg", "64x48 24 1"},       {"rgb16.png", "22x10 48 1"},  {"rgb24.bmp", "7x5 24 1"},
-    {"rgba8.png", "24x24 32 1"},     {"three.ico", "32x32 32 3"},  {"topdown32.bmp", "4x6 32 1"},
+    {"anim.gif", "20x10 4 3"},       {"camera.jpg", "64x48 24 1"},  {"camera_be.jpg", "64x48 24 1"},
+    {"cmyk.jpg", "32x24 32 1"},      {"grey.jpg", "40x30 8 1"},     {"grey1.png", "17x5 1 1"},
+    {"greyalpha8.png", "20x8 16 1"}, {"pages.tif", "30x20 24 3"},   {"palette2.png", "25x13 2 1"},
+    {"rgb.jpg", "64x48 24 1"},       {"rgb16.png", "22x10 48 1"},   {"rgb24.bmp", "7x5 24 1"},
+    {"rgba8.png", "24x24 32 1"},     {"three.ico", "256x256 32 3"}, {"topdown32.bmp", "4x6 32 1"},
+    {"two.ico", "32x32 32 2"},
 };
 
 // exiftool's "-Tag=value" lines of <picture>.txt, for the tagged copies.

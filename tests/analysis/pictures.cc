@@ -1,8 +1,5 @@
 #include "pictures.h"
 
-#include <fstream>
-#include <iterator>
-
 #include "analysis/file_info.h"
 #include "picdex/host_paths.h"
 
@@ -10,11 +7,6 @@ namespace antest {
 
 std::string FixtureDir() {
     return ANALYSIS_FIXTURES;
-}
-
-Bytes ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 CString Lib(const std::string& host) {

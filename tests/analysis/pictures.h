@@ -10,9 +10,9 @@
 namespace antest {
 
 using exiftest::Bytes;
+using exiftest::ReadBytes;
 
-std::string FixtureDir();  // made at build time
-Bytes ReadBytes(const std::string& path);
+std::string FixtureDir();              // made at build time
 CString Lib(const std::string& host);  // the library's path of a host file, or ""
 
 // Every field but tFileSearch (the time of the analysis), "part.name=value" per line.

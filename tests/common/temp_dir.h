@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -55,22 +56,19 @@ private:
 class ScopedEnv {
 public:
     ScopedEnv(const char* name, const std::string& value) : m_name(name) {
-        if (const char* old = std::getenv(name)) {
-            m_had = true;
-            m_old = old;
-        }
+        if (const char* old = std::getenv(name)) m_old = old;
         setenv(name, value.c_str(), 1);
     }
     ~ScopedEnv() {
-        if (m_had)
-            setenv(m_name.c_str(), m_old.c_str(), 1);
+        if (m_old)
+            setenv(m_name.c_str(), m_old->c_str(), 1);
         else
             unsetenv(m_name.c_str());
     }
 
 private:
-    std::string m_name, m_old;
-    bool m_had = false;
+    std::string m_name;
+    std::optional<std::string> m_old;
 };
 
 // Waits until `cond` holds, polling, for at most `seconds`. Returns whether it held.

@@ -8,6 +8,7 @@
 
 namespace {
 
+using testutil::QuickRequest;
 using testutil::WaitUntil;
 
 const std::string kFrom =
@@ -15,10 +16,6 @@ const std::string kFrom =
 const std::string kExif = " left join tb_exif_info on tb_exif_info.iExifID = tb_file_info.iExifID ";
 const std::string kIptc = " left join tb_iptc_info on tb_iptc_info.iIptcID = tb_file_info.iIptcID ";
 const std::string kGps = " left join tb_gps_info on tb_gps_info.iGpsID = tb_file_info.iGpsID ";
-
-_tagQuickSearch Quick(const CString& text, int scope, int verify = 0) {
-    return testutil::QuickRequest(text, scope, verify);
-}
 
 // A field search: {reserved, path texts, conditions}.
 using Field = _tagFieldSearch;
@@ -29,15 +26,15 @@ using Field = _tagFieldSearch;
 TEST(SearchStatements, TailsAreExact) {
     const std::string y = "'2008-01-01 00:00:00'", z = "'2008-12-31 23:59:59'";
     const std::pair<std::string, std::string> cases[] = {
-        {CDbSearch::BuildQuickSql(Quick(L"x", 0)), kFrom + " where  0 = 1 "},
-        {CDbSearch::BuildQuickSql(Quick(CDbSearch::ConvertWildcards(L" \ta_b*?"), 1)),
+        {CDbSearch::BuildQuickSql(QuickRequest(L"x", 0)), kFrom + " where  0 = 1 "},
+        {CDbSearch::BuildQuickSql(QuickRequest(CDbSearch::ConvertWildcards(L" \ta_b*?"), 1)),
          kFrom + " where  0 = 1  OR strFullPath like '%a\\_b%_%' OR strFileName like  '%a\\_b%_%'"},
-        {CDbSearch::BuildQuickSql(Quick(L"O'B", 6)),
+        {CDbSearch::BuildQuickSql(QuickRequest(L"O'B", 6)),
          kFrom + kIptc + kExif +
              " where  0 = 1  OR strTitle like  '%O''B%' OR strKeyWord like  '%O''B%' OR strCountry "
              "like  '%O''B%' OR strCity like  '%O''B%' OR strManufacturer like  '%O''B%' OR "
              "strModel like  '%O''B%'"},
-        {CDbSearch::BuildQuickSql(Quick(L"2008", 9)),
+        {CDbSearch::BuildQuickSql(QuickRequest(L"2008", 9)),
          kFrom + kGps +
              " where  0 = 1  OR strFullPath like '%2008%' OR strFileName like  '%2008%'" +
              " OR (tFileCreate >=  " + y + " AND tFileCreate <  " + z + ") OR (tSnapTime >=  " + y +
@@ -105,14 +102,21 @@ TEST_F(DbSearchTest, OnlyOneReadOnlyStatementRuns) {
     EXPECT_EQ(10, index.db.GetDbMng().QueryScalar("select count(*) from tb_file_info"));
 }
 
-// A search starts paused, queries once it runs, delivers its rows in one call and counts
-// its text in the history at each step; no rows: one step and no delivery.
-TEST_F(DbSearchTest, StartsPausedAndDeliversOnceAfterTheQuery) {
+// A cancel while the query runs delivers nothing. A search starts paused, queries once it
+// runs, delivers its rows in one call and counts its text in the history at each step;
+// no rows: one step and no delivery.
+TEST_F(DbSearchTest, StartsPausedAndDeliversOnceAfterTheQueryOrNothingWhenCancelled) {
+    // The query's statement is run on the search thread, which cancels its own search.
+    index.db.GetDbMng().SetStatementObserver([&](const char* sql) {
+        if (std::string(sql).rfind("select", 0) == 0) search.Cancel(FALSE);
+    });
+    Run(QuickRequest(L"jpg", 1));
+    EXPECT_TRUE(deliveries.empty());
     std::vector<std::string> seen;
     index.db.GetDbMng().SetStatementObserver([&](const char* sql) { seen.push_back(sql); });
-    ASSERT_EQ(1, search.StartQuickSearch(Quick(L"IMG", 1)));
+    ASSERT_EQ(1, search.StartQuickSearch(QuickRequest(L"IMG", 1)));
     EXPECT_EQ(std::pair(1, 0),
-              std::pair(search.IsPause(), search.StartQuickSearch(Quick(L"IMG", 1))));
+              std::pair(search.IsPause(), search.StartQuickSearch(QuickRequest(L"IMG", 1))));
     EXPECT_TRUE(seen.empty());
     search.Resume();
     ASSERT_TRUE(WaitUntil([&] { return search.IsFinish() != 0; }));
@@ -122,10 +126,10 @@ TEST_F(DbSearchTest, StartsPausedAndDeliversOnceAfterTheQuery) {
                                  L"C:\\Photos\\2020\\IMG_0002.JPG"};
     const std::string query =
         "select strFullPath || strFileName as strFullPathName, iFileSize, tFileModify from " +
-        CDbSearch::BuildQuickSql(Quick(L"IMG", 1));
+        CDbSearch::BuildQuickSql(QuickRequest(L"IMG", 1));
     EXPECT_EQ(std::tuple(size_t(1), imgs, 3, size_t(4), query),
               std::tuple(deliveries.size(), found, HistoryCount(L"IMG"), seen.size(), seen.at(1)));
-    Run(Quick(L"nothing-like-this", 1));
+    Run(QuickRequest(L"nothing-like-this", 1));
     EXPECT_EQ(std::pair(1, true),
               std::pair(HistoryCount(L"nothing-like-this"), deliveries.empty()));
 }
@@ -138,7 +142,7 @@ TEST_F(DbSearchTest, VerifyDropsLeadingStaleEntriesOnePerStep) {
     std::remove(index.HostPath(L"C:\\Photos2\\c.jpg").c_str());
     index.SetModifyTime(L"C:\\Photos\\2020\\IMG_0001.JPG", CTime(2022, 1, 1, 0, 0, 0));
     index.WriteFile(L"C:\\Photos\\b.jpg", 1);
-    Run(Quick(L"Photos", 1, 1));
+    Run(QuickRequest(L"Photos", 1, 1));
     ASSERT_EQ(1u, deliveries.size());
     const std::pair<LONGLONG, CTime> stored(6000, testutil::SampleModifyTime());
     // Query, two drops, delivery, empty step: five history writes.
@@ -149,19 +153,6 @@ TEST_F(DbSearchTest, VerifyDropsLeadingStaleEntriesOnePerStep) {
                   5, stored),
               std::tuple(found, HistoryCount(L"Photos"),
                          deliveries[0].at(L"C:\\Photos\\O'Brien\\pic'1.jpg")));
-}
-
-// A cancel while the query runs delivers nothing; a new search can follow.
-TEST_F(DbSearchTest, CancelDuringTheQueryDeliversNothing) {
-    // The query's statement is run on the search thread, which cancels its own search.
-    index.db.GetDbMng().SetStatementObserver([&](const char* sql) {
-        if (std::string(sql).rfind("select", 0) == 0) search.Cancel(FALSE);
-    });
-    Run(Quick(L"jpg", 1));
-    index.db.GetDbMng().SetStatementObserver(nullptr);
-    EXPECT_TRUE(deliveries.empty());
-    Run(Quick(L"jpg", 1));
-    EXPECT_EQ(1u, deliveries.size());
 }
 
 // Found paths read as the general UTF-8 conversion reads them, whatever the bytes.

@@ -33,12 +33,6 @@ public:
         ++cancels;
         cancelThread = GetCurrentThreadId();
     }
-    bool Finished() {
-        return WaitUntil([&] { return IsFinish() == 1; }, 60);
-    }
-    bool CallsPass(int n) {
-        return WaitUntil([&] { return calls.load() > n; });
-    }
     // The exit code of the first thread: the last result of its function.
     DWORD ExitCode() {
         DWORD code = 12345;
@@ -77,7 +71,7 @@ TEST(LongThread, WorksUntilEveryThreadIsIdle) {
             return DWORD(p.calls < 2000 ? 1 : p.calls < 3000 ? 2 : 0);
         };
         p.Start(TRUE);
-        ASSERT_TRUE(p.Finished());
+        ASSERT_TRUE(WaitUntil([&] { return p.IsFinish() == 1; }, 60));
         // Every index called; nothing active, cancelled or left to pause or resume.
         EXPECT_EQ(std::tuple((1u << threads) - 1, true, 0, 0, 0u, 0),
                   std::tuple(indexes.load(), p.calls >= 3000, p.GetActiveThreadCount(),
@@ -112,7 +106,7 @@ TEST(LongThread, StartPauseAndResumeRules) {
                                 p.CLongThread::Start(&Pool::Other, &p, TRUE), p.calls.load()}),
               (std::vector<int>{1, 1, 1, 0, 0, 0}));
     EXPECT_EQ(p.Start(TRUE), 1);
-    ASSERT_TRUE(p.CallsPass(10));
+    ASSERT_TRUE(WaitUntil([&] { return p.calls > 10; }));
     // Running and not paused; a waiting pause parks both threads; a second one does nothing.
     EXPECT_EQ((std::vector<int>{p.Start(TRUE), p.Resume(), p.IsPause(), p.Pause(TRUE),
                                 int(WaitForMultipleObjects(2, p.m_hPaused, TRUE, 0))}),
@@ -120,7 +114,7 @@ TEST(LongThread, StartPauseAndResumeRules) {
     int frozen = p.calls.load();
     EXPECT_EQ(std::pair(p.Pause(TRUE), p.calls.load()), std::pair(0, frozen));
     EXPECT_EQ(p.Resume(), 1);
-    ASSERT_TRUE(p.CallsPass(frozen));
+    ASSERT_TRUE(WaitUntil([&] { return p.calls > frozen; }));
 }
 
 // A cancel without the wait returns while the function still runs; the last thread out
@@ -142,7 +136,7 @@ TEST(LongThread, CancelRunsOnCancelOnceOnTheWorker) {
     ASSERT_TRUE(WaitUntil([&] { return plat::WaiterCount(release) == 1; }));
     EXPECT_EQ(std::pair(p.IsFinish(), p.IsUserCancel()), std::pair(0, 1));
     release.SetEvent();
-    ASSERT_TRUE(p.Finished());
+    ASSERT_TRUE(WaitUntil([&] { return p.IsFinish() == 1; }, 60));
     EXPECT_EQ(std::tuple(p.ExitCode(), p.cancels.load(), p.cancelThread.load()),
               std::tuple(1u, 1, worker.load()));
 

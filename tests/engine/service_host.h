@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <functional>
 #include <future>
@@ -40,10 +41,9 @@ class HostStandIn {
 public:
     HostStandIn() : folder(Make()), stats(Make()), result(Make()) {}
     ~HostStandIn() {
+        // The hooks still running are waited for as their futures go.
         for (HWND w : {folder, stats, result})
             DestroyWindow(w);
-        for (auto& f : m_hooks)
-            f.wait();
     }
     HWND folder, stats, result;
     // Runs inside every message; `set` is the live result set of the results message
@@ -62,13 +62,8 @@ public:
         return codes;
     }
     // Waits until at least `n` messages `msg` arrived; false after two minutes.
-    bool WaitFor(UINT msg, size_t n = 1) {
-        return WaitUntil(
-            [&] {
-                std::vector<UINT> codes = Codes();
-                return size_t(std::count(codes.begin(), codes.end(), msg)) >= n;
-            },
-            120);
+    bool WaitFor(UINT msg, std::ptrdiff_t n = 1) {
+        return WaitUntil([&] { return std::ranges::count(Codes(), msg) >= n; }, 120);
     }
 
 private:

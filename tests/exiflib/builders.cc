@@ -1,5 +1,8 @@
 #include "builders.h"
 
+#include <fstream>
+#include <iterator>
+
 namespace exiftest {
 
 Bytes Str(const std::string& s) {
@@ -11,6 +14,11 @@ void Append(Bytes& out, const Bytes& more) {
 void PutBE16(Bytes& out, unsigned v) {
     out.push_back(std::uint8_t(v >> 8));
     out.push_back(std::uint8_t(v));
+}
+
+Bytes ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 JpegBuilder& JpegBuilder::Segment(std::uint8_t marker, const Bytes& body) {

@@ -14,6 +14,7 @@ using Bytes = std::vector<std::uint8_t>;
 Bytes Str(const std::string& s);  // the characters, no terminator
 void Append(Bytes& out, const Bytes& more);
 void PutBE16(Bytes& out, unsigned v);
+Bytes ReadBytes(const std::string& path);  // a file's bytes
 
 // SOI, then segments, then (Finish) a scan header, a few scan bytes and EOI. App writes
 // an application segment whose body is the identifier followed by `body`.

@@ -61,8 +61,9 @@ TEST(Exif, EntriesOfTheWrongTypeOrCountAndRepeatedTagsAreLeftOut) {
         CIFD* ifd0 = ParseIfd0(mgr, t.Build());
         ASSERT_NE(ifd0, nullptr);
         // Orientation takes any type, read as SHORT; GPS keeps nothing, so has no pointer.
-        CIFD* exifDir = Sub(ifd0, 0x8769);
-        ASSERT_NE(exifDir, nullptr);
+        auto* pointer = dynamic_cast<CIFDIFDEntry*>(ifd0->GetEntry(0x8769));
+        ASSERT_NE(pointer, nullptr);
+        CIFD* exifDir = pointer->GetIFD();
         EXPECT_EQ(std::tuple("{46X,69X,72X,73X,74X,00X}", big ? "0" : "3", big ? "513" : "258",
                              kTypeShort, 4, "1/30", 3, kTypeShort, kTypeLong, "480"),
                   std::tuple(Text(ifd0, 0x010F), Text(ifd0, 0x0112), Text(ifd0, 0x0128),
@@ -166,11 +167,9 @@ TEST(Iptc, DatasetsOfTheIptcResource) {
     for (const Bytes& more : {lying, Dataset(2, 90, "Oslo"), Dataset(2, 101, "Norway")})
         Append(iim, more);
     EXPECT_EQ("segment 237 length 67 2:5=title 2:90=Oslo", ParseIptc(ResourceBlock(0x0404, iim)));
-}
 
-// A segment without a readable IPTC resource is kept, empty: a damaged block list, a
-// bad signature, blocks cut short, no block 0x0404.
-TEST(Iptc, WithoutAReadableResourceTheSegmentIsEmpty) {
+    // A segment without a readable IPTC resource is kept, empty: a damaged block list, a
+    // bad signature, blocks cut short, no block 0x0404.
     Bytes found = ResourceBlock(0x0404, Dataset(2, 25, "kw"));
     Bytes damaged = ResourceBlock(0x03ED, Bytes(8, 1));
     damaged[11] = 0x7F;  // data size far beyond the body

@@ -129,8 +129,10 @@ TEST(Segments, OutOfMemoryShowsTheMessageAndLosesOnlyThatSegment) {
     EXPECT_TRUE(ParseBytes(data, mgr) && Kinds(mgr) == "jfif exif ");  // with memory enough
 }
 
-// The read-write stream (the writer's): exact moves all or nothing; without data all fails.
-TEST(MemIO, ExactMovesAllOrNothingAndWithoutDataAllFails) {
+// The read-write stream (the writer's): exact moves all or nothing; without data all
+// fails. The read-only stream (the reader's) reads what is left whatever `exact` says,
+// never writes, and refuses seeks outside the data.
+TEST(MemIO, TheWriterMovesAllOrNothingAndTheReaderWhatIsLeft) {
     BYTE data[6] = {1, 2, 3, 4, 5, 6}, buf[8] = {};
     const BYTE w[3] = {9, 9, 9};
     CMemIO io(data, 6);
@@ -142,18 +144,12 @@ TEST(MemIO, ExactMovesAllOrNothingAndWithoutDataAllFails) {
         EXPECT_EQ(std::tuple(false, -1, 0, 0, -1),
                   (std::tuple{none.IsOpen(), none.Tell(), none.Read(buf, 1, false),
                               none.Write(buf, 1, false), none.Seek(0, 0)}));
-}
-
-// The read-only stream (the reader's) reads what is left whatever `exact` says, never
-// writes, and refuses seeks outside the data.
-TEST(MemReadIO, ReadsWhatIsLeftAndRefusesSeeksOutside) {
-    const BYTE data[5] = {1, 2, 3, 4, 5};
-    BYTE buf[8] = {};
-    CMemReadIO io(data, 5);
-    EXPECT_EQ(std::tuple(3, 2, 5, 0), (std::tuple{io.Read(buf, 3, true), io.Read(buf, 3, true),
-                                                  buf[1], io.Write(buf, 1, false)}));
+    const BYTE five[5] = {1, 2, 3, 4, 5};
+    CMemReadIO in(five, 5);
+    EXPECT_EQ(std::tuple(3, 2, 5, 0), (std::tuple{in.Read(buf, 3, true), in.Read(buf, 3, true),
+                                                  buf[1], in.Write(buf, 1, false)}));
     EXPECT_EQ(std::tuple(0, -1, 2, -1, 0, 5, -1),
-              (std::tuple{io.Seek(2, 0), io.Seek(4, 1), io.Tell(), io.Seek(-6, 2), io.Seek(0, 2),
-                          io.Tell(), io.Seek(1L << 40, 0)}));
-    EXPECT_FALSE(CMemReadIO(data, 0).IsOpen());
+              (std::tuple{in.Seek(2, 0), in.Seek(4, 1), in.Tell(), in.Seek(-6, 2), in.Seek(0, 2),
+                          in.Tell(), in.Seek(1L << 40, 0)}));
+    EXPECT_FALSE(CMemReadIO(five, 0).IsOpen());
 }

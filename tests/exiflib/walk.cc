@@ -35,7 +35,7 @@ std::string DescribeIFD(const CIFD* ifd, int depth) {
 
 }  // namespace
 
-std::string Describe(const CAppSegMgr& mgr, bool withByteOrder) {
+std::string Describe(const CAppSegMgr& mgr) {
     std::string out;
     if (CRawSeg* com = mgr.GetComment())
         out += "comment " + std::string(com->GetBody(), com->GetBody() + com->GetBodyLength());
@@ -44,8 +44,8 @@ std::string Describe(const CAppSegMgr& mgr, bool withByteOrder) {
                std::to_string(seg->GetLength());
         if (auto* tiff = dynamic_cast<CIFDAppSeg*>(seg)) {
             out += dynamic_cast<CExifApp1Seg*>(seg) ? " exif" : " maker";
-            if (withByteOrder) out += tiff->IsBigEndian() ? " MM" : " II";
-            out += "\n" + DescribeIFD(tiff->GetIFD0(), 1);
+            out += std::string(tiff->IsBigEndian() ? " MM" : " II") + "\n" +
+                   DescribeIFD(tiff->GetIFD0(), 1);
         } else if (auto* iptc = dynamic_cast<CIptc*>(seg)) {
             for (const auto& [key, data] : iptc->GetDatasets())
                 out += " " + std::to_string(BYTE(key[0])) + ":" + std::to_string(BYTE(key[1])) +
@@ -68,11 +68,6 @@ std::string Kinds(const CAppSegMgr& mgr) {
                : dynamic_cast<CQVApp1Seg*>(s)     ? "maker "
                                                   : "raw ";
     return out;
-}
-
-CIFD* Sub(const CIFD* ifd, WORD tag) {
-    auto* e = dynamic_cast<CIFDIFDEntry*>(ifd ? ifd->GetEntry(tag) : nullptr);
-    return e ? e->GetIFD() : nullptr;
 }
 
 std::string Text(const CIFD* ifd, WORD tag) {

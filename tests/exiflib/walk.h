@@ -10,14 +10,11 @@
 
 namespace exiftest {
 
-// Without `withByteOrder` the byte order of TIFF segments is left out, so a file and its
-// mirror in the other byte order describe the same.
-std::string Describe(const ExifLib::CAppSegMgr& mgr, bool withByteOrder = true);
+std::string Describe(const ExifLib::CAppSegMgr& mgr);
 // The kinds of the kept segments in order, each followed by a blank: "jfif ", "jfxx ",
 // "exif ", "iptc ", "maker " or "raw ".
 std::string Kinds(const ExifLib::CAppSegMgr& mgr);
-ExifLib::CIFD* Sub(const ExifLib::CIFD* ifd, WORD tag);  // a pointer's directory, or null
-std::string Text(const ExifLib::CIFD* ifd, WORD tag);    // ToString, or "(none)"
+std::string Text(const ExifLib::CIFD* ifd, WORD tag);  // ToString, or "(none)"
 
 // Initialises the library and parses `data` through a read-only memory stream.
 bool ParseBytes(const Bytes& data, ExifLib::CAppSegMgr& mgr);

@@ -1,5 +1,5 @@
-// Files and drives on a drive table of temporary folders: folders, volumes, creation,
-// listings, digests, and the scan scope (drives, default lists, the host's settings).
+// Files and drives on a drive table of temporary folders: creation, listings, digests,
+// and the scan scope (drives, default lists, the host's settings).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -68,19 +68,6 @@ protected:
     testutil::ScopedEnv m_temp{"TMPDIR", Host("c/Temp")};
     testutil::ScopedEnv m_registry{"PICDEX_REGISTRY", Host("registry.txt")};
 };
-
-// Folders with or without their backslash; only a volume named NTFS in any case is NTFS.
-TEST_F(FilesTest, DirectoriesAndVolumes) {
-    m_dir.WriteFile("c/sub/a.jpg", "x");
-    // Path, IsDirectory, IsInNTFS.
-    const std::tuple<const wchar_t*, int, int> cases[] = {
-        {L"C:\\sub", 1, 0}, {L"C:\\sub\\a.jpg", 0, 0}, {L"M:\\", 0, 0},
-        {L"n:", 1, 1},      {L"L:\\a.jpg", 0, 0},      {L"N", 0, 0}};
-    for (auto [path, folder, ntfs] : cases)
-        EXPECT_EQ(std::pair(folder, ntfs),
-                  std::pair(CCommonFunc::IsDirectory(path), CCommonFunc::IsInNTFS(path)))
-            << path;
-}
 
 // Folders are made level by level; a file that exists is kept as it is, and a file in
 // the way of a folder fails.

@@ -89,24 +89,11 @@ std::vector<std::string> Lines(const std::string& text) {
     return lines;
 }
 
-std::string Member(const std::string& line, const std::string& name) {
-    size_t at = line.find("\"" + name + "\":");
-    if (at == std::string::npos) return "";
-    at += name.size() + 3;
-    if (line[at] == '"') return line.substr(at + 1, line.find('"', at + 1) - at - 1);
-    return line.substr(at, line.find_first_of(",}", at) - at);
-}
-
 std::vector<std::string> QueryIndex(const std::string& dbPath, const std::string& sql) {
-    // Through the sqlite3 shell, read-only, waiting for a writer's lock like the program.
-    auto quoted = [](const std::string& text) {
-        std::string q = "'";
-        for (char c : text)
-            q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-        return q + "'";
-    };
-    return Lines(ShellOutput("sqlite3 -readonly -cmd '.timeout 30000' " + quoted(dbPath) + " " +
-                             quoted(sql) + " 2>/dev/null"));
+    // Through the sqlite3 shell, read-only, waiting for a writer's lock like the program;
+    // the statements as a here-document (the tests' paths hold no single quote).
+    return Lines(ShellOutput("sqlite3 -readonly -cmd '.timeout 30000' '" + dbPath +
+                             "' 2>/dev/null <<'SQL'\n" + sql + "\nSQL\n"));
 }
 
 std::string ShellOutput(const std::string& command) {

@@ -44,11 +44,8 @@ bool WaitFor(F condition, double seconds) {
 // The lines of a text, without their line feeds.
 std::vector<std::string> Lines(const std::string& text);
 
-// The value of member `name` of a one-line JSON object as written (a string without its
-// quotes, escapes left as they are); "" when the line has no such member.
-std::string Member(const std::string& line, const std::string& name);
-
-// Rows of a query on an index file, each row's columns joined by '|'.
+// Rows of a query on an index file (a path without single quotes), each row's columns
+// joined by '|'.
 std::vector<std::string> QueryIndex(const std::string& dbPath, const std::string& sql);
 
 // What a shell command writes to its standard output.

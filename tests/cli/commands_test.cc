@@ -1,5 +1,6 @@
 // Every subcommand run as a user would: the built program on a folder of real pictures.
-#include <sys/stat.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -15,9 +16,18 @@ namespace {
 using Names = std::set<std::string>;
 
 // A run counts what is new, changed and gone; without folders it keeps the stored scope.
-TEST_F(CliTest, IndexFindsNewChangedAndRemovedPictures) {
+// One run at a time: while anyone holds the index's lock, as a running index does, a
+// second run is refused without touching the index.
+TEST_F(CliTest, IndexFindsNewChangedAndRemovedPicturesOneRunAtATime) {
     std::string pics = MakeCollection();
     EXPECT_EQ(Index({pics}), "pictures:6 folders:3 new:6 changed:0 removed:0 analysed:6");
+    int lock = open((Db() + ".lock").c_str(), O_RDWR);
+    ASSERT_EQ(flock(lock, LOCK_EX | LOCK_NB), 0);
+    Result second = Picdex({"index", "--json"});
+    close(lock);
+    EXPECT_EQ(std::to_string(second.status) + " " + second.err,
+              "1 picdex: an index run is already going on for '" + Db() +
+                  "'; searches and statistics work meanwhile\n");
     Put("pics/2019/june/b1.jpg", {.seed = 9, .iso = 3200});
     std::filesystem::remove(pics + "/2019/may/a2.jpg");
     Put("pics/2021/d1.jpg", pictures::Shot());
@@ -48,16 +58,13 @@ TEST_F(CliTest, SearchesFindWhatTheyDescribe) {
         {{"--where", "iso<=200", "--path", "2020"}, {"2020/c1.jpg", "2020/c1_copy.jpg"}},
         {{"--path", "may", "--path", "june"},
          {"2019/may/a1.jpg", "2019/may/a2.jpg", "2019/june/b1.jpg"}},
-        {{"--where", "ext=txt"}, {}},
     };
-    for (const Case& c : cases) {
-        const std::string& shown = c.args.back();
-        EXPECT_EQ(Found(c.args), c.names) << shown;
-        // The count agrees with the list.
-        std::vector<std::string> count = {"search", "--count"};
-        count.insert(count.end(), c.args.begin(), c.args.end());
-        EXPECT_EQ(Picdex(count).out, std::to_string(c.names.size()) + "\n") << shown;
-    }
+    for (const Case& c : cases)
+        EXPECT_EQ(Found(c.args), c.names) << c.args.back();
+    // The count agrees with the list, wildcards and underscores alike.
+    EXPECT_EQ(
+        Picdex({"search", "--count", "a?.jpg"}).out + Picdex({"search", "--count", "IMG_0042"}).out,
+        "2\n1\n");
     EXPECT_EQ(Picdex({"search", "--json", "IMG_0042"}).out,
               "{\"path\":" + cli::JsonString(Pics() + "/2020/IMG_0042.jpg") + "}\n");
     // --library-paths shows the index's own form; --verify leaves out what is gone.
@@ -118,24 +125,18 @@ TEST_F(CliTest, StatsCountByPeriodAndFolderAndListThePicturesBehind) {
         std::vector<std::string> args = {"stats"};
         args.insert(args.end(), c.args.begin(), c.args.end());
         Result r = Picdex(args);
-        EXPECT_EQ(r.status, c.status) << args.back();
-        EXPECT_EQ(r.out + r.err, c.out) << args.back();
-        if (c.status != 0) continue;
-        // As JSON: one object per line with the same figure or path first (a folder's
-        // total with its subfolders is a member of the total's object).
-        args.push_back("--json");
-        std::string plain, json;
-        for (const std::string& line : Lines(c.out))
-            if (line.find("\twith subfolders") == std::string::npos)
-                plain += line.substr(0, line.find('\t')) + "\n";
-        for (const std::string& line : Lines(Picdex(args).out)) {
-            std::string first = Member(line, "total") + Member(line, "pictures");
-            json += (first.empty() ? Member(line, "path") : first) + "\n";
-        }
-        EXPECT_EQ(json, plain) << args[1];
+        EXPECT_EQ(std::to_string(r.status) + " " + r.out + r.err,
+                  std::to_string(c.status) + " " + c.out)
+            << args.back();
     }
-    EXPECT_EQ(Picdex({"stats", "--json", p + "/2019"}).out,
-              "{\"subfolders\":true,\"tree_total\":3,\"total\":0}\n");
+    // As JSON: one object per line, the total last (a folder's total with its subfolders
+    // a member of the total's object); pictures as paths.
+    EXPECT_EQ(Picdex({"stats", "--json", "2019"}).out +
+                  Picdex({"stats", "--json", p + "/2019"}).out +
+                  Picdex({"stats", "--json", "--files", "2019-05-01..2019-05-10"}).out,
+              "{\"month\":\"2019-05\",\"pictures\":2}\n{\"month\":\"2019-06\",\"pictures\":1}\n"
+              "{\"total\":3}\n{\"subfolders\":true,\"tree_total\":3,\"total\":0}\n{\"path\":" +
+                  cli::JsonString(may + "a1.jpg") + "}\n");
 
     // Per folder, as lines (the sizes between count and path, which depend on the picture
     // coder, left out) and as a tree.
@@ -144,10 +145,8 @@ TEST_F(CliTest, StatsCountByPeriodAndFolderAndListThePicturesBehind) {
         folders += l.substr(0, l.find('\t')) + l.substr(l.rfind('\t')) + "\n";
     EXPECT_EQ(folders, "1\t" + june + "\n2\t" + p + "/2019/may\n3\t" + y20 + "\n6\ttotal\n");
     std::string top = Lines(Picdex({"stats", "--folders", "--tree", "--json"}).out).at(0);
-    EXPECT_EQ(
-        top.rfind("{\"path\":" + cli::JsonString(p) + ",\"pictures\":0,\"tree_pictures\":6,", 0),
-        0u)
-        << top;
+    EXPECT_EQ(top.substr(0, top.find(",\"tree_bytes\"")),
+              "{\"path\":" + cli::JsonString(p) + ",\"pictures\":0,\"tree_pictures\":6");
     EXPECT_EQ(Lines(Picdex({"stats", "--folders", p + "/2019"}).out).back(), "3\ttotal");
 }
 
@@ -229,9 +228,9 @@ TEST_F(CliTest, DupesGroupIdenticalFilesAndKeepTheirDigests) {
                                                    cli::JsonString(copy) + "]}\n");
     Result plain = Picdex({"dupes"});
     std::string human = cli::HumanBytes(size);
-    EXPECT_EQ(plain.out,
-              "2 files of " + human + ", " + human + " wasted\n" + c1 + "\n" + copy + "\n\n");
-    EXPECT_EQ(plain.err, "picdex: 1 groups, 2 files, " + human + " wasted\n");
+    EXPECT_EQ(plain.out + plain.err, "2 files of " + human + ", " + human + " wasted\n" + c1 +
+                                         "\n" + copy + "\n\npicdex: 1 groups, 2 files, " + human +
+                                         " wasted\n");
     // The digests stay in the index; the other files keep the no-digest marker, which
     // groups nothing although every one of them carries it.
     EXPECT_EQ(QueryIndex(Db(),
@@ -316,8 +315,6 @@ TEST_F(CliTest, ScopeListsAndEditsTheIndexedFolders) {
                   .out.find("{\"path\":" + cli::JsonString(pics + "/2019") +
                             ",\"setting\":\"included\",\"fixed\":false}\n"),
               std::string::npos);
-    EXPECT_EQ(Found({"--where", "iso>0"}).size(), 3u);
-
     ASSERT_EQ(Picdex({"scope", "add", pics + "/2020"}).status, 0);
     ASSERT_EQ(Picdex({"scope", "exclude", pics + "/2019/june"}).status, 0);
     // Excluding removes what the index held there at once.
@@ -380,15 +377,12 @@ TEST_F(CliTest, BadInputGetsAMessageAndAnExitStatusNeverACrash) {
         {{"search", "--path", "o'clock"}, 2, "single quote"},
         {{"search", "--where", "make~o'neil"}, 2, "single quote"},
         {{"search", "--where", "colour=red"}, 2, "not a field"},
-        {{"search", "--where", "original>=2019"}, 2, "not a field"},
-        {{"search", "--where", "iso>=fast"}, 2, "not a whole number"},
         {{"search", "--where", "iso>=4e2"}, 2, "not a whole number"},
         {{"search", "--where", "iso>=99999999999999999999"}, 2, "not a whole number"},
         {{"search", "--where", "size>2T"}, 2, "not a size"},
         {{"search", "--where", "exposure<1/250"}, 2, "whole units"},
         {{"search", "--where", "aperture>=2.8"}, 2, "not a whole number or a fraction"},
         {{"search", "--where", "exposure>1/0"}, 2, "not a whole number or a fraction"},
-        {{"search", "--where", "taken>=19-05-01"}, 2, "not a date"},
         {{"search", "--where", "taken>=2019-5-1"}, 2, "not a date"},
         {{"search", "--where", "taken>=2019-05-01x"}, 2, "not a date"},
         {{"search", "--where", "taken>=2019-05-01 24:00"}, 2, "not a date"},
@@ -397,7 +391,6 @@ TEST_F(CliTest, BadInputGetsAMessageAndAnExitStatusNeverACrash) {
         {{"search", "--where", "iso!=400"}, 2, "inequality"},
         {{"search", "--where", "iso"}, 2, "not a condition"},
         {{"search", "--where", "iso>="}, 2, "value is missing"},
-        {{"search", "--where", ">=400"}, 2, "not a condition"},
         {{"search", "--in", "faces", "x"}, 2, "unknown part"},
         {{"search"}, 2, "nothing to search for"},
         {{"search", "--where"}, 2, "at least one condition"},

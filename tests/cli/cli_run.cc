@@ -8,23 +8,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <sstream>
 
 extern char** environ;
 
 namespace clitest {
-
-namespace {
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
-}  // namespace
 
 Process Start(const std::vector<std::string>& args, const std::string& home) {
     static int serial = 0;
@@ -73,8 +61,8 @@ Result Process::Wait(int timeoutSeconds) {
         waitpid(pid, &status, 0);
     }
     r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    r.out = ReadAll(outFile);
-    r.err = ReadAll(errFile);
+    r.out = testutil::ReadFile(outFile);
+    r.err = testutil::ReadFile(errFile);
     unlink(outFile.c_str());
     unlink(errFile.c_str());
     return r;

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <system_error>
@@ -51,6 +52,12 @@ public:
 private:
     std::string m_path;
 };
+
+// A file's whole content ("" when it cannot be read).
+inline std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
 
 // Sets an environment variable for the life of the object, then restores it.
 class ScopedEnv {

@@ -3,9 +3,7 @@
 #pragma once
 
 #include <filesystem>
-#include <fstream>
 #include <set>
-#include <sstream>
 #include <string>
 
 #include "common/temp_dir.h"
@@ -16,10 +14,7 @@ namespace testutil {
 
 // The text of tests/platform/fixtures/<name>.
 inline std::string MountFixture(const std::string& name) {
-    std::ifstream in(std::filesystem::path(__FILE__).parent_path() / "fixtures" / name);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return ReadFile((std::filesystem::path(__FILE__).parent_path() / "fixtures" / name).string());
 }
 
 // The names a listing of `folder` ("E:\photos\") gives, "." and ".." left out;

@@ -47,8 +47,8 @@ struct NtfsImage {
     std::uint64_t records = 0;  // in the MFT's data
 
     explicit NtfsImage(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        bytes.assign(std::istreambuf_iterator<char>(in), {});
+        const std::string data = testutil::ReadFile(path);
+        bytes.assign(data.begin(), data.end());
         cluster = std::uint32_t(Get(&bytes[0x0B], 2) * bytes[0x0D]);
         record = bytes[0x40] < 0x80 ? bytes[0x40] * cluster : 1u << (256 - bytes[0x40]);
         Bytes r = Record(0);
